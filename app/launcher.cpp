@@ -1,0 +1,34 @@
+#include "app/launcher.h"
+
+#include "app/error_box.h"
+#include "app/options.h"
+#include "store/files.h"
+#include "store/paths.h"
+
+#include <exception>
+
+int runLauncher() {
+    collectArguments();
+    LaunchOptions options = defaultOptions();
+    if (const int result = parseCommandLine(options); result != optionsRead) return result;
+
+    std::wstring self = exePath();
+    if (self.empty()) self = L".";
+    // A self-replacement moves the previous executable aside under this name; it can only go
+    // once that process has ended, which is now. A failure means nothing to anyone.
+    removePath(self + L".old");
+
+    return exitOk;
+}
+
+int runGuarded() {
+    int code = exitFailure;
+    try {
+        code = runLauncher();
+    } catch (const std::exception& e) {
+        showErrorBox(e.what());
+    } catch (...) {
+        showErrorBox("unknown error");
+    }
+    return code;
+}

@@ -1,0 +1,14 @@
+// The launcher's start-up: options, preparation of the run, then one mode.
+#pragma once
+
+// Exit codes of the process.
+inline constexpr int exitOk = 0;
+inline constexpr int exitFailure = 1;
+inline constexpr int exitBadCommandLine = 2;
+
+// The main sequence; returns the exit code.
+int runLauncher();
+
+// Runs the main sequence inside the outermost handler: an exception that escapes it is shown
+// in the error box and gives exit code 1.
+int runGuarded();

@@ -1,0 +1,105 @@
+#include "app/options.h"
+
+#include "store/text.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+#ifndef VELLUMARK_MANIFEST_URL
+#error "VELLUMARK_MANIFEST_URL is set by the build"
+#endif
+
+namespace {
+
+std::vector<std::wstring> arguments;
+
+} // namespace
+
+std::string defaultManifestUrl() {
+    return VELLUMARK_MANIFEST_URL;
+}
+
+LaunchOptions defaultOptions() {
+    LaunchOptions options;
+    options.manifestUrl = defaultManifestUrl();
+    return options;
+}
+
+void collectArguments() {
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!argv) return;
+    arguments.assign(argv + std::min(count, 1), argv + count);
+    LocalFree(argv);
+}
+
+const std::vector<std::wstring>& launcherArguments() {
+    return arguments;
+}
+
+int parseCommandLine(LaunchOptions& options) {
+    return parseArguments(arguments, options);
+}
+
+bool parseBool(const std::wstring& text, bool& out) {
+    static const wchar_t* const trueTexts[] = {L"1", L"t", L"T", L"TRUE", L"true", L"True"};
+    static const wchar_t* const falseTexts[] = {L"0", L"f", L"F", L"FALSE", L"false", L"False"};
+    for (const wchar_t* t : trueTexts) {
+        if (text == t) return out = true, true;
+    }
+    for (const wchar_t* t : falseTexts) {
+        if (text == t) return out = false, true;
+    }
+    return false;
+}
+
+int parseArguments(const std::vector<std::wstring>& args, LaunchOptions& options) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        // The first argument that is not an option ends the options; it and all after it are
+        // left alone (they still pass on at a self-restart).
+        if (a.size() < 2 || a[0] != L'-') return optionsRead;
+        if (a == L"--") return optionsRead;
+        std::wstring name = a.substr(a[1] == L'-' ? 2 : 1);
+        if (name.empty() || name[0] == L'-' || name[0] == L'=') return badCommandLine;
+
+        std::wstring value;
+        bool hasValue = false;
+        if (const std::size_t eq = name.find(L'='); eq != std::wstring::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+            hasValue = true;
+        }
+
+        bool* flag = name == L"nolaunch"     ? &options.noLaunch
+                     : name == L"skipupdate" ? &options.skipUpdate
+                     : name == L"headless"   ? &options.headless
+                                             : nullptr;
+        if (flag) {
+            if (!hasValue) {
+                *flag = true;
+            } else if (!parseBool(value, *flag)) {
+                return badCommandLine;
+            }
+        } else if (name == L"manifest" || name == L"dir") {
+            if (!hasValue) {
+                // The next argument is the value whatever it looks like, dashes included.
+                if (i + 1 >= args.size()) return badCommandLine;
+                value = args[++i];
+            }
+            if (name == L"manifest") {
+                options.manifestUrl = toUtf8(value);
+            } else {
+                options.gameDir = value;
+            }
+        } else if (name == L"help" || name == L"h") {
+            return helpRequested;
+        } else {
+            return badCommandLine;
+        }
+    }
+    return optionsRead;
+}

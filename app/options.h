@@ -1,0 +1,34 @@
+// The command line: the process-wide argument list and the options parsed from it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct LaunchOptions {
+    std::string manifestUrl; // UTF-8
+    std::wstring gameDir;    // empty: resolved from where the launcher sits
+    bool noLaunch = false;   // headless only: do not start the game at the end
+    bool headless = false;
+    bool skipUpdate = false; // start the game at once
+};
+
+// The manifest URL built into this launcher.
+std::string defaultManifestUrl();
+LaunchOptions defaultOptions();
+
+// Fills the argument list once from the process's command line, without the program's name.
+void collectArguments();
+// The list as collected; it never changes afterwards, so the self-restart passes it on as it is.
+const std::vector<std::wstring>& launcherArguments();
+
+// Results of the parser.
+inline constexpr int optionsRead = -1;
+inline constexpr int helpRequested = 0;
+inline constexpr int badCommandLine = 2;
+
+// Parses the argument list into options: optionsRead, helpRequested or badCommandLine.
+int parseCommandLine(LaunchOptions& options);
+int parseArguments(const std::vector<std::wstring>& args, LaunchOptions& options);
+
+// Accepts exactly 1 t T TRUE true True and 0 f F FALSE false False.
+bool parseBool(const std::wstring& text, bool& out);

@@ -1,0 +1,69 @@
+# Shared by the scripts: package installation, the two builds and the private Wine prefix.
+# Source it from the project root.
+
+root=$(pwd)
+export VELLUMARK_WINEPREFIX=${VELLUMARK_WINEPREFIX:-$root/build/wineprefix}
+
+# Debian packages the builds and tests need.
+packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine wine64 python3)
+
+install_packages() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "installing: ${missing[*]}"
+    local sudo=
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
+}
+
+build_windows() {
+    cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+    cmake --build build/win
+}
+
+build_host() {
+    cmake -S . -B build/host -G Ninja >/dev/null
+    cmake --build build/host
+}
+
+wine_env() {
+    export WINEPREFIX=$VELLUMARK_WINEPREFIX
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+# Creates the prefix once; later runs reuse it.
+prepare_wine_prefix() {
+    wine_env
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "creating the Wine prefix $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 </dev/null
+        # wineboot returns before the registry is on disk.
+        wineserver -w
+        # The user's shell folders start as links into the Unix home folder; tests must never
+        # write through them, so they become plain folders of the prefix.
+        local users="$WINEPREFIX/drive_c/users/$(id -un)"
+        for link in "$users"/*; do
+            if [ -L "$link" ]; then
+                rm "$link"
+                mkdir "$link"
+            fi
+        done
+    fi
+}
+
+# One wineserver for the whole run, so each program start costs a fraction of a second.
+# The first program of a server starts Wine's services, which inherit its standard handles
+# and keep them open: they are started here with nothing attached, so that ctest's pipes to
+# the test programs close when the programs end.
+start_wineserver() {
+    wine_env
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    trap 'wine_env; wineserver -k 2>/dev/null || true' EXIT
+}

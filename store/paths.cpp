@@ -1,0 +1,44 @@
+#include "store/paths.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace {
+
+constexpr DWORD longPathBuffer = 32768;
+
+// The long form of path, or path itself when the system cannot expand it.
+std::wstring longForm(const std::wstring& path) {
+    std::wstring buffer(longPathBuffer, L'\0');
+    const DWORD n = GetLongPathNameW(path.c_str(), buffer.data(), longPathBuffer);
+    if (n >= 1 && n < longPathBuffer) return buffer.substr(0, n);
+    return path;
+}
+
+} // namespace
+
+bool samePath(const std::wstring& a, const std::wstring& b) {
+    if (a.empty() || b.empty()) return false;
+    const std::wstring x = normalisePath(a);
+    const std::wstring y = normalisePath(longForm(b));
+    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(), static_cast<int>(y.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+std::wstring exePath() {
+    std::vector<wchar_t> buffer(1024);
+    DWORD n = 0;
+    for (;;) {
+        n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n < buffer.size()) break;
+        buffer.resize(buffer.size() * 2); // the name was cut to fit
+    }
+    std::wstring path(buffer.data(), n);
+    if (path.rfind(LR"(\\?\)", 0) == 0 && path.rfind(LR"(\\?\UNC\)", 0) != 0) path.erase(0, 4);
+    return path;
+}
+
+std::wstring launcherPath() {
+    return longForm(exePath());
+}

@@ -1,0 +1,23 @@
+// Local paths (UTF-16, '\' separated) and the launcher's own location.
+#pragma once
+
+#include <string>
+
+// The form handed to every file call: drive paths of 240 units or more get the extended
+// prefix so that they may pass the classic length limit; all others are unchanged.
+std::wstring extendedPath(const std::wstring& path);
+
+// dir, one backslash, then rel without its leading separators.
+std::wstring joinPath(const std::wstring& dir, const std::wstring& rel);
+
+// Backslashes only, runs of separators shrunk to one (a leading pair is kept), no trailing
+// separator except a drive root's.
+std::wstring normalisePath(const std::wstring& path);
+
+// Whether two paths name the same place, ignoring case; only b is expanded to its long form.
+bool samePath(const std::wstring& a, const std::wstring& b);
+
+// The running launcher's full path, without an extended prefix; empty when unknown.
+std::wstring exePath();
+// exePath in its long form (no 8.3 short names).
+std::wstring launcherPath();

@@ -1,0 +1,108 @@
+#include "store/sha256.h"
+
+#include "store/handle.h"
+#include "store/paths.h"
+
+#include <bcrypt.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+constexpr std::size_t readSize = 1048576;
+
+struct alignas(32) ReadBuffer {
+    unsigned char bytes[readSize];
+};
+
+// One provider for the whole process, opened once even when several threads ask at once,
+// and never closed.
+BCRYPT_ALG_HANDLE provider() {
+    static const BCRYPT_ALG_HANDLE handle = [] {
+        BCRYPT_ALG_HANDLE h = nullptr;
+        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&h, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+            h = nullptr;
+        return h;
+    }();
+    return handle;
+}
+
+} // namespace
+
+Sha256::Sha256() {
+    BCRYPT_HASH_HANDLE h = nullptr;
+    if (BCRYPT_ALG_HANDLE alg = provider();
+        alg && BCRYPT_SUCCESS(BCryptCreateHash(alg, &h, nullptr, 0, nullptr, 0, 0))) {
+        hash_ = h;
+    }
+}
+
+Sha256::~Sha256() {
+    if (hash_) BCryptDestroyHash(hash_);
+}
+
+void Sha256::update(const void* data, std::size_t size) {
+    if (!hash_) return;
+    // The call takes a 32-bit length, so any size goes in pieces of at most 2^30 bytes.
+    constexpr std::size_t piece = std::size_t{1} << 30;
+    auto* p = static_cast<UCHAR*>(const_cast<void*>(data));
+    while (size > 0) {
+        const std::size_t n = std::min(size, piece);
+        BCryptHashData(hash_, p, static_cast<ULONG>(n), 0);
+        p += n;
+        size -= n;
+    }
+}
+
+std::string Sha256::finishHex() {
+    UCHAR digest[32];
+    if (!hash_ || !BCRYPT_SUCCESS(BCryptFinishHash(hash_, digest, sizeof digest, 0))) return {};
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(64);
+    for (const UCHAR b : digest) {
+        out += hex[b >> 4];
+        out += hex[b & 0xF];
+    }
+    return out;
+}
+
+bool hashFile(const std::wstring& path, std::string& digest) {
+    FileHandle file(CreateFileW(extendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return false;
+    Sha256 hash;
+    const auto buffer = std::make_unique<ReadBuffer>();
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buffer->bytes, readSize, &got, nullptr)) return false;
+        if (got == 0) break;
+        hash.update(buffer->bytes, got);
+    }
+    std::string text = hash.finishHex();
+    if (text.empty()) return false;
+    digest = std::move(text);
+    return true;
+}
+
+bool verifyRange(HANDLE file, std::int64_t start, std::int64_t length, const std::string& expected) {
+    Sha256 hash;
+    const auto buffer = std::make_unique<ReadBuffer>();
+    for (std::int64_t done = 0; done < length;) {
+        // Positioned reads: the handle's own file pointer is never relied on, so workers may
+        // share a handle.
+        const std::uint64_t offset = static_cast<std::uint64_t>(start + done);
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        const auto want = static_cast<DWORD>(std::min<std::int64_t>(readSize, length - done));
+        DWORD got = 0;
+        const BOOL ok = ReadFile(file, buffer->bytes, want, &got, &at);
+        if (!ok && GetLastError() != ERROR_HANDLE_EOF) return false;
+        if (got == 0) return false; // the file ends before the range does
+        hash.update(buffer->bytes, got);
+        done += got;
+    }
+    return hash.finishHex() == expected;
+}

@@ -1,0 +1,14 @@
+// UTF-8 inside the program, UTF-16 at every Windows call.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Invalid input becomes U+FFFD rather than failing.
+std::wstring toWide(std::string_view utf8);
+std::string toUtf8(std::wstring_view utf16);
+
+// The system's sentence for a Windows error code, in English where the system has it;
+// "winapi error #" and the number when it has none.
+std::string systemText(std::uint32_t code);
