@@ -17,7 +17,7 @@ install_packages() {
     local sudo=
     [ "$(id -u)" -eq 0 ] || sudo=sudo
     $sudo apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}" </dev/null
 }
 
 build_windows() {
