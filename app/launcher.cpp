@@ -1,6 +1,7 @@
 #include "app/launcher.h"
 
 #include "app/error_box.h"
+#include "app/game_folder.h"
 #include "app/options.h"
 #include "store/files.h"
 #include "store/paths.h"
@@ -17,6 +18,9 @@ int runLauncher() {
     // A self-replacement moves the previous executable aside under this name; it can only go
     // once that process has ended, which is now. A failure means nothing to anyone.
     removePath(self + L".old");
+
+    // A folder given on the command line is used exactly as given.
+    if (options.gameDir.empty()) options.gameDir = resolveGameFolder(self);
 
     return exitOk;
 }

@@ -5,7 +5,8 @@ root=$(pwd)
 export VELLUMARK_WINEPREFIX=${VELLUMARK_WINEPREFIX:-$root/build/wineprefix}
 
 # Debian packages the builds and tests need.
-packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine wine64 python3)
+packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine wine64 python3
+          nginx openssl clang libclang-rt-14-dev)
 
 install_packages() {
     local missing=()
@@ -66,4 +67,19 @@ start_wineserver() {
     wineserver -p </dev/null >/dev/null 2>&1
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     trap 'wine_env; wineserver -k 2>/dev/null || true' EXIT
+}
+
+# Free loopback ports for the test servers, exported for the fixtures and the test programs.
+pick_ports() {
+    local ports
+    ports=$(python3 - <<'PY'
+import socket
+socks = [socket.socket() for _ in range(3)]
+for s in socks:
+    s.bind(("127.0.0.1", 0))
+print(" ".join(str(s.getsockname()[1]) for s in socks))
+PY
+)
+    read -r VELLUMARK_HTTPS_PORT VELLUMARK_UNTRUSTED_PORT VELLUMARK_FAULT_PORT <<<"$ports"
+    export VELLUMARK_HTTPS_PORT VELLUMARK_UNTRUSTED_PORT VELLUMARK_FAULT_PORT
 }

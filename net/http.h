@@ -1,0 +1,41 @@
+// A thin synchronous HTTP GET client on WinHTTP. Status codes are not interpreted here:
+// callers compare them with what they expect.
+#pragma once
+
+#include "net/transport.h"
+#include "store/file_error.h"
+#include "store/handle.h"
+
+#include <winhttp.h>
+
+#include <cstdint>
+#include <string>
+
+struct WinHttpHandleTraits {
+    using Type = HINTERNET;
+    static Type invalid() { return nullptr; }
+    static void close(Type h) { WinHttpCloseHandle(h); }
+};
+using WinHttpHandle = UniqueHandle<WinHttpHandleTraits>;
+
+// The process-wide session, made once and never closed; null when it could not be made.
+HINTERNET httpSession();
+
+inline constexpr const wchar_t* userAgent = L"VellumarkLauncher/1.1";
+
+class HttpRequest {
+public:
+    std::int32_t status = 0;
+
+    // Sends a GET and receives the status line. extraHeaders are complete lines ending in
+    // CR LF; a receive time-out of 0 or less means 60 s. Any status is a success here.
+    FileError get(const std::string& url, const std::wstring& extraHeaders = {},
+                  std::int32_t receiveTimeoutMs = 0);
+    // Up to capacity body bytes; a success with count 0 means the body is complete.
+    FileError read(void* buffer, std::uint32_t capacity, std::uint32_t& count);
+    void close();
+
+private:
+    WinHttpHandle connection_;
+    WinHttpHandle request_;
+};

@@ -1,0 +1,44 @@
+#include "net/http.h"
+#include "net/manifest.h"
+#include "store/paths.h"
+#include "store/text.h"
+
+#include <chrono>
+#include <vector>
+
+FileError fetchManifest(const std::string& url, Manifest& manifest) {
+    using namespace std::chrono;
+    const std::int64_t now = duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+    HttpRequest request;
+    if (FileError e = request.get(cacheBustingUrl(url, now), L"Cache-Control: no-cache\r\n", 30000);
+        e.failed) {
+        return e;
+    }
+    if (request.status != 200) return plainFailure("manifest: HTTP " + std::to_string(request.status));
+
+    std::string body;
+    std::vector<char> buffer(65536);
+    const auto start = steady_clock::now();
+    for (;;) {
+        std::uint32_t count = 0;
+        if (FileError e = request.read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), count);
+            e.failed) {
+            return plainFailure("manifest is not valid: " + e.message);
+        }
+        if (count == 0) break;
+        body.append(buffer.data(), count);
+        // A server that trickles its answer is given 30 s for the whole body.
+        if (steady_clock::now() - start > seconds(30)) return plainFailure("manifest is not valid: timeout");
+    }
+    return parseManifest(body, manifest);
+}
+
+FileError resolveManifestPath(const std::wstring& gameDir, std::string_view path, std::wstring& out) {
+    if (FileError e = checkManifestPath(path); e.failed) return e;
+    std::wstring local = toWide(path);
+    for (wchar_t& c : local) {
+        if (c == L'/') c = L'\\';
+    }
+    out = normalisePath(joinPath(gameDir, local));
+    return {};
+}

@@ -1,0 +1,151 @@
+#include "net/manifest.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const std::string sha(64, 'a');
+
+// A complete manifest around the given files array.
+std::string doc(const std::string& files, const std::string& extra = "") {
+    return R"({"version":"1.0","baseUrl":"https://h/b","exe":"Vellumark Online.exe","chunkSize":4,"files":)" +
+           files + extra + "}";
+}
+
+struct Outcome {
+    std::string body;
+    std::string message; // empty: accepted
+};
+
+TEST(Manifest, EveryOutcomeOfParsing) {
+    const Outcome cases[] = {
+        {doc(R"([{"path":"a.bin","size":3,"sha256":")" + sha + R"("}])"), ""},
+        {"null", "manifest is incomplete"},
+        {"[]", "manifest is not valid: unexpected value"},
+        {"\"text\"", "manifest is not valid: unexpected value"},
+        {"{", "manifest is not valid: bad JSON"},
+        {"", "manifest is not valid: bad JSON"},
+        {doc(R"([{"path":"a"}])") + " trailing text", ""},
+        {"{}", "manifest is incomplete"},
+        {R"({"baseUrl":"u","exe":"g.exe","files":[]})", "manifest is incomplete"},
+        {R"({"baseUrl":"","exe":"g.exe","files":[{"path":"a"}]})", "manifest is incomplete"},
+        {R"({"baseUrl":"u","exe":null,"files":[{"path":"a"}]})", "manifest is incomplete"},
+        {R"({"baseUrl":"u","exe":"g.exe","files":null})", "manifest is incomplete"},
+        {R"({"BaseURL":"u","EXE":"g.exe","FILES":[{"PATH":"a"}]})", ""},
+        // Type errors come before missing fields.
+        {R"({"baseUrl":5,"files":[]})", "manifest is not valid: unexpected value"},
+        {R"({"baseUrl":"u","exe":"g.exe","files":{}})", "manifest is not valid: unexpected value"},
+        {R"({"baseUrl":"u","exe":"g.exe","version":1,"files":[{"path":"a"}]})",
+         "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a"}])", R"(,"chunkSize":1048576.0)"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a"},5])"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":"12"}])"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":7}])"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","sha256":true}])"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":4,"chunks":"x"}])"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":4,"chunks":[1]}])"), "manifest is not valid: unexpected value"},
+        // Chunk lists must fit their files; sizes are never negative.
+        {doc(R"([{"path":"a","size":9,"chunks":["x","y","z"]}])"), ""},
+        {doc(R"([{"path":"a","size":8,"chunks":["x","y"]}])"), ""},
+        {doc(R"([{"path":"a","size":8,"chunks":["x","y","z"]}])"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":9,"chunks":["x","y"]}])"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":0,"chunks":["x"]}])"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":4,"chunks":["x"]}])", R"(,"chunkSize":0)"),
+         "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":4,"chunks":["x"]}])", R"(,"chunkSize":-4)"),
+         "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":-1}])"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":9223372036854775807,"chunks":[]}])"), ""},
+        // The executable obeys the rules of every other path.
+        {R"({"baseUrl":"u","exe":"../evil.exe","files":[{"path":"a"}]})",
+         "unsafe path in manifest: ../evil.exe"},
+        {R"({"baseUrl":"u","exe":"C:\\evil.exe","files":[{"path":"a"}]})",
+         "unsafe path in manifest: C:\\evil.exe"},
+        {R"({"baseUrl":"u","exe":"con.exe","files":[{"path":"a"}]})", "unsafe path in manifest: con.exe"},
+        // Two entries naming one file on Windows.
+        {doc(R"([{"path":"Data/a.pak"},{"path":"data/A.PAK"}])"),
+         "manifest is not valid: duplicate path data/A.PAK"},
+        {doc(R"([{"path":"a"},{"path":"a"}])"), "manifest is not valid: duplicate path a"},
+        {doc(R"([{"path":"d/a"},{"path":"d\\a"}])"), "manifest is not valid: duplicate path d\\a"},
+        {doc(R"([{"path":"d/a"},{"path":"d//a"}])"), "manifest is not valid: duplicate path d//a"},
+        {doc(R"([null,{}])"), "manifest is not valid: duplicate path "},
+        {doc(R"([{"path":"\u00e9"},{"path":"\u00c9"}])"), ""}, // only ASCII letters fold
+    };
+    for (const auto& c : cases) {
+        Manifest m;
+        m.version = "untouched";
+        const FileError e = parseManifest(c.body, m);
+        EXPECT_EQ(e.message, c.message) << c.body;
+        EXPECT_EQ(e.failed, !c.message.empty()) << c.body;
+        EXPECT_FALSE(e.network) << c.body;
+        if (e.failed) {
+            EXPECT_EQ(m.version, "untouched") << c.body;
+        }
+    }
+}
+
+TEST(Manifest, FieldsAreReadWithTheirDefaults) {
+    Manifest m;
+    const std::string body = R"({"version":null,"baseUrl":"https://h/b/","exe":"G.exe","files":[
+        null,
+        {"path":"data/x.pak","size":10,"sha256":")" +
+                             sha + R"(","chunks":["c1",null,"c3"]},
+        {"path":"y","size":null}],"chunkSize":4,"chunkSize":4})";
+    ASSERT_FALSE(parseManifest(body, m).failed);
+    EXPECT_EQ(m.version, "");
+    EXPECT_EQ(m.baseUrl, "https://h/b/");
+    EXPECT_EQ(m.exe, "G.exe");
+    EXPECT_EQ(m.chunkSize, 4);
+    ASSERT_EQ(m.files.size(), 3u);
+    EXPECT_EQ(m.files[0].path, "");
+    EXPECT_EQ(m.files[0].size, 0);
+    EXPECT_EQ(m.files[1].sha256, sha);
+    EXPECT_EQ(m.files[1].chunks, (std::vector<std::string>{"c1", "", "c3"}));
+    EXPECT_EQ(m.files[2].size, 0);
+    EXPECT_EQ(m.files[2].sha256, "");
+
+    ASSERT_FALSE(
+        parseManifest(R"({"baseUrl":"https://h/b","exe":"g.exe","files":[{"path":"a"}]})", m).failed);
+    EXPECT_EQ(m.baseUrl, "https://h/b/");
+    EXPECT_EQ(m.chunkSize, 0);
+}
+
+TEST(Manifest, UnsafePaths) {
+    const std::string unsafe[] = {
+        "",           "C:/x",       "c:\\x",    "C:x",      "a:b",    "file.txt:stream",
+        "//server/x", "\\\\server", "\\/x",     "/x",       "../x",   "a/../b",
+        "release..2", "..",         "CON",      "con.txt",  "a/Nul",  "d/aux.tar.gz",
+        "PRN",        "COM1",       "lpt9.log", "x/COM5/y", "dir./a", "a.",
+        "a ",         "dir /a",     ".",        "a/./b",
+    };
+    for (const std::string& p : unsafe) {
+        const FileError e = checkManifestPath(p);
+        EXPECT_TRUE(e.failed) << p;
+        EXPECT_EQ(e.message, "unsafe path in manifest: " + p);
+    }
+    const std::string safe[] = {
+        "a",           "\\a",   "data/x.pak",    "COM0",  "COM10",   "LPT",      "console.txt", "CONX",
+        "auxiliary/a", "a.b.c", "My File#1.pak", " lead", ".hidden", "nul_file", "com1x",
+    };
+    for (const std::string& p : safe)
+        EXPECT_FALSE(checkManifestPath(p).failed) << p;
+}
+
+TEST(Manifest, FileUrlEncodesEachPiece) {
+    EXPECT_EQ(fileUrl("https://h/b/", "data/My File#1.pak"), "https://h/b/data/My%20File%231.pak");
+    EXPECT_EQ(fileUrl("https://h/b/", "caf\xC3\xA9"), "https://h/b/caf%C3%A9");
+    EXPECT_EQ(fileUrl("https://h/b/", "a//b"), "https://h/b/a//b");
+    EXPECT_EQ(fileUrl("B/", "-._~$&+:=@"), "B/-._~$&+:=@");
+    EXPECT_EQ(fileUrl("B/", " !'()*,;%?#[]\\"), "B/%20%21%27%28%29%2A%2C%3B%25%3F%23%5B%5D%5C");
+}
+
+TEST(Manifest, CacheBustingQuery) {
+    EXPECT_EQ(cacheBustingUrl("https://h/game/manifest.json", 1700000000),
+              "https://h/game/manifest.json?t=1700000000");
+    EXPECT_EQ(cacheBustingUrl("https://h/m.json?channel=beta", 5), "https://h/m.json?channel=beta&t=5");
+    EXPECT_EQ(cacheBustingUrl("https://h/m.json", -3), "https://h/m.json?t=-3");
+}
+
+} // namespace

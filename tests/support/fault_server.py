@@ -1,0 +1,67 @@
+#!/usr/bin/env python3
+"""HTTPS server for the faults nginx cannot show. Paths:
+  /cut/N        Content-Length 2N, N bytes of the body, then the connection is closed
+  /stall/N      Content-Length 2N, N bytes, then nothing for 60 s
+  /status/N     status N with a short body
+  /body/TEXT    200 with the rest of the path as the body
+"""
+import http.server
+import socketserver
+import ssl
+import sys
+import time
+import urllib.parse
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, fmt, *args):
+        sys.stderr.write("%s\n" % (fmt % args))
+
+    def do_GET(self):
+        parts = urllib.parse.urlsplit(self.path).path.split("/", 2)
+        kind = parts[1] if len(parts) > 1 else ""
+        arg = urllib.parse.unquote(parts[2]) if len(parts) > 2 else ""
+        if kind in ("cut", "stall"):
+            n = int(arg)
+            self.send_response(200)
+            self.send_header("Content-Length", str(2 * n))
+            self.end_headers()
+            self.wfile.write(b"x" * n)
+            self.wfile.flush()
+            if kind == "stall":
+                time.sleep(60)
+            self.close_connection = True
+            self.connection.shutdown(2)
+        elif kind == "status":
+            body = b"status"
+            self.send_response(int(arg))
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+        elif kind == "body":
+            body = arg.encode()
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+        else:
+            self.send_error(404)
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+
+
+def main():
+    port, cert, key = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+    server = Server(("127.0.0.1", port), Handler)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    server.socket = context.wrap_socket(server.socket, server_side=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
