@@ -10,8 +10,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
+
+struct JsonMember;
 
 struct JsonValue {
     enum Kind { Null, Bool, Number, String, Array, Object };
@@ -20,7 +21,12 @@ struct JsonValue {
     bool boolValue = false;
     std::string text; // String: decoded bytes; Number: the source text as written
     std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> members; // document order, duplicates kept
+    std::vector<JsonMember> members; // document order, duplicates kept
+};
+
+struct JsonMember {
+    std::string key;
+    JsonValue value;
 };
 
 // The state of one parse over a document that outlives it.

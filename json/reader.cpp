@@ -214,11 +214,11 @@ template <class T> [[gnu::noinline]] T& appendNew(std::vector<T>& list) {
         skipSpace(p);
         if (atEnd(p) || current(p) != '"') return false;
         auto& member = appendNew(v.members);
-        if (!parseString(p, member.first)) return false;
+        if (!parseString(p, member.key)) return false;
         skipSpace(p);
         if (atEnd(p) || current(p) != ':') return false;
         ++p.pos;
-        if (!parseValue(p, member.second)) return false;
+        if (!parseValue(p, member.value)) return false;
         skipSpace(p);
         if (atEnd(p)) return false;
         const char c = current(p);

@@ -31,6 +31,12 @@ build_host() {
     cmake --build build/host
 }
 
+# The fuzz targets, with clang and libFuzzer.
+build_fuzz() {
+    CXX=clang++ CC=clang cmake -S . -B build/fuzz -G Ninja -DVELLUMARK_FUZZ=ON >/dev/null
+    cmake --build build/fuzz
+}
+
 wine_env() {
     export WINEPREFIX=$VELLUMARK_WINEPREFIX
     export WINEDEBUG=-all

@@ -96,15 +96,15 @@ TEST(JsonReader, TreeKeepsDocumentOrderAndDuplicates) {
     ASSERT_TRUE(parseDocument(R"({"b":[1,null,false],"a":{},"b":"x"})", v));
     ASSERT_EQ(v.kind, JsonValue::Object);
     ASSERT_EQ(v.members.size(), 3u);
-    EXPECT_EQ(v.members[0].first, "b");
-    ASSERT_EQ(v.members[0].second.items.size(), 3u);
-    EXPECT_EQ(v.members[0].second.items[0].text, "1");
-    EXPECT_EQ(v.members[0].second.items[1].kind, JsonValue::Null);
-    EXPECT_EQ(v.members[0].second.items[2].kind, JsonValue::Bool);
-    EXPECT_FALSE(v.members[0].second.items[2].boolValue);
-    EXPECT_EQ(v.members[1].second.kind, JsonValue::Object);
-    EXPECT_TRUE(v.members[1].second.members.empty());
-    EXPECT_EQ(v.members[2].second.text, "x");
+    EXPECT_EQ(v.members[0].key, "b");
+    ASSERT_EQ(v.members[0].value.items.size(), 3u);
+    EXPECT_EQ(v.members[0].value.items[0].text, "1");
+    EXPECT_EQ(v.members[0].value.items[1].kind, JsonValue::Null);
+    EXPECT_EQ(v.members[0].value.items[2].kind, JsonValue::Bool);
+    EXPECT_FALSE(v.members[0].value.items[2].boolValue);
+    EXPECT_EQ(v.members[1].value.kind, JsonValue::Object);
+    EXPECT_TRUE(v.members[1].value.members.empty());
+    EXPECT_EQ(v.members[2].value.text, "x");
 }
 
 TEST(JsonReader, NestingLimitIsTenThousandLevels) {

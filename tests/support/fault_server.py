@@ -2,6 +2,7 @@
 """HTTPS server for the faults nginx cannot show. Paths:
   /cut/N        Content-Length 2N, N bytes of the body, then the connection is closed
   /stall/N      Content-Length 2N, N bytes, then nothing for 60 s
+  /trickle/N    Content-Length N, one byte a second
   /status/N     status N with a short body
   /body/TEXT    200 with the rest of the path as the body
 """
@@ -34,6 +35,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 time.sleep(60)
             self.close_connection = True
             self.connection.shutdown(2)
+        elif kind == "trickle":
+            n = int(arg)
+            self.send_response(200)
+            self.send_header("Content-Length", str(n))
+            self.end_headers()
+            for _ in range(n):
+                self.wfile.write(b" ")
+                self.wfile.flush()
+                time.sleep(1)
         elif kind == "status":
             body = b"status"
             self.send_response(int(arg))
