@@ -70,7 +70,8 @@ prepare_wine_prefix() {
 # the test programs close when the programs end.
 start_wineserver() {
     wine_env
-    wineserver -p </dev/null >/dev/null 2>&1
+    # A server left running for this prefix by an earlier run is reused.
+    wineserver -p </dev/null >/dev/null 2>&1 || true
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     trap 'wine_env; wineserver -k 2>/dev/null || true' EXIT
 }
