@@ -1,6 +1,7 @@
 #include "app/game_folder.h"
 
 #include "app/log.h"
+#include "store/ascii.h"
 #include "store/files.h"
 #include "store/paths.h"
 #include "store/text.h"
@@ -14,29 +15,6 @@ namespace {
 constexpr const wchar_t* subfolderName = L"Vellumark";
 constexpr const char* dataSuffix = "_Data";
 constexpr const char* builtInOldExe = "Vellumark.exe";
-
-bool equalsFolded(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
-bool startsWithFolded(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && equalsFolded(text.substr(0, prefix.size()), prefix);
-}
-
-std::wstring folderOf(const std::wstring& path) {
-    const std::size_t sep = path.find_last_of(L"\\/");
-    if (sep == std::wstring::npos) return L".";
-    if (sep == 2 && path[1] == L':') return path.substr(0, 3);
-    if (sep == 0) return path.substr(0, 1);
-    return path.substr(0, sep);
-}
 
 bool exists(const std::wstring& path) {
     return fileInfo(path);
@@ -52,14 +30,14 @@ int moveDataFiles(const std::wstring& gameDir, const Manifest& manifest, const s
     int moved = 0;
     const std::string prefix = newData + "/";
     for (const ManifestFile& f : manifest.files) {
-        if (!startsWithFolded(f.path, prefix)) continue;
+        if (!startsWithFoldingAscii(f.path, prefix)) continue;
         const std::string oldRelative = oldData + f.path.substr(newData.size());
         std::wstring from, to;
         if (resolveManifestPath(gameDir, oldRelative, from).failed) continue;
         if (resolveManifestPath(gameDir, f.path, to).failed) continue;
         if (exists(to) || !exists(from)) continue;
         std::wstring failed;
-        if (makeDirs(folderOf(to), failed) != 0) continue;
+        if (makeDirs(parentFolder(to), failed) != 0) continue;
         if (moveReplacing(from, to)) ++moved;
     }
     return moved;
@@ -72,9 +50,9 @@ void carryRecords(InstallState& state, const std::string& oldExe, const std::str
     const std::string oldPrefix = oldData + "/";
     for (const auto& [key, record] : state.files) {
         std::string newKey;
-        if (equalsFolded(key, oldExe)) {
+        if (equalsFoldingAscii(key, oldExe)) {
             newKey = newExe;
-        } else if (startsWithFolded(key, oldPrefix)) {
+        } else if (startsWithFoldingAscii(key, oldPrefix)) {
             newKey = newData + key.substr(oldData.size());
         } else {
             continue;
@@ -123,7 +101,7 @@ bool isGameFolder(const std::wstring& dir) {
 }
 
 std::wstring resolveGameFolder(const std::wstring& exePath) {
-    const std::wstring folder = folderOf(exePath);
+    const std::wstring folder = parentFolder(exePath);
     if (isGameFolder(folder)) return folder;
     const std::wstring subfolder =
         folder.empty() ? std::wstring(subfolderName) : joinPath(folder, subfolderName);
@@ -143,7 +121,7 @@ std::wstring resolveGameFolder(const std::wstring& exePath) {
 
 std::string exeStem(std::string_view name) {
     if (name.size() <= 4 || name.find_first_of("/\\") != std::string_view::npos) return {};
-    if (!equalsFolded(name.substr(name.size() - 4), ".exe")) return {};
+    if (!equalsFoldingAscii(name.substr(name.size() - 4), ".exe")) return {};
     return std::string(name.substr(0, name.size() - 4));
 }
 
@@ -156,12 +134,12 @@ void migrateLegacyInstall(const std::wstring& gameDir, const Manifest& manifest,
 
     std::vector<std::string> oldNames;
     if (!state.exe.empty()) oldNames.push_back(state.exe);
-    if (!equalsFolded(state.exe, builtInOldExe)) oldNames.push_back(builtInOldExe);
+    if (!equalsFoldingAscii(state.exe, builtInOldExe)) oldNames.push_back(builtInOldExe);
 
     for (const std::string& oldExe : oldNames) {
         const std::string oldStem = exeStem(oldExe);
         // The game may still ship the old name, or the old name may be the new one.
-        if (oldStem.empty() || equalsFolded(oldStem, newStem) || listed.contains(oldExe)) continue;
+        if (oldStem.empty() || equalsFoldingAscii(oldStem, newStem) || listed.contains(oldExe)) continue;
         migrateFrom(gameDir, manifest, state, oldExe, newStem);
     }
 }

@@ -1,5 +1,7 @@
 #include "json/json.h"
 
+#include "store/ascii.h"
+
 #include <limits>
 
 namespace {
@@ -253,17 +255,6 @@ bool dispatch(JsonParser& p, JsonValue& v) {
     }
 }
 
-bool foldedEqual(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 } // namespace
 
 bool parseValue(JsonParser& parser, JsonValue& value) {
@@ -283,7 +274,7 @@ bool parseDocument(std::string_view document, JsonValue& value) {
 const JsonValue* findMember(const JsonValue& object, std::string_view key) {
     const JsonValue* found = nullptr;
     for (const auto& [name, value] : object.members) {
-        if (foldedEqual(name, key)) found = &value; // the last match wins
+        if (equalsFoldingAscii(name, key)) found = &value; // the last match wins
     }
     return found;
 }

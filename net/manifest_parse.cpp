@@ -1,6 +1,7 @@
 // Turning a manifest body into a Manifest, with the checks that keep a bad manifest from
 // ever reaching the game folder.
 #include "net/manifest.h"
+#include "store/ascii.h"
 #include "json/json.h"
 
 #include <set>
@@ -50,10 +51,6 @@ bool fitsItsFile(const ManifestFile& file, std::int64_t chunkSize) {
     if (chunkSize <= 0) return false;
     const std::int64_t needed = file.size / chunkSize + (file.size % chunkSize != 0);
     return static_cast<std::int64_t>(file.chunks.size()) == needed;
-}
-
-char foldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // The name Windows opens for a manifest path: separators unified and collapsed, leading

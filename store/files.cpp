@@ -46,18 +46,6 @@ std::uint32_t removePath(const std::wstring& path) {
     return fileError;
 }
 
-namespace {
-
-std::wstring parentOf(const std::wstring& p) {
-    const std::size_t sep = p.find_last_of(L"\\/");
-    if (sep == std::wstring::npos) return L".";
-    if (sep == 2 && p[1] == L':') return p.substr(0, 3);
-    if (sep == 0) return p.substr(0, 1);
-    return p.substr(0, sep);
-}
-
-} // namespace
-
 std::uint32_t makeDirs(const std::wstring& path, std::wstring& failedPath) {
     bool isDir = false;
     if (fileInfo(path, nullptr, nullptr, &isDir)) {
@@ -65,7 +53,7 @@ std::uint32_t makeDirs(const std::wstring& path, std::wstring& failedPath) {
         failedPath = path;
         return ERROR_PATH_NOT_FOUND;
     }
-    const std::wstring parent = parentOf(path);
+    const std::wstring parent = parentFolder(path);
     if (parent != path && parent != L"." && parent.size() < path.size()) {
         if (const std::uint32_t code = makeDirs(parent, failedPath)) return code;
     }

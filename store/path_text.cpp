@@ -31,6 +31,14 @@ std::wstring joinPath(const std::wstring& dir, const std::wstring& rel) {
     return out;
 }
 
+std::wstring parentFolder(const std::wstring& path) {
+    const std::size_t sep = path.find_last_of(L"\\/");
+    if (sep == std::wstring::npos) return L".";
+    if (sep == 2 && path[1] == L':') return path.substr(0, 3);
+    if (sep == 0) return path.substr(0, 1);
+    return path.substr(0, sep);
+}
+
 std::wstring normalisePath(const std::wstring& path) {
     std::wstring out;
     out.reserve(path.size());

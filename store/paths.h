@@ -14,6 +14,9 @@ std::wstring joinPath(const std::wstring& dir, const std::wstring& rel);
 // separator except a drive root's.
 std::wstring normalisePath(const std::wstring& path);
 
+// The folder a path lies in: "." when it has none, a drive root with its backslash.
+std::wstring parentFolder(const std::wstring& path);
+
 // Whether two paths name the same place, ignoring case; only b is expanded to its long form.
 bool samePath(const std::wstring& a, const std::wstring& b);
 

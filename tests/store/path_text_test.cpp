@@ -42,6 +42,19 @@ TEST(PathText, NormalisePath) {
         EXPECT_EQ(normalisePath(c.a), c.expected) << narrow(c.a);
 }
 
+TEST(PathText, ParentFolder) {
+    const Case cases[] = {
+        {LR"(C:\Games\Vellumark\launcher.exe)", L"", LR"(C:\Games\Vellumark)"},
+        {LR"(C:\launcher.exe)", L"", LR"(C:\)"},
+        {L"C:/x/y", L"", L"C:/x"},
+        {LR"(\launcher.exe)", L"", LR"(\)"},
+        {L"launcher.exe", L"", L"."},
+        {LR"(\\server\share\l.exe)", L"", LR"(\\server\share)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parentFolder(c.a), c.expected) << narrow(c.a);
+}
+
 TEST(PathText, ExtendedPathOnlyForLongDrivePaths) {
     const std::wstring base = LR"(C:\)";
     const std::wstring short239 = base + std::wstring(236, L'a');
