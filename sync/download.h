@@ -1,0 +1,20 @@
+// One download job: a whole file through its ".part" file, or one chunk written in place.
+// Neither retries; the workers run a job again.
+#pragma once
+
+#include "net/manifest.h"
+#include "store/file_error.h"
+#include "sync/plan.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+// Streams the file into "<target>.part" while hashing it and moves it into place only when
+// the digest matches. The launcher's own executable is first moved aside to "<target>.old".
+FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
+                            std::atomic<std::int64_t>& byteCounter);
+
+// Fetches one chunk with a range request, checks it in memory, and writes it at its offset.
+FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job, HANDLE target,
+                        std::atomic<std::int64_t>& byteCounter);
