@@ -3,6 +3,7 @@
   /cut/N        Content-Length 2N, N bytes of the body, then the connection is closed
   /stall/N      Content-Length 2N, N bytes, then nothing for 60 s
   /trickle/N    Content-Length N, one byte a second
+  /slow/NAME     after 2 s: 206 with spaces for the requested range (200 without one)
   /status/N     status N with a short body
   /body/TEXT    200 with the rest of the path as the body
 """
@@ -44,6 +45,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(b" ")
                 self.wfile.flush()
                 time.sleep(1)
+        elif kind == "slow":
+            time.sleep(2)
+            first, last = 0, 9
+            ranged = self.headers.get("Range", "")
+            if ranged.startswith("bytes="):
+                first, last = (int(v) for v in ranged[len("bytes="):].split("-"))
+            self.send_response(206 if ranged else 200)
+            self.send_header("Content-Length", str(last - first + 1))
+            self.end_headers()
+            self.wfile.write(b" " * (last - first + 1))
         elif kind == "status":
             body = b"status"
             self.send_response(int(arg))
