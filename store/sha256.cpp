@@ -6,7 +6,8 @@
 #include <bcrypt.h>
 
 #include <algorithm>
-#include <memory>
+#include <mutex>
+#include <vector>
 
 namespace {
 
@@ -14,6 +15,41 @@ constexpr std::size_t readSize = 1048576;
 
 struct alignas(32) ReadBuffer {
     unsigned char bytes[readSize];
+};
+
+// Read buffers are lent out and taken back rather than allocated per file: a fresh megabyte
+// costs more than hashing a small file (its pages are mapped and cleared anew each time). As
+// many exist as hashes ever ran at once; they live as long as the process.
+class BufferLease {
+public:
+    BufferLease() {
+        std::lock_guard guard(lock());
+        if (spare().empty()) {
+            buffer_ = new ReadBuffer;
+        } else {
+            buffer_ = spare().back();
+            spare().pop_back();
+        }
+    }
+    ~BufferLease() {
+        std::lock_guard guard(lock());
+        spare().push_back(buffer_);
+    }
+    BufferLease(const BufferLease&) = delete;
+    BufferLease& operator=(const BufferLease&) = delete;
+
+    unsigned char* bytes() { return buffer_->bytes; }
+
+private:
+    static std::mutex& lock() {
+        static std::mutex* m = new std::mutex;
+        return *m;
+    }
+    static std::vector<ReadBuffer*>& spare() {
+        static auto* list = new std::vector<ReadBuffer*>;
+        return *list;
+    }
+    ReadBuffer* buffer_;
 };
 
 // One provider for the whole process, opened once even when several threads ask at once,
@@ -73,12 +109,12 @@ bool hashFile(const std::wstring& path, std::string& digest) {
                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return false;
     Sha256 hash;
-    const auto buffer = std::make_unique<ReadBuffer>();
+    BufferLease buffer;
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), buffer->bytes, readSize, &got, nullptr)) return false;
+        if (!ReadFile(file.get(), buffer.bytes(), readSize, &got, nullptr)) return false;
         if (got == 0) break;
-        hash.update(buffer->bytes, got);
+        hash.update(buffer.bytes(), got);
     }
     std::string text = hash.finishHex();
     if (text.empty()) return false;
@@ -88,7 +124,7 @@ bool hashFile(const std::wstring& path, std::string& digest) {
 
 bool verifyRange(HANDLE file, std::int64_t start, std::int64_t length, const std::string& expected) {
     Sha256 hash;
-    const auto buffer = std::make_unique<ReadBuffer>();
+    BufferLease buffer;
     for (std::int64_t done = 0; done < length;) {
         // Positioned reads: the handle's own file pointer is never relied on, so workers may
         // share a handle.
@@ -98,10 +134,10 @@ bool verifyRange(HANDLE file, std::int64_t start, std::int64_t length, const std
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         const auto want = static_cast<DWORD>(std::min<std::int64_t>(readSize, length - done));
         DWORD got = 0;
-        const BOOL ok = ReadFile(file, buffer->bytes, want, &got, &at);
+        const BOOL ok = ReadFile(file, buffer.bytes(), want, &got, &at);
         if (!ok && GetLastError() != ERROR_HANDLE_EOF) return false;
         if (got == 0) return false; // the file ends before the range does
-        hash.update(buffer->bytes, got);
+        hash.update(buffer.bytes(), got);
         done += got;
     }
     return hash.finishHex() == expected;
