@@ -5,8 +5,13 @@
 #include "store/text.h"
 #include "sync/sync.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <string>
+#include <thread>
+
+#include <windows.h>
 
 namespace {
 
@@ -16,10 +21,34 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 
 bool timedSync(const char* label, const SessionOptions& options, const Manifest& m) {
     std::int64_t bytes = 0;
-    for (const ManifestFile& f : m.files) bytes += f.size;
+    for (const ManifestFile& f : m.files)
+        bytes += f.size;
     SessionStatus status;
     const auto start = std::chrono::steady_clock::now();
-    const FileError e = syncFolder(options, m, status);
+    FileError e;
+    std::atomic<bool> finished{false};
+    std::thread session([&] {
+        e = syncFolder(options, m, status);
+        finished = true;
+    });
+    // Where the time goes: the moment each phase begins.
+    std::string phases;
+    for (SessionPhase seen = SessionPhase::Contacting; seen != SessionPhase::Ready;) {
+        const SessionPhase now = takeSnapshot(status).phase;
+        if (now != seen) {
+            seen = now;
+            char mark[64];
+            std::snprintf(mark, sizeof mark, " %s at %.2f s",
+                          now == SessionPhase::Checking      ? "check"
+                          : now == SessionPhase::Downloading ? "download"
+                                                             : "finish",
+                          secondsSince(start));
+            phases += mark;
+        }
+        if (finished) break;
+        Sleep(5);
+    }
+    session.join();
     const double s = secondsSince(start);
     if (e.failed) {
         std::printf("%s failed: %s\n", label, e.message.c_str());
@@ -28,6 +57,7 @@ bool timedSync(const char* label, const SessionOptions& options, const Manifest&
     std::printf("%-22s %6zu files %9.1f MB in %7.2f s: %9.0f files/s %8.1f MB/s%s\n", label, m.files.size(),
                 bytes / 1048576.0, s, m.files.size() / s, bytes / 1048576.0 / s,
                 takeSnapshot(status).upToDate ? " (up to date)" : "");
+    std::printf("%22s%s\n", "", phases.c_str());
     return true;
 }
 

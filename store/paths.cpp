@@ -42,3 +42,19 @@ std::wstring exePath() {
 std::wstring launcherPath() {
     return longForm(exePath());
 }
+
+bool isLauncherPath(const std::wstring& path) {
+    // Expanding a path to its long form walks every folder of it, which costs more than a
+    // small download; only a name equal to the launcher's, or a short name (they all hold
+    // a tilde), can name it. The launcher's own path does not change while it runs.
+    static const std::wstring self = launcherPath();
+    const auto nameOf = [](const std::wstring& p) {
+        const std::size_t sep = p.find_last_of(L"\\/");
+        return sep == std::wstring::npos ? p : p.substr(sep + 1);
+    };
+    const std::wstring name = nameOf(path), selfName = nameOf(self);
+    const bool maybe = name.find(L'~') != std::wstring::npos ||
+                       CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), selfName.c_str(),
+                                            static_cast<int>(selfName.size()), TRUE) == CSTR_EQUAL;
+    return maybe && samePath(self, path);
+}

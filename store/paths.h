@@ -24,3 +24,6 @@ bool samePath(const std::wstring& a, const std::wstring& b);
 std::wstring exePath();
 // exePath in its long form (no 8.3 short names).
 std::wstring launcherPath();
+// Whether path names the running launcher's executable (samePath with launcherPath, skipped
+// for names that cannot be the launcher's).
+bool isLauncherPath(const std::wstring& path);

@@ -20,10 +20,9 @@ std::wstring lowerName(const std::wstring& path) {
 
 bool isProtectedName(const std::wstring& path) {
     const std::wstring name = lowerName(path);
-    return name == stateFileName || name == journalFileName || name.ends_with(L".part") || name.ends_with(L".old");
+    return name == stateFileName || name == journalFileName || name.ends_with(L".part") ||
+           name.ends_with(L".old");
 }
-
-bool isLauncher(const std::wstring& path) { return samePath(launcherPath(), path); }
 
 std::wstring knownFolder(REFKNOWNFOLDERID id) {
     PWSTR path = nullptr;
@@ -61,7 +60,8 @@ void removeEmptyDirectories(const std::wstring& root) {
     std::vector<std::wstring> dirs;
     listTree(root, nullptr, &dirs);
     // Children come after their parents in the listing, so the walk back removes them first.
-    for (auto it = dirs.rbegin(); it != dirs.rend(); ++it) removePath(*it);
+    for (auto it = dirs.rbegin(); it != dirs.rend(); ++it)
+        removePath(*it);
 }
 
 void discardInterruptedDownloads(const std::wstring& folder) {
@@ -72,7 +72,7 @@ void discardInterruptedDownloads(const std::wstring& folder) {
     if (!readWholeFile(journal, text)) return;
     for (const std::string& path : parseJournal(text)) {
         std::wstring local;
-        if (!resolveManifestPath(root, path, local).failed && !isLauncher(local)) removePath(local);
+        if (!resolveManifestPath(root, path, local).failed && !isLauncherPath(local)) removePath(local);
     }
     std::vector<std::wstring> files;
     listTree(root, &files, nullptr);
@@ -89,10 +89,10 @@ bool isProtectedFolder(const std::wstring& folder) {
     // A network share's root: \\server\share.
     if (f.rfind(LR"(\\)", 0) == 0 && f.find(L'\\', f.find(L'\\', 2) + 1) == std::wstring::npos) return true;
     static const KNOWNFOLDERID* const ids[] = {
-        &FOLDERID_Profile,      &FOLDERID_Desktop,         &FOLDERID_Documents,
-        &FOLDERID_Downloads,    &FOLDERID_ProgramFiles,    &FOLDERID_ProgramFilesX86,
-        &FOLDERID_Windows,      &FOLDERID_PublicDesktop,   &FOLDERID_PublicDocuments,
-        &FOLDERID_UserProfiles, &FOLDERID_LocalAppData,    &FOLDERID_RoamingAppData,
+        &FOLDERID_Profile,      &FOLDERID_Desktop,       &FOLDERID_Documents,
+        &FOLDERID_Downloads,    &FOLDERID_ProgramFiles,  &FOLDERID_ProgramFilesX86,
+        &FOLDERID_Windows,      &FOLDERID_PublicDesktop, &FOLDERID_PublicDocuments,
+        &FOLDERID_UserProfiles, &FOLDERID_LocalAppData,  &FOLDERID_RoamingAppData,
     };
     for (const KNOWNFOLDERID* id : ids) {
         const std::wstring known = normalisePath(knownFolder(*id));
@@ -115,7 +115,7 @@ void pruneUnknownFiles(const std::wstring& folder, const std::set<std::string>& 
         for (wchar_t& c : rel) {
             if (c == L'\\') c = L'/';
         }
-        if (manifestPaths.contains(toUtf8(rel)) || isLauncher(f) || isProtectedName(f)) continue;
+        if (manifestPaths.contains(toUtf8(rel)) || isLauncherPath(f) || isProtectedName(f)) continue;
         removePath(f);
     }
     removeEmptyDirectories(folder);

@@ -19,7 +19,8 @@ FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& par
     std::vector<char> buffer(65536);
     while (!cancelRequested.load()) {
         std::uint32_t count = 0;
-        if (FileError e = request.read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), count); e.failed) {
+        if (FileError e = request.read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), count);
+            e.failed) {
             return e;
         }
         if (count == 0) return {};
@@ -69,14 +70,15 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
 
     const std::wstring part = target + L".part";
     FileHandle file(CreateFileW(extendedPath(part).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return pathFailure("open", part, lastErrorCode());
 
     Sha256 digest;
     std::int64_t received = 0;
     FileError failure = receiveInto(request, file.get(), part, digest, received);
-    if (!CloseHandle(file.release()) && !failure.failed) failure = pathFailure("close", part, lastErrorCode());
+    if (!CloseHandle(file.release()) && !failure.failed)
+        failure = pathFailure("close", part, lastErrorCode());
     if (!failure.failed && digest.finishHex() != job.file->sha256) {
         failure = plainFailure("downloaded file failed its checksum");
     }
@@ -86,7 +88,7 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
     }
     byteCounter.fetch_add(received);
 
-    if (samePath(launcherPath(), target)) return replaceLauncher(target, part);
+    if (isLauncherPath(target)) return replaceLauncher(target, part);
     if (!move(part, target)) return twoPathFailure("rename", part, target, lastErrorCode());
     return {};
 }
