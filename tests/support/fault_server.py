@@ -4,6 +4,7 @@
   /stall/N      Content-Length 2N, N bytes, then nothing for 60 s
   /trickle/N    Content-Length N, one byte a second
   /slow/NAME     after 2 s: 206 with spaces for the requested range (200 without one)
+  /range/NAME    206 with ten bytes, whatever the range asked for
   /status/N     status N with a short body
   /body/TEXT    200 with the rest of the path as the body
 """
@@ -55,6 +56,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", str(last - first + 1))
             self.end_headers()
             self.wfile.write(b" " * (last - first + 1))
+        elif kind == "range":
+            self.send_response(206)
+            self.send_header("Content-Length", "10")
+            self.end_headers()
+            self.wfile.write(b"0123456789")
         elif kind == "status":
             body = b"status"
             self.send_response(int(arg))

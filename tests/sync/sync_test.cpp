@@ -294,6 +294,22 @@ TEST(Sync, FaultsOnlyABrokenServerShows) {
     EXPECT_EQ(sync(b.path(), ignored).error.message, "body/whole: server did not honour range request (HTTP 200)");
 }
 
+TEST(Sync, ExceptionInADownloadFailsOnlyThatJob) {
+    // A chunk far larger than memory: its buffer cannot be allocated. The file is sparse on
+    // the tmpfs the fixture mounts, so preparing it at full size succeeds.
+    const std::wstring tmpfs = joinPath(serverDir(), L"tmpfs");
+    if (!fileInfo(joinPath(tmpfs, L".mounted"))) GTEST_SKIP() << "no tmpfs: the test servers were not started as root";
+    const std::wstring game = joinPath(tmpfs, L"huge");
+    Manifest m;
+    m.baseUrl = faultUrl("/");
+    m.exe = "range/huge.pak";
+    m.chunkSize = std::int64_t{1} << 62;
+    m.files = {{"range/huge.pak", m.chunkSize, sha256Of("x"), {sha256Of("x")}}};
+    const Outcome o = sync(game, m);
+    EXPECT_EQ(o.error.message, "range/huge.pak: download failed: std::bad_alloc");
+    TempDir::removeTree(game);
+}
+
 TEST(Sync, MissingEmptyFileIsCreatedOnItsOwn) {
     TempDir dir;
     GameBuild b;
