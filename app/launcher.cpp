@@ -2,6 +2,8 @@
 
 #include "app/error_box.h"
 #include "app/game_folder.h"
+#include "app/headless.h"
+#include "app/launch.h"
 #include "app/options.h"
 #include "store/files.h"
 #include "store/paths.h"
@@ -21,6 +23,13 @@ int runLauncher() {
 
     // A folder given on the command line is used exactly as given.
     if (options.gameDir.empty()) options.gameDir = resolveGameFolder(self);
+
+    if (options.skipUpdate) {
+        std::string error;
+        if (!launchGame(options.gameDir, "", &error)) showErrorBox(error);
+    } else if (options.headless) {
+        runHeadless(options);
+    }
 
     return exitOk;
 }

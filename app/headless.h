@@ -1,0 +1,15 @@
+// Headless mode: one session without a window, its status as one self-overwriting line on
+// standard output, then the game (unless nolaunch) or exit code 1.
+#pragma once
+
+#include "app/options.h"
+
+#include <string>
+
+// Returns when the game may be played (after starting it unless noLaunch); ends the process
+// with exit code 1 when the session failed.
+void runHeadless(const LaunchOptions& options);
+
+// The status line written for a headline and detail: a carriage return, then the text padded
+// with spaces to 110 bytes (a longer text is written whole).
+std::string headlessLine(const std::string& headline, const std::string& detail);

@@ -1,0 +1,21 @@
+// Starting programs: the game, and the launcher itself after it replaced its executable.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The game executable relative to the game folder: the one the state file records when it
+// is there, else "Vellumark Online.exe" or "Vellumark.exe" when present, else the first.
+std::string findGameExe(const std::wstring& gameDir);
+
+// Starts the game (no arguments, the game folder as working folder) and does not wait for
+// it. An empty exe lets findGameExe choose. errorText, when given, says why it did not start.
+bool launchGame(const std::wstring& gameDir, const std::string& exe, std::string* errorText = nullptr);
+
+// Starts a program with its standard handles on the NUL device; code gets the system error.
+bool startProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                  const std::wstring& workingDir, std::uint32_t* code = nullptr);
+
+// One element of a Windows command line, as CommandLineToArgvW splits it back.
+std::wstring quoteArgument(const std::wstring& text);

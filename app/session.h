@@ -1,0 +1,26 @@
+// Update sessions: one at a time, each on its own detached worker thread, reporting through
+// a SessionStatus that the window or the headless loop watches.
+#pragma once
+
+#include "app/options.h"
+#include "app/session_status.h"
+
+#include <atomic>
+#include <cstdint>
+
+// 1 while a session's worker thread exists.
+extern std::atomic<std::int32_t> sessionRunning;
+
+// Starts a session on a new worker thread: 0; nonzero when one is already running (the
+// request is ignored).
+int startSession(const LaunchOptions& options, SessionStatus* status, bool repair);
+
+// Fetches the manifest and brings the folder up to date; ends in Ready, Offline or Failed.
+void runSession(const SessionOptions& options, SessionStatus* status);
+
+// Starts the launcher again with the same arguments and ends this process when that worked.
+void restartLauncher();
+
+// Cancels a running session, waits for it at most 8 seconds, removes what an interrupted
+// download left and the game folder itself when that leaves it empty.
+void shutdownSessions(const std::wstring& gameDir);

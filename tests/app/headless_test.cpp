@@ -1,0 +1,171 @@
+// The real launcher in headless mode, against nginx and the fault server.
+#include "app/headless.h"
+#include "app/log.h"
+#include "store/state.h"
+#include "support/game_build.h"
+#include "support/run_process.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+std::string stubBytes() {
+    std::string bytes;
+    std::wstring path = toWide(STUB_GAME_EXE);
+    for (wchar_t& c : path)
+        c = c == L'/' ? L'\\' : c;
+    EXPECT_TRUE(readWholeFile(path, bytes));
+    return bytes;
+}
+
+// A build whose game is the stub that records how it was started.
+GameBuild stubBuild(const std::string& name) {
+    GameBuild b;
+    b.name = name;
+    b.files = {{"Vellumark Online.exe", stubBytes()},
+               {"Vellumark Online_Data/level.pak", pattern(150000, 3)},
+               {"readme.txt", "readme"}};
+    return b;
+}
+
+std::string manifestUrlOf(const GameBuild& b) {
+    const Manifest m = b.publishAll();
+    std::string json = R"({"version":")" + m.version + R"(","baseUrl":")" + m.baseUrl + R"(","exe":")" +
+                       m.exe + R"(","chunkSize":)" + std::to_string(m.chunkSize) + R"(,"files":[)";
+    for (std::size_t i = 0; i < m.files.size(); ++i) {
+        const ManifestFile& f = m.files[i];
+        json += (i ? "," : "") + std::string(R"({"path":")") + f.path + R"(","size":)" +
+                std::to_string(f.size) + R"(,"sha256":")" + f.sha256 + R"(","chunks":[)";
+        for (std::size_t k = 0; k < f.chunks.size(); ++k)
+            json += (k ? ",\"" : "\"") + f.chunks[k] + "\"";
+        json += "]}";
+    }
+    publish(toWide(b.name + ".json"), json + "]}");
+    return httpsUrl("/" + b.name + ".json");
+}
+
+// The status lines of a headless run's output: each introduced by a carriage return.
+std::vector<std::string> statusLines(const std::string& output) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while ((at = output.find('\r', at)) != std::string::npos) {
+        const std::size_t end = output.find_first_of("\r\n", at + 1);
+        lines.push_back(output.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1));
+        at = end == std::string::npos ? output.size() : end;
+    }
+    return lines;
+}
+
+std::string trimmed(std::string s) {
+    while (!s.empty() && s.back() == ' ')
+        s.pop_back();
+    return s;
+}
+
+std::string lastLine(const std::string& output) {
+    const auto lines = statusLines(output);
+    return lines.empty() ? "" : trimmed(lines.back());
+}
+
+// What the stub recorded, waiting a little for it: the launcher does not wait for the game.
+std::string stubRecord(const std::wstring& folder, int waitMs = 10000) {
+    std::string text;
+    for (int waited = 0; waited <= waitMs; waited += 100) {
+        if (readWholeFile(joinPath(folder, L"stub-record.txt"), text) && !text.empty()) return text;
+        Sleep(100);
+    }
+    return "";
+}
+
+ProcessRun headless(const TempDir& dir, const std::wstring& arguments,
+                    const std::wstring& exe = builtLauncher()) {
+    return Process(exe, L"-headless " + arguments, dir.path(), dir / L"stdout.txt").wait();
+}
+
+std::wstring quoted(const std::wstring& path) {
+    return L"\"" + path + L"\"";
+}
+
+TEST(Headless, UpdatesThenStartsTheGame) {
+    TempDir dir;
+    const std::wstring game = dir / L"game";
+    const std::string url = manifestUrlOf(stubBuild("hl-basic"));
+    const ProcessRun run = headless(dir, L"-manifest " + toWide(url) + L" -dir " + quoted(game));
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_TRUE(run.output.starts_with("\r")) << run.output;
+    ASSERT_TRUE(run.output.ends_with("\n")) << run.output;
+    const auto lines = statusLines(run.output);
+    ASSERT_GE(lines.size(), 2u);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_GE(lines[i].size(), 110u) << lines[i];
+        EXPECT_NE(lines[i].find(" | "), std::string::npos) << lines[i];
+        if (i > 0) {
+            EXPECT_NE(trimmed(lines[i]), trimmed(lines[i - 1])) << "a line is written only when it changes";
+        }
+    }
+    EXPECT_EQ(trimmed(lines.back()), "Ready to play! | Update complete. Have fun!");
+
+    const std::string record = stubRecord(game);
+    EXPECT_NE(record.find("cwd=" + toUtf8(game) + "\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("cmd=\"" + toUtf8(game) + "\\Vellumark Online.exe\"\n"), std::string::npos)
+        << record;
+    EXPECT_NE(record.find("stdin=nul stdout=nul stderr=nul"), std::string::npos) << record;
+
+    // Up to date now; with -nolaunch nothing is started.
+    removePath(joinPath(game, L"stub-record.txt"));
+    const ProcessRun again = headless(dir, L"-nolaunch -manifest " + toWide(url) + L" -dir " + quoted(game));
+    EXPECT_EQ(again.exitCode, 0u);
+    EXPECT_EQ(lastLine(again.output), "Ready to play! | Your game is up to date.");
+    EXPECT_EQ(stubRecord(game, 1000), "");
+
+    // -skipupdate starts the game at once: no output, no request.
+    const std::size_t logStart = accessLogSize();
+    const ProcessRun skip = headless(dir, L"-skipupdate -manifest " + toWide(url) + L" -dir " + quoted(game));
+    EXPECT_EQ(skip.exitCode, 0u);
+    EXPECT_EQ(skip.output, "");
+    EXPECT_NE(stubRecord(game).find("stdin=nul"), std::string::npos);
+    EXPECT_EQ(accessLogFrom(logStart), "");
+}
+
+TEST(Headless, UnreachableServer) {
+    TempDir dir;
+    const std::wstring game = dir / L"game";
+    const std::string url = manifestUrlOf(stubBuild("hl-offline"));
+    ASSERT_EQ(headless(dir, L"-nolaunch -manifest " + toWide(url) + L" -dir " + quoted(game)).exitCode, 0u);
+
+    const std::wstring unreachable = L"-manifest https://localhost:1/game/manifest.json -dir ";
+    const ProcessRun offline = headless(dir, unreachable + quoted(game));
+    EXPECT_EQ(offline.exitCode, 0u);
+    EXPECT_EQ(lastLine(offline.output),
+              "Can't reach the update server | You can still play with the files you already have.");
+    EXPECT_NE(stubRecord(game), "");
+
+    std::int64_t logSize = 0;
+    fileInfo(logFilePath(), &logSize);
+    // A slow answer that is no manifest: the contacting line shows, then the failure.
+    const std::wstring empty = dir / L"nothing";
+    const ProcessRun slow =
+        headless(dir, L"-manifest " + toWide(faultUrl("/slow/manifest.json")) + L" -dir " + quoted(empty));
+    EXPECT_EQ(slow.exitCode, 1u);
+    EXPECT_EQ(slow.output,
+              headlessLine("Contacting update server...", "Please wait a moment.") +
+                  headlessLine("Something went wrong", "Could not reach the update server. Check your "
+                                                       "internet connection and try again.") +
+                  "\n");
+
+    const ProcessRun failed = headless(dir, unreachable + quoted(empty));
+    EXPECT_EQ(failed.exitCode, 1u);
+    EXPECT_EQ(lastLine(failed.output), "Something went wrong | Could not reach the update server. Check your "
+                                       "internet connection and try again.");
+    EXPECT_TRUE(failed.output.ends_with("\n"));
+    std::string log;
+    readWholeFile(logFilePath(), log);
+    EXPECT_NE(log.find(" manifest failed: Get \"https://localhost:1/game/manifest.json?t=",
+                       static_cast<std::size_t>(logSize)),
+              std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,45 @@
+// A stand-in for the game (and for a new launcher): appends to "stub-record.txt" beside
+// itself its working folder, its command line and the kinds of its standard handles.
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+std::string utf8(const std::wstring& w) {
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::string handleKind(DWORD which) {
+    const HANDLE h = GetStdHandle(which);
+    if (!h || h == INVALID_HANDLE_VALUE) return "none";
+    // The NUL device is a character device that is not a console.
+    DWORD mode = 0;
+    if (GetFileType(h) == FILE_TYPE_CHAR && !GetConsoleMode(h, &mode)) return "nul";
+    return "other";
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    wchar_t self[32768];
+    const DWORD n = GetModuleFileNameW(nullptr, self, 32768);
+    std::wstring record(self, n);
+    record = record.substr(0, record.find_last_of(L'\\') + 1) + L"stub-record.txt";
+    wchar_t cwd[32768];
+    const DWORD c = GetCurrentDirectoryW(32768, cwd);
+    const std::string text = "cwd=" + utf8(std::wstring(cwd, c)) + "\ncmd=" + utf8(GetCommandLineW()) +
+                             "\nstdin=" + handleKind(STD_INPUT_HANDLE) +
+                             " stdout=" + handleKind(STD_OUTPUT_HANDLE) +
+                             " stderr=" + handleKind(STD_ERROR_HANDLE) + "\n";
+    const HANDLE f = CreateFileW(record.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(f);
+    return 0;
+}

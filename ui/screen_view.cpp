@@ -1,0 +1,48 @@
+#include "ui/screen_view.h"
+
+#include "ui/progress.h"
+
+ScreenView buildView(const SessionSnapshot& s, double time) {
+    ScreenView v;
+    v.phase = s.phase;
+    v.buttonLabel = "PLAY";
+    v.time = time;
+    switch (s.phase) {
+    case SessionPhase::Contacting:
+        v.headline = "Contacting update server...";
+        v.detail = "Please wait a moment.";
+        v.fraction = -1;
+        break;
+    case SessionPhase::Checking:
+        v.headline = "Checking game files...";
+        v.detail = std::to_string(s.filesChecked) + " / " + std::to_string(s.filesTotal) + " files";
+        v.fraction = s.filesTotal > 0 ? static_cast<double>(s.filesChecked) / s.filesTotal : -1;
+        break;
+    case SessionPhase::Downloading:
+        v.headline = "Downloading update...";
+        v.detail = formatDownloadDetail(s.bytesDone, s.bytesTotal, s.bytesPerSecond);
+        v.fraction =
+            s.bytesTotal > 0 ? static_cast<double>(s.bytesDone) / static_cast<double>(s.bytesTotal) : 0;
+        break;
+    case SessionPhase::Ready:
+        v.headline = "Ready to play!";
+        v.detail = s.upToDate ? "Your game is up to date." : "Update complete. Have fun!";
+        v.fraction = 1;
+        v.buttonEnabled = true;
+        v.repairVisible = true;
+        break;
+    case SessionPhase::Offline:
+        v.headline = "Can't reach the update server";
+        v.detail = "You can still play with the files you already have.";
+        v.fraction = 1;
+        v.buttonEnabled = true;
+        break;
+    case SessionPhase::Failed:
+        v.headline = "Something went wrong";
+        v.detail = s.message;
+        v.buttonEnabled = true;
+        v.buttonLabel = "RETRY";
+        break;
+    }
+    return v;
+}
