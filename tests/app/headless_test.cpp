@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -31,21 +33,7 @@ GameBuild stubBuild(const std::string& name) {
     return b;
 }
 
-std::string manifestUrlOf(const GameBuild& b) {
-    const Manifest m = b.publishAll();
-    std::string json = R"({"version":")" + m.version + R"(","baseUrl":")" + m.baseUrl + R"(","exe":")" +
-                       m.exe + R"(","chunkSize":)" + std::to_string(m.chunkSize) + R"(,"files":[)";
-    for (std::size_t i = 0; i < m.files.size(); ++i) {
-        const ManifestFile& f = m.files[i];
-        json += (i ? "," : "") + std::string(R"({"path":")") + f.path + R"(","size":)" +
-                std::to_string(f.size) + R"(,"sha256":")" + f.sha256 + R"(","chunks":[)";
-        for (std::size_t k = 0; k < f.chunks.size(); ++k)
-            json += (k ? ",\"" : "\"") + f.chunks[k] + "\"";
-        json += "]}";
-    }
-    publish(toWide(b.name + ".json"), json + "]}");
-    return httpsUrl("/" + b.name + ".json");
-}
+std::string manifestUrlOf(const GameBuild& b) { return publishManifest(b.name, b.publishAll()); }
 
 // The status lines of a headless run's output: each introduced by a carriage return.
 std::vector<std::string> statusLines(const std::string& output) {
@@ -78,6 +66,12 @@ std::string stubRecord(const std::wstring& folder, int waitMs = 10000) {
         Sleep(100);
     }
     return "";
+}
+
+void make(const std::wstring& path, const std::string& bytes) {
+    std::wstring failed;
+    ASSERT_EQ(makeDirs(parentFolder(path), failed), 0u);
+    ASSERT_EQ(writeWholeFile(path, bytes), 0u);
 }
 
 ProcessRun headless(const TempDir& dir, const std::wstring& arguments,
@@ -166,6 +160,87 @@ TEST(Headless, UnreachableServer) {
     EXPECT_NE(log.find(" manifest failed: Get \"https://localhost:1/game/manifest.json?t=",
                        static_cast<std::size_t>(logSize)),
               std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+// Each failing update runs in a launcher of its own, all at once, because a failing
+// download is tried five times with the product's real pauses (30 s in all).
+TEST(Headless, PlayerTextsForFailures) {
+    struct Case {
+        std::string name;
+        std::function<void(GameBuild&, const std::wstring& game)> prepare;
+        std::string text;
+        bool needsTmpfs = false;
+    };
+    std::vector<FileHandle> held;
+    const std::string download = "Download problem. Check your internet connection and try again. (";
+    const std::string blocked = "Windows blocked access to a game file. Add the game folder to your antivirus "
+                                "exclusions, or move it out of protected folders, then press RETRY. (";
+    const std::vector<Case> cases = {
+        {"hl-404", [](GameBuild&, const std::wstring&) {}, download + "missing.bin: HTTP 404)"},
+        {"hl-checksum", [](GameBuild& b, const std::wstring&) { publish(toWide(b.name + "/bad.bin"), "other bytes"); },
+         download + "bad.bin: downloaded file failed its checksum)"},
+        {"hl-unsafe", [](GameBuild&, const std::wstring&) {},
+         "unsafe path in manifest: nul.txt (press RETRY, or ask for help in the Discord)"},
+        {"hl-denied",
+         [](GameBuild&, const std::wstring& game) {
+             std::wstring failed; // a folder where the chunked file should be cannot be written
+             ASSERT_EQ(makeDirs(joinPath(game, L"blocked.pak"), failed), 0u);
+         },
+         blocked + "open blocked.pak: " + systemText(ERROR_ACCESS_DENIED) + ")"},
+        {"hl-shared",
+         [&held](GameBuild& b, const std::wstring& game) {
+             const std::wstring path = joinPath(game, L"locked.pak");
+             make(path, b.files["locked.pak"]);
+             held.emplace_back(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                           nullptr));
+             ASSERT_TRUE(held.back().valid());
+         },
+         "A game file is in use by another program. Close Vellumark and any antivirus scan, then press RETRY. "
+         "(open locked.pak: " +
+             systemText(ERROR_SHARING_VIOLATION) + ")"},
+        {"hl-full", [](GameBuild&, const std::wstring&) {},
+         "Not enough free disk space. Free up about 4 GB and press RETRY. (write big.bin: " +
+             systemText(ERROR_DISK_FULL) + ")",
+         true},
+    };
+    const std::wstring tmpfs = joinPath(serverDir(), L"tmpfs");
+    const bool haveTmpfs = fileInfo(joinPath(tmpfs, L".mounted"));
+
+    TempDir dir;
+    std::vector<std::unique_ptr<Process>> running;
+    std::vector<const Case*> started;
+    for (const Case& c : cases) {
+        if (c.needsTmpfs && !haveTmpfs) continue;
+        GameBuild b = stubBuild(c.name);
+        if (c.name == "hl-404") b.files["missing.bin"] = "never published";
+        if (c.name == "hl-checksum") b.files["bad.bin"] = "expected bytes";
+        if (c.name == "hl-denied") b.files["blocked.pak"] = pattern(150000, 4);
+        if (c.name == "hl-shared") b.files["locked.pak"] = pattern(150000, 5);
+        if (c.name == "hl-full") b.files["big.bin"] = pattern(9 << 20, 6); // chunked; more than the 8 MiB tmpfs holds
+        Manifest m = b.publishAll();
+        if (c.name == "hl-unsafe") m.files.push_back({"nul.txt", 1, sha256Of("x"), {}});
+        const std::string url = publishManifest(c.name, m);
+        if (c.name == "hl-404") removePath(joinPath(webRoot(), toWide(c.name + "\\missing.bin")));
+        const std::wstring game = c.needsTmpfs ? joinPath(tmpfs, toWide(c.name)) : dir / toWide(c.name);
+        c.prepare(b, game);
+        running.push_back(std::make_unique<Process>(builtLauncher(),
+                                                    L"-headless -nolaunch -manifest " + toWide(url) + L" -dir " +
+                                                        quoted(game),
+                                                    dir.path(), dir / toWide(c.name + ".out")));
+        started.push_back(&c);
+    }
+    for (std::size_t i = 0; i < running.size(); ++i) {
+        const ProcessRun run = running[i]->wait(180000);
+        EXPECT_EQ(run.exitCode, 1u) << started[i]->name;
+        EXPECT_EQ(lastLine(run.output), "Something went wrong | " + started[i]->text) << started[i]->name;
+    }
+    held.clear();
+    TempDir::removeTree(joinPath(tmpfs, L"hl-full"));
+    if (!haveTmpfs) GTEST_SKIP() << "the full-disk case needs the tmpfs that root mounts";
 }
 
 } // namespace
