@@ -21,8 +21,8 @@ std::int64_t chunkLength(const Manifest& manifest, const ManifestFile& file, std
     return std::min(manifest.chunkSize, file.size - start);
 }
 
-std::vector<DownloadJob> allJobsFor(const Manifest& manifest, const ManifestFile& file) {
-    if (file.chunks.empty()) return {DownloadJob{&file, true, 0, file.size}};
+std::vector<DownloadJob> allJobsFor(const Manifest& manifest, const ManifestFile& file, bool whole) {
+    if (whole) return {DownloadJob{&file, true, 0, file.size}};
     std::vector<DownloadJob> jobs;
     for (std::size_t i = 0; i < file.chunks.size(); ++i) {
         jobs.push_back({&file, false, static_cast<std::int32_t>(i), chunkLength(manifest, file, i)});
@@ -32,8 +32,8 @@ std::vector<DownloadJob> allJobsFor(const Manifest& manifest, const ManifestFile
 
 FileHandle openTarget(const std::wstring& path, bool create) {
     return FileHandle(CreateFileW(extendedPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 FileError setFileSize(HANDLE file, const std::wstring& path, std::int64_t size) {
@@ -81,7 +81,8 @@ void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring
     }
     for (std::size_t i = 0; i < f.chunks.size(); ++i) {
         const std::int64_t length = chunkLength(c.manifest, f, i);
-        if (!verifyRange(handle.get(), static_cast<std::int64_t>(i) * c.manifest.chunkSize, length, f.chunks[i])) {
+        if (!verifyRange(handle.get(), static_cast<std::int64_t>(i) * c.manifest.chunkSize, length,
+                         f.chunks[i])) {
             result.jobs.push_back({&f, false, static_cast<std::int32_t>(i), length});
         }
     }
@@ -113,9 +114,12 @@ void checkFile(CheckContext& c, std::size_t index) {
         countFile(c);
         return;
     }
+    // The running launcher's executable cannot be written in place: it is always replaced
+    // whole, through its ".part" file, even when the manifest divides it into chunks.
+    const bool whole = f.chunks.empty() || isLauncherPath(path);
     std::int64_t size = 0, mtime = 0;
     if (!fileInfo(path, &size, &mtime)) {
-        result.jobs = allJobsFor(c.manifest, f);
+        result.jobs = allJobsFor(c.manifest, f, whole);
         countFile(c);
         return;
     }
@@ -123,12 +127,12 @@ void checkFile(CheckContext& c, std::size_t index) {
         countFile(c);
         return;
     }
-    if (!f.chunks.empty()) {
+    if (!whole) {
         checkChunkedFile(c, f, path, size, result);
         return;
     }
     std::string digest;
-    if (!hashFile(path, digest) || digest != f.sha256) result.jobs = allJobsFor(c.manifest, f);
+    if (!hashFile(path, digest) || digest != f.sha256) result.jobs = allJobsFor(c.manifest, f, true);
     countFile(c);
 }
 
@@ -148,6 +152,8 @@ void checkAllFiles(CheckContext& c) {
         }
     };
     std::thread threads[4];
-    for (auto& t : threads) t = std::thread(worker);
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t = std::thread(worker);
+    for (auto& t : threads)
+        t.join();
 }

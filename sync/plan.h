@@ -58,8 +58,8 @@ struct CheckContext {
 void checkAllFiles(CheckContext& context);
 void checkFile(CheckContext& context, std::size_t index);
 
-// Every job of a file that has to be fetched completely.
-std::vector<DownloadJob> allJobsFor(const Manifest& manifest, const ManifestFile& file);
+// Every job of a file that has to be fetched completely; one whole-file job when whole.
+std::vector<DownloadJob> allJobsFor(const Manifest& manifest, const ManifestFile& file, bool whole);
 std::int64_t chunkLength(const Manifest& manifest, const ManifestFile& file, std::size_t index);
 
 // Opens a file for writing chunks in place; invalid on failure (the error is GetLastError's).

@@ -1,10 +1,7 @@
 // The real launcher in headless mode, against nginx and the fault server.
 #include "app/headless.h"
 #include "app/log.h"
-#include "store/state.h"
-#include "support/game_build.h"
-#include "support/run_process.h"
-#include "support/temp_dir.h"
+#include "support/launcher_runs.h"
 
 #include <gtest/gtest.h>
 
@@ -13,75 +10,6 @@
 #include <thread>
 
 namespace {
-
-std::string stubBytes() {
-    std::string bytes;
-    std::wstring path = toWide(STUB_GAME_EXE);
-    for (wchar_t& c : path)
-        c = c == L'/' ? L'\\' : c;
-    EXPECT_TRUE(readWholeFile(path, bytes));
-    return bytes;
-}
-
-// A build whose game is the stub that records how it was started.
-GameBuild stubBuild(const std::string& name) {
-    GameBuild b;
-    b.name = name;
-    b.files = {{"Vellumark Online.exe", stubBytes()},
-               {"Vellumark Online_Data/level.pak", pattern(150000, 3)},
-               {"readme.txt", "readme"}};
-    return b;
-}
-
-std::string manifestUrlOf(const GameBuild& b) { return publishManifest(b.name, b.publishAll()); }
-
-// The status lines of a headless run's output: each introduced by a carriage return.
-std::vector<std::string> statusLines(const std::string& output) {
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    while ((at = output.find('\r', at)) != std::string::npos) {
-        const std::size_t end = output.find_first_of("\r\n", at + 1);
-        lines.push_back(output.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1));
-        at = end == std::string::npos ? output.size() : end;
-    }
-    return lines;
-}
-
-std::string trimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ')
-        s.pop_back();
-    return s;
-}
-
-std::string lastLine(const std::string& output) {
-    const auto lines = statusLines(output);
-    return lines.empty() ? "" : trimmed(lines.back());
-}
-
-// What the stub recorded, waiting a little for it: the launcher does not wait for the game.
-std::string stubRecord(const std::wstring& folder, int waitMs = 10000) {
-    std::string text;
-    for (int waited = 0; waited <= waitMs; waited += 100) {
-        if (readWholeFile(joinPath(folder, L"stub-record.txt"), text) && !text.empty()) return text;
-        Sleep(100);
-    }
-    return "";
-}
-
-void make(const std::wstring& path, const std::string& bytes) {
-    std::wstring failed;
-    ASSERT_EQ(makeDirs(parentFolder(path), failed), 0u);
-    ASSERT_EQ(writeWholeFile(path, bytes), 0u);
-}
-
-ProcessRun headless(const TempDir& dir, const std::wstring& arguments,
-                    const std::wstring& exe = builtLauncher()) {
-    return Process(exe, L"-headless " + arguments, dir.path(), dir / L"stdout.txt").wait();
-}
-
-std::wstring quoted(const std::wstring& path) {
-    return L"\"" + path + L"\"";
-}
 
 TEST(Headless, UpdatesThenStartsTheGame) {
     TempDir dir;
@@ -177,11 +105,13 @@ TEST(Headless, PlayerTextsForFailures) {
     };
     std::vector<FileHandle> held;
     const std::string download = "Download problem. Check your internet connection and try again. (";
-    const std::string blocked = "Windows blocked access to a game file. Add the game folder to your antivirus "
-                                "exclusions, or move it out of protected folders, then press RETRY. (";
+    const std::string blocked =
+        "Windows blocked access to a game file. Add the game folder to your antivirus "
+        "exclusions, or move it out of protected folders, then press RETRY. (";
     const std::vector<Case> cases = {
         {"hl-404", [](GameBuild&, const std::wstring&) {}, download + "missing.bin: HTTP 404)"},
-        {"hl-checksum", [](GameBuild& b, const std::wstring&) { publish(toWide(b.name + "/bad.bin"), "other bytes"); },
+        {"hl-checksum",
+         [](GameBuild& b, const std::wstring&) { publish(toWide(b.name + "/bad.bin"), "other bytes"); },
          download + "bad.bin: downloaded file failed its checksum)"},
         {"hl-unsafe", [](GameBuild&, const std::wstring&) {},
          "unsafe path in manifest: nul.txt (press RETRY, or ask for help in the Discord)"},
@@ -195,11 +125,12 @@ TEST(Headless, PlayerTextsForFailures) {
          [&held](GameBuild& b, const std::wstring& game) {
              const std::wstring path = joinPath(game, L"locked.pak");
              make(path, b.files["locked.pak"]);
-             held.emplace_back(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                           nullptr));
+             held.emplace_back(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
              ASSERT_TRUE(held.back().valid());
          },
-         "A game file is in use by another program. Close Vellumark and any antivirus scan, then press RETRY. "
+         "A game file is in use by another program. Close Vellumark and any antivirus scan, then press "
+         "RETRY. "
          "(open locked.pak: " +
              systemText(ERROR_SHARING_VIOLATION) + ")"},
         {"hl-full", [](GameBuild&, const std::wstring&) {},
@@ -220,17 +151,17 @@ TEST(Headless, PlayerTextsForFailures) {
         if (c.name == "hl-checksum") b.files["bad.bin"] = "expected bytes";
         if (c.name == "hl-denied") b.files["blocked.pak"] = pattern(150000, 4);
         if (c.name == "hl-shared") b.files["locked.pak"] = pattern(150000, 5);
-        if (c.name == "hl-full") b.files["big.bin"] = pattern(9 << 20, 6); // chunked; more than the 8 MiB tmpfs holds
+        if (c.name == "hl-full")
+            b.files["big.bin"] = pattern(9 << 20, 6); // chunked; more than the 8 MiB tmpfs holds
         Manifest m = b.publishAll();
         if (c.name == "hl-unsafe") m.files.push_back({"nul.txt", 1, sha256Of("x"), {}});
         const std::string url = publishManifest(c.name, m);
         if (c.name == "hl-404") removePath(joinPath(webRoot(), toWide(c.name + "\\missing.bin")));
         const std::wstring game = c.needsTmpfs ? joinPath(tmpfs, toWide(c.name)) : dir / toWide(c.name);
         c.prepare(b, game);
-        running.push_back(std::make_unique<Process>(builtLauncher(),
-                                                    L"-headless -nolaunch -manifest " + toWide(url) + L" -dir " +
-                                                        quoted(game),
-                                                    dir.path(), dir / toWide(c.name + ".out")));
+        running.push_back(std::make_unique<Process>(
+            builtLauncher(), L"-headless -nolaunch -manifest " + toWide(url) + L" -dir " + quoted(game),
+            dir.path(), dir / toWide(c.name + ".out")));
         started.push_back(&c);
     }
     for (std::size_t i = 0; i < running.size(); ++i) {
