@@ -6,7 +6,8 @@ export VELLUMARK_WINEPREFIX=${VELLUMARK_WINEPREFIX:-$root/build/wineprefix}
 
 # Debian packages the builds and tests need.
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine wine64 python3
-          nginx openssl clang libclang-rt-14-dev)
+          nginx openssl clang libclang-rt-14-dev
+          libfreetype-dev zlib1g-dev fonts-dejavu-core fonts-dejavu-extra)
 
 install_packages() {
     local missing=()

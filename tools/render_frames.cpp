@@ -1,0 +1,85 @@
+// Renders the launcher's frame for every phase to PNG, from the generated resources, with
+// the same drawing code the window uses.   render_frames RESOURCES_DIR OUTDIR
+#include "tools/image_io.h"
+#include "ui/compose.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const resourceFiles[10] = {
+    "background.rgba",      "panel.rgba",    "button-normal.rgba", "button-hover.rgba", "button-pressed.rgba",
+    "button-disabled.rgba", "font-label.a8", "font-headline.a8",   "font-button.a8",    "font-detail.a8"};
+
+struct Still {
+    const char* name;
+    SessionSnapshot snapshot;
+    double time;
+};
+
+SessionSnapshot in(SessionPhase phase) {
+    SessionSnapshot s;
+    s.phase = phase;
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: render_frames RESOURCES_DIR OUTDIR\n");
+        return 2;
+    }
+    std::vector<std::vector<std::uint8_t>> data;
+    const std::uint8_t* resources[10];
+    for (int i = 0; i < 10; ++i) {
+        std::ifstream in(std::string(argv[1]) + "/" + resourceFiles[i], std::ios::binary);
+        data.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (data.back().size() < ui::resourceSizes[i]) {
+            std::fprintf(stderr, "render_frames: %s is missing or short\n", resourceFiles[i]);
+            return 1;
+        }
+    }
+    for (int i = 0; i < 10; ++i)
+        resources[i] = data[i].data();
+    ui::bindArtwork(resources);
+
+    SessionSnapshot checking = in(SessionPhase::Checking);
+    checking.filesChecked = 1234;
+    checking.filesTotal = 3117;
+    SessionSnapshot downloading = in(SessionPhase::Downloading);
+    downloading.bytesDone = 187LL << 20;
+    downloading.bytesTotal = 412LL << 20;
+    downloading.bytesPerSecond = 6.4 * (1 << 20);
+    SessionSnapshot ready = in(SessionPhase::Ready);
+    ready.upToDate = true;
+    SessionSnapshot failed = in(SessionPhase::Failed);
+    failed.message =
+        "Download problem. Check your internet connection and try again. (Vellumark Online_Data/level2.pak: "
+        "HTTP 404)";
+    const Still stills[] = {
+        {"contacting", in(SessionPhase::Contacting), 0.4},
+        {"checking", checking, 1.0},
+        {"downloading", downloading, 2.0},
+        {"ready", ready, 0.5},
+        {"offline", in(SessionPhase::Offline), 0},
+        {"failed", failed, 0},
+    };
+    std::vector<std::uint8_t> canvas(ui::canvasBytes);
+    for (const Still& still : stills) {
+        ui::composeFrame(canvas.data(), buildView(still.snapshot, still.time));
+        for (std::size_t i = 3; i < canvas.size(); i += 4)
+            canvas[i] = 255; // shown opaque, as on screen
+        const std::vector<std::uint8_t> png = encodePng(ui::canvasWidth, ui::canvasHeight, canvas.data());
+        const std::string path = std::string(argv[2]) + "/frame-" + still.name + ".png";
+        if (!writeFile(path, png.data(), png.size())) {
+            std::fprintf(stderr, "render_frames: cannot write %s\n", path.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,120 @@
+#include "ui/font.h"
+
+namespace ui {
+
+Font labelFont{1443, 22, nullptr, labelGlyphs, 18, 14};
+Font headlineFont{2117, 33, nullptr, headlineGlyphs, 27, 21};
+Font buttonFont{2791, 44, nullptr, buttonGlyphs, 36, 28};
+Font detailFont{1327, 22, nullptr, detailGlyphs, 18, 14};
+
+namespace {
+
+bool isContinuation(unsigned char c) {
+    return c >= 128 && c <= 191;
+}
+
+// Bytes of the well-formed sequence starting at i, or 0 when none starts there.
+std::size_t sequenceLength(std::string_view s, std::size_t i) {
+    const auto at = [&](std::size_t k) -> unsigned char {
+        return i + k < s.size() ? static_cast<unsigned char>(s[i + k]) : 0;
+    };
+    const unsigned char lead = at(0);
+    if (lead >= 194 && lead <= 223) return isContinuation(at(1)) ? 2 : 0;
+    if (lead >= 224 && lead <= 239) {
+        if (!isContinuation(at(1)) || !isContinuation(at(2))) return 0;
+        if ((lead == 224 && at(1) < 160) || (lead == 237 && at(1) >= 160)) return 0;
+        return 3;
+    }
+    if (lead >= 240 && lead <= 244) {
+        if (!isContinuation(at(1)) || !isContinuation(at(2)) || !isContinuation(at(3))) return 0;
+        if ((lead == 240 && at(1) < 144) || (lead == 244 && at(1) >= 144)) return 0;
+        return 4;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::string sanitizeText(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 128) {
+            out += c >= 32 && c <= 126 ? static_cast<char>(c) : '?';
+            ++i;
+            continue;
+        }
+        const std::size_t n = sequenceLength(utf8, i);
+        out += '?';
+        i += n == 0 ? 1 : n;
+    }
+    return out;
+}
+
+int measureText(const Font& font, std::string_view text) {
+    int width = 0;
+    for (const char c : sanitizeText(text))
+        width += font.glyphs[static_cast<unsigned char>(c)].advance;
+    return width;
+}
+
+void drawText(const Font& font, std::uint8_t* canvas, int x, int y, std::string_view text, Color color) {
+    int pen = x;
+    for (const char ch : sanitizeText(text)) {
+        const Glyph& g = font.glyphs[static_cast<unsigned char>(ch)];
+        for (int i = 0; i < g.height; ++i) {
+            const int row = y + g.offsetY + i;
+            if (row < 0 || row >= canvasHeight) continue;
+            for (int j = 0; j < g.width; ++j) {
+                const int column = pen + g.offsetX + j;
+                if (column < 0 || column >= canvasWidth) continue;
+                const int coverage = font.atlas[(g.atlasY + i) * font.atlasWidth + g.atlasX + j];
+                const int u = coverage * color.a / 255;
+                if (u == 0) continue;
+                std::uint8_t* d = canvas + (static_cast<std::size_t>(row) * canvasWidth + column) * 4;
+                const int c[3] = {color.r, color.g, color.b};
+                for (int k = 0; k < 3; ++k)
+                    d[k] = static_cast<std::uint8_t>(((255 - u) * d[k] + c[k] * u) / 255);
+                d[3] = 255;
+            }
+        }
+        pen += g.advance;
+    }
+}
+
+std::vector<std::string> wrapText(std::string_view text) {
+    const std::string clean = sanitizeText(text);
+    std::vector<std::string> lines;
+    std::string line;
+    const auto width = [](std::string_view s) { return measureText(detailFont, s); };
+    std::size_t at = 0;
+    while (at < clean.size()) {
+        const std::size_t start = clean.find_first_not_of(' ', at);
+        if (start == std::string::npos) break;
+        const std::size_t end = std::min(clean.find(' ', start), clean.size());
+        std::string word = clean.substr(start, end - start);
+        at = end;
+        while (width(word) > wrapWidth) {
+            // The longest prefix that fits, one character at least.
+            std::size_t n = word.size();
+            while (n > 1 && width(std::string_view(word).substr(0, n)) > wrapWidth)
+                --n;
+            if (!line.empty()) lines.push_back(std::move(line));
+            line.clear();
+            lines.push_back(word.substr(0, n));
+            word.erase(0, n);
+        }
+        const std::string candidate = line.empty() ? word : line + " " + word;
+        if (width(candidate) <= wrapWidth) {
+            line = candidate;
+        } else {
+            if (!line.empty()) lines.push_back(std::move(line));
+            line = std::move(word);
+        }
+    }
+    if (!line.empty()) lines.push_back(std::move(line));
+    return lines;
+}
+
+} // namespace ui
