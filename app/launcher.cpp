@@ -7,6 +7,7 @@
 #include "app/options.h"
 #include "store/files.h"
 #include "store/paths.h"
+#include "ui/window.h"
 
 #include <exception>
 
@@ -29,6 +30,8 @@ int runLauncher() {
         if (!launchGame(options.gameDir, "", &error)) showErrorBox(error);
     } else if (options.headless) {
         runHeadless(options);
+    } else {
+        runWindow(options);
     }
 
     return exitOk;

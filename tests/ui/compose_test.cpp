@@ -1,0 +1,103 @@
+// Whole frames from the generated artwork: what shows in each phase.
+#include "ui/compose.h"
+#include "ui/font.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+const char* const files[10] = {"background.rgba",   "panel.rgba",          "button-normal.rgba",
+                               "button-hover.rgba", "button-pressed.rgba", "button-disabled.rgba",
+                               "font-label.a8",     "font-headline.a8",    "font-button.a8",
+                               "font-detail.a8"};
+
+class Compose : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static std::vector<std::vector<std::uint8_t>> data;
+        const std::uint8_t* resources[10];
+        for (int i = 0; i < 10; ++i) {
+            std::ifstream in(std::string(RESOURCES_DIR) + "/" + files[i], std::ios::binary);
+            data.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            ASSERT_GE(data.back().size(), ui::resourceSizes[i]) << files[i];
+            resources[i] = data.back().data();
+        }
+        ui::bindArtwork(resources);
+    }
+
+    std::vector<std::uint8_t> frame(const ScreenView& v) {
+        std::vector<std::uint8_t> canvas(ui::canvasBytes, 0);
+        ui::composeFrame(canvas.data(), v);
+        return canvas;
+    }
+};
+
+SessionSnapshot in(SessionPhase phase) {
+    SessionSnapshot s;
+    s.phase = phase;
+    return s;
+}
+
+bool sameRegion(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b, ui::Rect r) {
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) {
+            const std::size_t i = (static_cast<std::size_t>(y) * ui::canvasWidth + x) * 4;
+            if (a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2]) return false;
+        }
+    }
+    return true;
+}
+
+TEST_F(Compose, ArtworkIsOpaqueAndPremultiplied) {
+    for (int i = 0; i < 960 * 660; ++i) ASSERT_EQ(ui::artwork.background.pixels[i * 4 + 3], 255);
+    for (const ui::Image* image : {&ui::artwork.panel, &ui::artwork.buttonNormal, &ui::artwork.buttonHover,
+                                   &ui::artwork.buttonPressed, &ui::artwork.buttonDisabled}) {
+        for (int i = 0; i < image->width * image->height; ++i) {
+            const std::uint8_t* p = image->pixels + i * 4;
+            ASSERT_LE(std::max({p[0], p[1], p[2]}), p[3]) << "colour above alpha at " << i;
+        }
+    }
+}
+
+TEST_F(Compose, RepairLinkShowsOnlyWhenReadyAndUnderlinesOnHover) {
+    const ui::Rect link = ui::repairLinkRect();
+    EXPECT_EQ(link.left, 912 - 132);
+    EXPECT_EQ(link.right, 928);
+    ScreenView ready = buildView(in(SessionPhase::Ready), 0);
+    ScreenView offline = buildView(in(SessionPhase::Offline), 0);
+    const auto withLink = frame(ready), withoutLink = frame(offline);
+    EXPECT_FALSE(sameRegion(withLink, withoutLink, {780, 636, 921, 654}));
+    ready.repairHover = true;
+    const auto hovered = frame(ready);
+    const std::size_t under = (654 * 960 + 800) * 4;
+    EXPECT_EQ(hovered[under], 250); // the underline in the hover colour
+    EXPECT_EQ(hovered[under + 1], 232);
+    EXPECT_NE(withLink[under], 250);
+}
+
+TEST_F(Compose, GlowPulsesOnlyInReadyWithoutHover) {
+    ScreenView ready = buildView(in(SessionPhase::Ready), 0);
+    ScreenView later = buildView(in(SessionPhase::Ready), 0.5);
+    const ui::Rect button{660, 558, 920, 634};
+    EXPECT_FALSE(sameRegion(frame(ready), frame(later), button));
+    ready.buttonHover = later.buttonHover = true;
+    EXPECT_TRUE(sameRegion(frame(ready), frame(later), button));
+    ScreenView offline = buildView(in(SessionPhase::Offline), 0), offlineLater = buildView(in(SessionPhase::Offline), 0.5);
+    EXPECT_TRUE(sameRegion(frame(offline), frame(offlineLater), button));
+}
+
+TEST_F(Compose, LongFailureMessageShowsTwoLinesEndingInDots) {
+    SessionSnapshot failed = in(SessionPhase::Failed);
+    failed.message = std::string(60, 'a') + " " + std::string(60, 'b') + " " + std::string(60, 'c') + ". . ";
+    const auto cut = frame(buildView(failed, 0));
+    failed.message = std::string(60, 'a') + " " + std::string(60, 'b') + "...";
+    const auto shown = frame(buildView(failed, 0));
+    // Both end their second line in the same "..." after the same text.
+    EXPECT_TRUE(sameRegion(cut, shown, {0, 620, 960, 660}));
+}
+
+} // namespace

@@ -1,0 +1,188 @@
+#include "ui/window.h"
+
+#include "app/launch.h"
+#include "app/session.h"
+#include "ui/compose.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+// The animation clock's zero, read once during static initialisation.
+const auto processStart = std::chrono::steady_clock::now();
+
+constexpr int width = ui::canvasWidth, height = ui::canvasHeight;
+
+// What the window works with; main thread only, but the status, which sessions write.
+LaunchOptions options;
+SessionStatus status;
+ScreenView view;
+double uiScale = 1;
+bool overButton = false, overRepair = false, buttonDown = false;
+HCURSOR arrowCursor = nullptr, handCursor = nullptr;
+std::vector<std::uint8_t> canvas;
+std::vector<std::uint8_t> presentBuffer(ui::canvasBytes);
+
+int scaled(int logical) { return static_cast<int>(uiScale * logical + 0.5); }
+
+void hitTest(int x, int y) {
+    overButton = x >= 660 && x <= 919 && y >= 558 && y <= 633;
+    const ui::Rect link = ui::repairLinkRect();
+    overRepair = x >= link.left && x < link.right && y >= link.top && y < link.bottom;
+}
+
+void hitTestAt(LPARAM lParam) {
+    const int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
+    hitTest(static_cast<int>(x / uiScale), static_cast<int>(y / uiScale));
+}
+
+void paint(HWND window) {
+    PAINTSTRUCT ps;
+    const HDC dc = BeginPaint(window, &ps);
+    const double time =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - processStart).count();
+    view = buildView(takeSnapshot(status), time);
+    view.buttonHover = overButton && view.buttonEnabled;
+    view.buttonPressed = buttonDown && overButton && view.buttonEnabled;
+    view.repairHover = overRepair && view.repairVisible;
+    ui::composeFrame(canvas.data(), view);
+    for (std::size_t i = 0; i < ui::canvasBytes; i += 4) {
+        presentBuffer[i] = canvas[i + 2];
+        presentBuffer[i + 1] = canvas[i + 1];
+        presentBuffer[i + 2] = canvas[i];
+        presentBuffer[i + 3] = 255;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // rows top to bottom
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetStretchBltMode(dc, uiScale > 1.001 ? HALFTONE : COLORONCOLOR);
+    StretchDIBits(dc, 0, 0, scaled(width), scaled(height), 0, 0, width, height, presentBuffer.data(), &info,
+                  DIB_RGB_COLORS, SRCCOPY);
+    EndPaint(window, &ps);
+}
+
+void clickMainButton(HWND window) {
+    const SessionSnapshot s = takeSnapshot(status);
+    if (view.buttonLabel == "RETRY") {
+        startSession(options, &status, false);
+    } else if (view.buttonEnabled && launchGame(options.gameDir, s.exe)) {
+        DestroyWindow(window); // the launcher closes once the game has started
+    }
+}
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TIMER: {
+        POINT p;
+        if (GetCursorPos(&p) && ScreenToClient(window, &p)) {
+            hitTest(static_cast<int>(p.x / uiScale), static_cast<int>(p.y / uiScale));
+        }
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    }
+    case WM_PAINT: paint(window); return 0;
+    case WM_ERASEBKGND: return 1; // every paint covers the whole client area
+    case WM_SETCURSOR: {
+        const bool hand = LOWORD(lParam) == HTCLIENT &&
+                          ((overButton && view.buttonEnabled) || (overRepair && view.repairVisible));
+        SetCursor(hand ? handCursor : arrowCursor);
+        return 1;
+    }
+    case WM_MOUSEMOVE: hitTestAt(lParam); return 0;
+    case WM_LBUTTONDOWN:
+        hitTestAt(lParam);
+        if (overButton && view.buttonEnabled) {
+            buttonDown = true;
+            SetCapture(window);
+        }
+        return 0;
+    case WM_LBUTTONUP: {
+        const bool wasDown = buttonDown;
+        buttonDown = false;
+        ReleaseCapture();
+        hitTestAt(lParam);
+        if (wasDown && overButton) {
+            clickMainButton(window);
+        } else if (overRepair && view.repairVisible) {
+            startSession(options, &status, true);
+        }
+        return 0;
+    }
+    case WM_CLOSE:
+        shutdownSessions(options.gameDir);
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+} // namespace
+
+const std::uint8_t* loadResource(int number, std::size_t minSize) {
+    const HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(number), MAKEINTRESOURCEW(10)); // RT_RCDATA
+    if (!found || SizeofResource(nullptr, found) < minSize) throw std::runtime_error("the launcher's artwork is missing");
+    const HGLOBAL loaded = LoadResource(nullptr, found);
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data) throw std::runtime_error("the launcher's artwork is missing");
+    return static_cast<const std::uint8_t*>(data);
+}
+
+void runWindow(const LaunchOptions& launchOptions) {
+    options = launchOptions;
+    const std::uint8_t* resources[10];
+    for (int i = 0; i < 10; ++i) resources[i] = loadResource(101 + i, ui::resourceSizes[i]);
+    ui::bindArtwork(resources);
+    canvas.assign(ui::canvasBytes, 0);
+
+    SetProcessDPIAware();
+    if (const HDC screen = GetDC(nullptr)) {
+        const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+        ReleaseDC(nullptr, screen);
+        uiScale = dpi >= 96 ? dpi / 96.0 : 1.0;
+    }
+
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    arrowCursor = LoadCursorW(nullptr, IDC_ARROW);
+    handCursor = LoadCursorW(nullptr, IDC_HAND);
+    const auto icon = [instance](int w, int h) {
+        return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, w, h, LR_DEFAULTCOLOR));
+    };
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = instance;
+    wc.hIcon = icon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    wc.hIconSm = icon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    wc.hCursor = arrowCursor;
+    wc.lpszClassName = L"VellumarkLauncher";
+    RegisterClassExW(&wc);
+
+    constexpr DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    RECT outer{0, 0, scaled(width), scaled(height)};
+    AdjustWindowRectEx(&outer, style, FALSE, 0);
+    const int outerW = outer.right - outer.left, outerH = outer.bottom - outer.top;
+    const int x = std::max(0, (GetSystemMetrics(SM_CXSCREEN) - outerW) / 2);
+    const int y = std::max(0, (GetSystemMetrics(SM_CYSCREEN) - outerH) / 2);
+    const HWND window = CreateWindowExW(0, wc.lpszClassName, L"Vellumark", style, x, y, outerW, outerH, nullptr,
+                                        nullptr, instance, nullptr);
+    if (!window) throw std::runtime_error("could not create window");
+
+    startSession(options, &status, false);
+    SetTimer(window, 1, 33, nullptr);
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
