@@ -61,6 +61,8 @@ int main(int argc, char** argv) {
     failed.message =
         "Download problem. Check your internet connection and try again. (Vellumark Online_Data/level2.pak: "
         "HTTP 404)";
+    SessionSnapshot unreachable = in(SessionPhase::Failed);
+    unreachable.message = "Could not reach the update server. Check your internet connection and try again.";
     const Still stills[] = {
         {"contacting", in(SessionPhase::Contacting), 0.4},
         {"checking", checking, 1.0},
@@ -68,6 +70,7 @@ int main(int argc, char** argv) {
         {"ready", ready, 0.5},
         {"offline", in(SessionPhase::Offline), 0},
         {"failed", failed, 0},
+        {"failed-unreachable", unreachable, 0},
     };
     std::vector<std::uint8_t> canvas(ui::canvasBytes);
     for (const Still& still : stills) {

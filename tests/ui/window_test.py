@@ -1,0 +1,224 @@
+#!/usr/bin/env python3
+"""The real launcher's window under Wine and Xvfb at 96 DPI, driven with xdotool.
+
+window_test.py LAUNCHER_EXE STUB_GAME_EXE SERVER_DIR RENDER_FRAMES RESOURCES_DIR
+Needs the test servers (ctest fixture) and VELLUMARK_HTTPS_PORT / VELLUMARK_FAULT_PORT."""
+import hashlib
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+LAUNCHER, STUB, SERVERS, RENDER, RESOURCES = sys.argv[1:6]
+HERE = os.path.dirname(os.path.abspath(__file__))
+WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run")
+HTTPS = "https://localhost:%s" % os.environ["VELLUMARK_HTTPS_PORT"]
+FAULT = "https://localhost:%s" % os.environ["VELLUMARK_FAULT_PORT"]
+BUTTON = (790, 595)   # the middle of the main button, in client pixels
+REPAIR = (850, 643)   # on the "REPAIR FILES" link
+work = tempfile.mkdtemp(prefix="window-test-")
+
+
+def run(*args, **kw):
+    return subprocess.run(list(args), stdin=subprocess.DEVNULL, capture_output=True, text=True, **kw)
+
+
+def wait_for(condition, timeout, what):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.1)
+    raise AssertionError("timed out waiting for " + what)
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+class Launcher:
+    def __init__(self, *args):
+        self.log = open(os.path.join(work, "launcher-%d.out" % time.monotonic_ns()), "wb")
+        # Output goes to files: Wine's services would hold a pipe open.
+        self.process = subprocess.Popen([WINE_RUN, LAUNCHER] + list(args), stdin=subprocess.DEVNULL,
+                                        stdout=self.log, stderr=self.log, cwd=work)
+        self.wid = wait_for(self.find, 30, "the window")
+        info = run("xwininfo", "-id", self.wid).stdout
+        field = lambda name: int(info.split(name + ":")[1].split()[0])
+        self.x, self.y = field("Absolute upper-left X"), field("Absolute upper-left Y")
+        self.size = (field("Width"), field("Height"))
+
+    @staticmethod
+    def find():
+        found = run("xdotool", "search", "--name", "^Vellumark$").stdout.split()
+        return found[0] if found else None
+
+    def move(self, x, y):
+        run("xdotool", "mousemove", "--sync", str(self.x + x), str(self.y + y))
+
+    def click(self, point):
+        self.move(*point)
+        time.sleep(0.15)  # a timer tick sees the pointer over it
+        run("xdotool", "click", "1")
+        time.sleep(0.1)
+        run("xdotool", "mousemove", "--sync", "0", "0")
+
+    def capture(self, path):
+        run("import", "-window", "root", "-crop", "960x660+%d+%d" % (self.x, self.y), "+repage", path)
+
+    def close(self):
+        run("xdotool", "windowfocus", "--sync", self.wid)
+        run("xdotool", "key", "alt+F4")
+
+    def wait(self, timeout):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            raise AssertionError("the launcher did not end within %s s" % timeout)
+
+
+def count(log, text):
+    with open(os.path.join(SERVERS, log), errors="replace") as f:
+        return sum(text in line for line in f)
+
+
+def publish(name, files, base=None, chunk=65536, threshold=100000):
+    root = os.path.join(SERVERS, "www", name)
+    entries = []
+    for path in sorted(files, key=lambda p: p.encode()):
+        data = files[path]
+        full = os.path.join(root, path)
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "wb") as f:
+            f.write(data)
+        entry = {"path": path, "size": len(data), "sha256": hashlib.sha256(data).hexdigest()}
+        if len(data) >= threshold:
+            entry["chunks"] = [hashlib.sha256(data[o:o + chunk]).hexdigest() for o in range(0, len(data), chunk)]
+        entries.append(entry)
+    manifest = {"version": name, "baseUrl": base or "%s/%s/" % (HTTPS, name), "exe": "Vellumark Online.exe",
+                "chunkSize": chunk, "files": entries}
+    with open(os.path.join(SERVERS, "www", name + ".json"), "w") as f:
+        json.dump(manifest, f)
+    return "%s/%s.json" % (HTTPS, name)
+
+
+def test_failed_screen_is_pixel_exact_and_retry_starts_a_session():
+    game = os.path.join(work, "failed")
+    url = HTTPS + "/window/missing.json"
+    launcher = Launcher("-manifest", url, "-dir", windows_path(game))
+    assert launcher.size == (960, 660), "client area %s at 96 DPI" % (launcher.size,)
+    run("xdotool", "mousemove", "--sync", "0", "0")
+    wait_for(lambda: count("access.log", "GET /window/missing.json") >= 1, 20, "the manifest request")
+    time.sleep(1.5)  # the Failed screen has no animation
+    shot, expected = os.path.join(work, "screen.png"), os.path.join(work, "frames")
+    os.makedirs(expected, exist_ok=True)
+    subprocess.run([RENDER, RESOURCES, expected], check=True)
+    launcher.capture(shot)
+    result = run("compare", "-metric", "AE", shot, os.path.join(expected, "frame-failed-unreachable.png"), "null:")
+    assert result.stderr.strip() == "0", "pixels differ from the native frame: " + result.stderr
+
+    before = count("access.log", "GET /window/missing.json")
+    launcher.click(BUTTON)
+    wait_for(lambda: count("access.log", "GET /window/missing.json") == before + 1, 10, "RETRY's new session")
+    launcher.close()
+    assert launcher.wait(15) == 0
+
+
+def test_disabled_button_does_nothing():
+    game = os.path.join(work, "disabled")
+    launcher = Launcher("-manifest", FAULT + "/slow/window.json", "-dir", windows_path(game))
+    launcher.click(BUTTON)  # the session is still contacting the server: the button is disabled
+    time.sleep(4)  # the slow answer comes after 2 s and is no manifest: Failed
+    assert count("fault.log", "GET /slow/window.json") == 1, "the press started a session"
+    launcher.close()
+    assert launcher.wait(15) == 0
+
+
+def test_repair_and_play():
+    with open(STUB, "rb") as f:
+        stub = f.read()
+    url = publish("window-play", {"Vellumark Online.exe": stub, "readme.txt": b"read me\n",
+                                  "data/level.pak": bytes(range(256)) * 600})
+    game = os.path.join(work, "play")
+    log = open(os.path.join(work, "install.out"), "wb")
+    assert subprocess.run([WINE_RUN, LAUNCHER, "-headless", "-nolaunch", "-manifest", url, "-dir", windows_path(game)],
+                          stdin=subprocess.DEVNULL, stdout=log, stderr=log).returncode == 0
+    # Changed bytes behind an unchanged size and time: only a repair finds them.
+    readme = os.path.join(game, "readme.txt")
+    stat = os.stat(readme)
+    with open(readme, "r+b") as f:
+        f.write(b"R")
+    os.utime(readme, ns=(stat.st_atime_ns, stat.st_mtime_ns))
+
+    before = count("access.log", "GET /window-play/readme.txt")
+    launcher = Launcher("-manifest", url, "-dir", windows_path(game))
+    time.sleep(3)
+    assert count("access.log", "GET /window-play/readme.txt") == before, "a normal check trusts the state file"
+    launcher.click(REPAIR)
+    wait_for(lambda: count("access.log", "GET /window-play/readme.txt") == before + 1, 20, "the repair")
+    wait_for(lambda: open(readme, "rb").read() == b"read me\n", 10, "the repaired file")
+    time.sleep(1)
+
+    launcher.click(BUTTON)
+    assert launcher.wait(15) == 0
+    record = wait_for(lambda: os.path.exists(os.path.join(game, "stub-record.txt")), 10, "the game")
+    assert record
+
+
+def test_closing_during_a_download_cancels_and_cleans_up():
+    # Twenty chunks come from the fault server two seconds at a time.
+    chunk = 100000
+    big = b" " * (20 * chunk)
+    manifest = {"version": "slow", "baseUrl": FAULT + "/slow/", "exe": "game.exe", "chunkSize": chunk,
+                "files": [{"path": "data.pak", "size": len(big), "sha256": hashlib.sha256(big).hexdigest(),
+                           "chunks": [hashlib.sha256(big[o:o + chunk]).hexdigest() for o in range(0, len(big), chunk)]},
+                          {"path": "game.exe", "size": 10, "sha256": hashlib.sha256(b" " * 10).hexdigest()}]}
+    with open(os.path.join(SERVERS, "www", "window-slow.json"), "w") as f:
+        json.dump(manifest, f)
+    game = os.path.join(work, "slow")
+    launcher = Launcher("-manifest", HTTPS + "/window-slow.json", "-dir", windows_path(game))
+    wait_for(lambda: os.path.exists(os.path.join(game, ".launcher-downloading.json")), 20, "the download phase")
+    time.sleep(1)
+    closed = time.time()
+    launcher.close()
+    assert launcher.wait(20) == 0
+    took = time.time() - closed
+    assert took < 8 + 2, "closing took %.1f s" % took  # the wait is 8 s at most, Wine's start-up aside
+    assert not os.path.exists(game) or not os.listdir(game), "left behind: %s" % os.listdir(game)
+
+
+def main():
+    display = next(n for n in range(90, 200) if not os.path.exists("/tmp/.X11-unix/X%d" % n))
+    xvfb = subprocess.Popen(["Xvfb", ":%d" % display, "-nolisten", "tcp", "-screen", "0", "1280x1024x24"],
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.environ["DISPLAY"] = ":%d" % display
+    failed = 0
+    try:
+        wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % display), 10, "Xvfb")
+        tests = [test_failed_screen_is_pixel_exact_and_retry_starts_a_session, test_disabled_button_does_nothing,
+                 test_repair_and_play, test_closing_during_a_download_cancels_and_cleans_up]
+        for test in tests:
+            try:
+                test()
+                print("PASS", test.__name__, flush=True)
+            except Exception:
+                failed += 1
+                print("FAIL", test.__name__, flush=True)
+                traceback.print_exc()
+            for wid in run("xdotool", "search", "--name", "^Vellumark$").stdout.split():
+                run("xdotool", "windowkill", wid)
+    finally:
+        xvfb.terminate()
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d passed, %d failed" % (4 - failed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
