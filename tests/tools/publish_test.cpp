@@ -1,0 +1,141 @@
+#include "tools/publish/publish.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Build {
+public:
+    Build() : root_(fs::temp_directory_path() / ("publish-test-" + std::to_string(std::random_device{}()))) {
+        fs::create_directories(root_);
+    }
+    ~Build() { fs::remove_all(root_); }
+    void add(const std::string& path, const std::string& bytes) {
+        const fs::path p = root_ / fs::path(path);
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << bytes;
+    }
+    PublishOptions options() const {
+        PublishOptions o;
+        o.buildDir = root_;
+        o.baseUrl = "https://files.example/game/";
+        o.exe = "Vellumark Online.exe";
+        o.version = "7";
+        o.chunkSize = 1000;
+        o.chunkThreshold = 2500;
+        return o;
+    }
+
+private:
+    fs::path root_;
+};
+
+std::string digest(const std::string& bytes) {
+    auto h = newHasher();
+    h->update(bytes.data(), bytes.size());
+    return h->finishHex();
+}
+
+std::string bytes(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(rng());
+    return s;
+}
+
+TEST(Publish, ManifestIsDeterministicAndDescribesEveryFile) {
+    Build b;
+    const std::string big = bytes(2600, 1);
+    b.add("Vellumark Online.exe", "exe");
+    b.add("data/big.pak", big);
+    b.add("data/B.txt", "upper");
+    b.add("data/a file.txt", "");
+    b.add("caf\xC3\xA9/x.bin", "x");
+    std::string first, second;
+    int lines = 0;
+    ASSERT_FALSE(publishBuild(b.options(), first, [&](const std::string&) { ++lines; }).failed);
+    ASSERT_FALSE(publishBuild(b.options(), second, [](const std::string&) {}).failed);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(lines, 5);
+
+    Manifest m;
+    ASSERT_FALSE(parseManifest(first, m).failed) << first;
+    EXPECT_EQ(m.version, "7");
+    EXPECT_EQ(m.exe, "Vellumark Online.exe");
+    EXPECT_EQ(m.chunkSize, 1000);
+    std::vector<std::string> paths;
+    for (const auto& f : m.files) paths.push_back(f.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"Vellumark Online.exe", "caf\xC3\xA9/x.bin", "data/B.txt",
+                                               "data/a file.txt", "data/big.pak"}));
+    const ManifestFile& pak = m.files[4];
+    EXPECT_EQ(pak.size, 2600);
+    EXPECT_EQ(pak.sha256, digest(big));
+    EXPECT_EQ(pak.chunks, (std::vector<std::string>{digest(big.substr(0, 1000)), digest(big.substr(1000, 1000)),
+                                                    digest(big.substr(2000))}));
+    EXPECT_TRUE(m.files[3].chunks.empty());
+    EXPECT_EQ(m.files[3].sha256, digest(""));
+}
+
+TEST(Publish, RefusesWhatTheLauncherWouldRefuse) {
+    const struct {
+        std::vector<std::string> files;
+        std::string message;
+    } cases[] = {
+        {{"Vellumark Online.exe", "con.txt"}, "unsafe path in manifest: con.txt"},
+        {{"Vellumark Online.exe", "logs/aux.log"}, "unsafe path in manifest: logs/aux.log"},
+        {{"Vellumark Online.exe", "trail."}, "unsafe path in manifest: trail."},
+        {{"Vellumark Online.exe", "a:b"}, "unsafe path in manifest: a:b"},
+        {{"Vellumark Online.exe", "dir /x"}, "unsafe path in manifest: dir /x"},
+        {{"Vellumark Online.exe", "A.pak", "a.pak"}, "manifest is not valid: duplicate path a.pak"},
+        {{"game.exe"}, "the build has no Vellumark Online.exe"},
+    };
+    for (const auto& c : cases) {
+        Build b;
+        for (const auto& f : c.files) b.add(f, "x");
+        std::string json = "untouched";
+        EXPECT_EQ(publishBuild(b.options(), json, [](const std::string&) {}).message, c.message);
+        EXPECT_EQ(json, "untouched");
+    }
+    Build b;
+    b.add("Vellumark Online.exe", "x");
+    PublishOptions unsafeExe = b.options();
+    unsafeExe.exe = "../Vellumark Online.exe";
+    std::string json;
+    EXPECT_EQ(publishBuild(unsafeExe, json, [](const std::string&) {}).message,
+              "unsafe path in manifest: ../Vellumark Online.exe");
+}
+
+ManifestFile file(const std::string& path, std::int64_t size, const std::string& sha,
+                  std::vector<std::string> chunks = {}) {
+    return {path, size, sha, std::move(chunks)};
+}
+
+TEST(Publish, WhatAPlayerOfThePreviousBuildDownloads) {
+    Manifest before, after;
+    before.chunkSize = after.chunkSize = 1000;
+    before.files = {file("same", 10, "s"), file("changed", 20, "c1"), file("big", 2500, "b1", {"x", "y", "z"}),
+                    file("dropped", 5, "d")};
+    after.files = {file("same", 10, "s"), file("changed", 21, "c2"), file("big", 2500, "b2", {"x", "Y", "z"}),
+                   file("new", 7, "n"), file("newbig", 1500, "nb", {"p", "q"})};
+    DownloadEstimate d = estimateDownload(before, after);
+    EXPECT_EQ(d.files, 4);
+    EXPECT_EQ(d.chunks, 1 + 2);
+    EXPECT_EQ(d.bytes, 21 + 1000 + 7 + 1500);
+
+    Manifest resized = after; // another chunk size: every chunk of a changed file comes again
+    resized.chunkSize = 500;
+    resized.files = {file("big", 2500, "b3", {"1", "2", "3", "4", "5"})};
+    d = estimateDownload(before, resized);
+    EXPECT_EQ(d.files, 1);
+    EXPECT_EQ(d.chunks, 5);
+    EXPECT_EQ(d.bytes, 2500);
+    EXPECT_EQ(estimateDownload(after, after).bytes, 0);
+}
+
+} // namespace

@@ -1,0 +1,93 @@
+// vellumark-publish BUILD_DIR --base-url URL --exe "Vellumark Online.exe" [--version TEXT]
+//     [--chunk-size BYTES] [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]
+#include "tools/publish/publish.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+int usage(const std::string& problem) {
+    std::cerr << "vellumark-publish: " << problem << "\n"
+              << "usage: vellumark-publish BUILD_DIR --base-url URL --exe NAME [--version TEXT] [--chunk-size BYTES]\n"
+                 "       [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]\n";
+    return 2;
+}
+
+bool readNumber(const std::string& text, std::int64_t& out) {
+    try {
+        std::size_t used = 0;
+        out = std::stoll(text, &used);
+        return used == text.size() && out > 0;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    PublishOptions o;
+    std::string output, previous;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string text;
+        if (a == "--base-url") {
+            if (!value(o.baseUrl)) return usage("--base-url needs a URL");
+        } else if (a == "--exe") {
+            if (!value(o.exe)) return usage("--exe needs a name");
+        } else if (a == "--version") {
+            if (!value(o.version)) return usage("--version needs a text");
+        } else if (a == "--chunk-size" || a == "--chunk-threshold") {
+            if (!value(text) || !readNumber(text, a == "--chunk-size" ? o.chunkSize : o.chunkThreshold)) {
+                return usage(a + " needs a positive number of bytes");
+            }
+        } else if (a == "-o") {
+            if (!value(output)) return usage("-o needs a file");
+        } else if (a == "--previous") {
+            if (!value(previous)) return usage("--previous needs a manifest");
+        } else if (a.starts_with("-") || !o.buildDir.empty()) {
+            return usage("unexpected argument " + a);
+        } else {
+            o.buildDir = a;
+        }
+    }
+    if (o.buildDir.empty()) return usage("no build folder");
+    if (o.exe.empty()) return usage("--exe is required");
+
+    std::string json;
+    const FileError e = publishBuild(o, json, [](const std::string& line) { std::cerr << line << "\n"; });
+    if (e.failed) {
+        std::cerr << "vellumark-publish: " << e.message << "\n";
+        return 1;
+    }
+    if (output.empty()) {
+        std::cout << json;
+    } else if (std::ofstream out(output, std::ios::binary); !(out << json)) {
+        std::cerr << "vellumark-publish: cannot write " << output << "\n";
+        return 1;
+    }
+
+    if (!previous.empty()) {
+        std::ifstream in(previous, std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        Manifest before, after;
+        if (FileError bad = parseManifest(text, before); bad.failed) {
+            std::cerr << "vellumark-publish: " << previous << ": " << bad.message << "\n";
+            return 1;
+        }
+        parseManifest(json, after);
+        const DownloadEstimate d = estimateDownload(before, after);
+        std::cerr << "a player of the previous build downloads " << d.files << " files (" << d.chunks << " chunks), "
+                  << d.bytes << " bytes\n";
+    }
+    return 0;
+}

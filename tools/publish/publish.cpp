@@ -1,0 +1,142 @@
+#include "tools/publish/publish.h"
+
+#include "json/json.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Entry {
+    std::string path; // '/' separated, relative to the build folder
+    fs::path file;
+};
+
+// The path relative to the build in UTF-8 with '/' separators, on both systems.
+std::string manifestPath(const fs::path& relative) {
+    const std::u8string text = relative.generic_u8string();
+    return std::string(text.begin(), text.end());
+}
+
+FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out) {
+    std::ifstream in(e.file, std::ios::binary);
+    if (!in) return plainFailure("cannot read " + e.path);
+    const bool chunked = out.size >= o.chunkThreshold;
+    std::unique_ptr<Hasher> whole = newHasher(), chunk = newHasher();
+    std::vector<char> buffer(1 << 20);
+    std::int64_t inChunk = 0, total = 0;
+    while (in) {
+        // Reads stop at chunk boundaries so that every chunk's digest closes exactly there.
+        std::int64_t want = static_cast<std::int64_t>(buffer.size());
+        if (chunked) want = std::min(want, o.chunkSize - inChunk);
+        in.read(buffer.data(), want);
+        const std::streamsize got = in.gcount();
+        if (got <= 0) break;
+        whole->update(buffer.data(), static_cast<std::size_t>(got));
+        total += got;
+        if (!chunked) continue;
+        chunk->update(buffer.data(), static_cast<std::size_t>(got));
+        inChunk += got;
+        if (inChunk == o.chunkSize) {
+            out.chunks.push_back(chunk->finishHex());
+            chunk = newHasher();
+            inChunk = 0;
+        }
+    }
+    if (chunked && inChunk > 0) out.chunks.push_back(chunk->finishHex());
+    if (in.bad() || total != out.size) return plainFailure("cannot read " + e.path + " (it changed while it was read)");
+    out.sha256 = whole->finishHex();
+    return {};
+}
+
+std::string toJson(const PublishOptions& o, const std::vector<ManifestFile>& files) {
+    std::string json = "{\"version\":" + jsonString(o.version) + ",\"baseUrl\":" + jsonString(o.baseUrl) +
+                       ",\"exe\":" + jsonString(o.exe) + ",\"chunkSize\":" + jsonInt(o.chunkSize) + ",\"files\":[";
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const ManifestFile& f = files[i];
+        if (i) json += ',';
+        json += "\n{\"path\":" + jsonString(f.path) + ",\"size\":" + jsonInt(f.size) + ",\"sha256\":" + jsonString(f.sha256);
+        if (!f.chunks.empty()) {
+            json += ",\"chunks\":[";
+            for (std::size_t k = 0; k < f.chunks.size(); ++k) json += (k ? "," : "") + jsonString(f.chunks[k]);
+            json += ']';
+        }
+        json += '}';
+    }
+    return json + "\n]}\n";
+}
+
+} // namespace
+
+FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
+                       const std::function<void(const std::string&)>& progress) {
+    if (o.chunkSize <= 0 || o.chunkThreshold <= 0) return plainFailure("the chunk size and threshold must be positive");
+    std::error_code ec;
+    if (!fs::is_directory(o.buildDir, ec)) return plainFailure("not a folder: " + o.buildDir.string());
+    if (o.baseUrl.empty()) return plainFailure("--base-url is required");
+
+    std::vector<Entry> entries;
+    for (auto it = fs::recursive_directory_iterator(o.buildDir, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        if (!it->is_regular_file()) continue;
+        entries.push_back({manifestPath(fs::relative(it->path(), o.buildDir)), it->path()});
+    }
+    if (ec) return plainFailure("cannot list " + o.buildDir.string() + ": " + ec.message());
+    // Byte order of the '/' paths, as the launcher's state file keeps them.
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.path < b.path; });
+
+    // The launcher's own rules decide which names it can install.
+    for (const Entry& e : entries) {
+        if (FileError bad = checkManifestPath(e.path); bad.failed) return bad;
+    }
+    if (FileError bad = checkManifestPath(o.exe); bad.failed) return bad;
+    const bool hasExe = std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.path == o.exe; });
+    if (!hasExe) return plainFailure("the build has no " + o.exe);
+
+    std::vector<ManifestFile> files;
+    for (const Entry& e : entries) {
+        ManifestFile f;
+        f.path = e.path;
+        f.size = static_cast<std::int64_t>(fs::file_size(e.file, ec));
+        if (ec) return plainFailure("cannot read " + e.path);
+        if (FileError failed = hashFile(e, o, f); failed.failed) return failed;
+        progress(f.path + " (" + std::to_string(f.size) + " bytes" +
+                 (f.chunks.empty() ? "" : ", " + std::to_string(f.chunks.size()) + " chunks") + ")");
+        files.push_back(std::move(f));
+    }
+    std::string json = toJson(o, files);
+    // Whatever else the launcher would refuse (two names for one file on Windows, say), it
+    // refuses here first.
+    Manifest check;
+    if (FileError bad = parseManifest(json, check); bad.failed) return bad;
+    manifestJson = std::move(json);
+    return {};
+}
+
+DownloadEstimate estimateDownload(const Manifest& previous, const Manifest& next) {
+    std::map<std::string, const ManifestFile*> old;
+    for (const ManifestFile& f : previous.files) old[f.path] = &f;
+    DownloadEstimate e;
+    for (const ManifestFile& f : next.files) {
+        const auto it = old.find(f.path);
+        const ManifestFile* before = it == old.end() ? nullptr : it->second;
+        if (before && before->sha256 == f.sha256 && before->size == f.size) continue;
+        ++e.files;
+        if (f.chunks.empty()) {
+            e.bytes += f.size;
+            continue;
+        }
+        // The player's copy is checked chunk by chunk: only the chunks that differ come.
+        const bool comparable = before && !before->chunks.empty() && previous.chunkSize == next.chunkSize;
+        for (std::size_t i = 0; i < f.chunks.size(); ++i) {
+            if (comparable && i < before->chunks.size() && before->chunks[i] == f.chunks[i]) continue;
+            ++e.chunks;
+            e.bytes += std::min(next.chunkSize, f.size - static_cast<std::int64_t>(i) * next.chunkSize);
+        }
+    }
+    return e;
+}

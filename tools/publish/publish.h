@@ -1,0 +1,42 @@
+// Turns a game build folder into the manifest the launcher reads.
+#pragma once
+
+#include "net/manifest.h"
+#include "store/file_error.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+// SHA-256 as the platform provides it (OpenSSL natively, CNG on Windows).
+class Hasher {
+public:
+    virtual ~Hasher() = default;
+    virtual void update(const void* data, std::size_t size) = 0;
+    virtual std::string finishHex() = 0;
+};
+std::unique_ptr<Hasher> newHasher();
+
+struct PublishOptions {
+    std::filesystem::path buildDir;
+    std::string baseUrl;
+    std::string exe;
+    std::string version;
+    std::int64_t chunkSize = 4 << 20;
+    std::int64_t chunkThreshold = 8 << 20; // files at least this large are divided into chunks
+};
+
+// Walks and hashes the build and writes the manifest text. A name the launcher would refuse,
+// a missing exe or an unreadable file fails with a message naming it. progress gets a line a file.
+FileError publishBuild(const PublishOptions& options, std::string& manifestJson,
+                       const std::function<void(const std::string&)>& progress);
+
+// What a player of the old build downloads to reach the new one.
+struct DownloadEstimate {
+    std::int64_t files = 0;  // files fetched whole or in part
+    std::int64_t chunks = 0; // chunks among those
+    std::int64_t bytes = 0;
+};
+DownloadEstimate estimateDownload(const Manifest& previous, const Manifest& next);
