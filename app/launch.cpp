@@ -6,21 +6,9 @@
 #include "store/state.h"
 #include "store/text.h"
 
-namespace {
-
-std::wstring localPath(const std::wstring& gameDir, const std::string& exe) {
-    std::wstring rel = toWide(exe);
-    for (wchar_t& c : rel) {
-        if (c == L'/') c = L'\\';
-    }
-    return joinPath(gameDir, rel);
-}
-
-} // namespace
-
 std::string findGameExe(const std::wstring& gameDir) {
     const InstallState state = loadInstallState(gameDir);
-    if (!state.exe.empty() && fileInfo(localPath(gameDir, state.exe))) return state.exe;
+    if (!state.exe.empty() && fileInfo(joinGamePath(gameDir, state.exe))) return state.exe;
     for (const char* name : {"Vellumark Online.exe", "Vellumark.exe"}) {
         if (fileInfo(joinPath(gameDir, toWide(name)))) return name;
     }
@@ -28,7 +16,7 @@ std::string findGameExe(const std::wstring& gameDir) {
 }
 
 bool launchGame(const std::wstring& gameDir, const std::string& exe, std::string* errorText) {
-    const std::wstring program = localPath(gameDir, exe.empty() ? findGameExe(gameDir) : exe);
+    const std::wstring program = joinGamePath(gameDir, exe.empty() ? findGameExe(gameDir) : exe);
     bool isDir = false;
     if (!fileInfo(program, nullptr, nullptr, &isDir) || isDir) {
         if (errorText) *errorText = "exec: \"" + toUtf8(program) + "\": file does not exist";

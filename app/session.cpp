@@ -42,11 +42,7 @@ void failSession(SessionStatus* status, const FileError& failure) {
 void afterManifestFailure(const SessionOptions& options, SessionStatus* status, const FileError& failure) {
     const InstallState state = loadInstallState(options.gameDir);
     const std::string exe = findGameExe(options.gameDir);
-    std::wstring rel = toWide(exe);
-    for (wchar_t& c : rel) {
-        if (c == L'/') c = L'\\';
-    }
-    if (fileInfo(joinPath(options.gameDir, rel)) && !state.files.empty()) {
+    if (fileInfo(joinGamePath(options.gameDir, exe)) && !state.files.empty()) {
         std::lock_guard guard(status->lock);
         status->phase = SessionPhase::Offline;
         status->exe = exe;

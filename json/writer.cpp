@@ -1,34 +1,9 @@
+#include "store/utf8.h"
 #include "json/json.h"
 
 namespace {
 
 constexpr char hexDigits[] = "0123456789abcdef";
-
-bool isContinuation(unsigned char c) {
-    return c >= 0x80 && c <= 0xBF;
-}
-
-// Length of the valid UTF-8 sequence starting at i, or 0 when none starts there.
-std::size_t validSequence(std::string_view s, std::size_t i) {
-    const auto at = [&](std::size_t k) -> unsigned char {
-        return i + k < s.size() ? static_cast<unsigned char>(s[i + k]) : 0;
-    };
-    const unsigned char lead = at(0);
-    if (lead >= 0xC2 && lead <= 0xDF) return isContinuation(at(1)) ? 2 : 0;
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        if (!isContinuation(at(1)) || !isContinuation(at(2))) return 0;
-        if (lead == 0xE0 && at(1) < 0xA0) return 0; // over-long form
-        if (lead == 0xED && at(1) > 0x9F) return 0; // encoded UTF-16 surrogate
-        return 3;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        if (!isContinuation(at(1)) || !isContinuation(at(2)) || !isContinuation(at(3))) return 0;
-        if (lead == 0xF0 && at(1) < 0x90) return 0;
-        if (lead == 0xF4 && at(1) > 0x8F) return 0;
-        return 4;
-    }
-    return 0;
-}
 
 } // namespace
 
@@ -76,7 +51,7 @@ std::string jsonString(std::string_view bytes) {
             ++i;
             continue;
         }
-        const std::size_t n = validSequence(bytes, i);
+        const std::size_t n = utf8SequenceLength(bytes, i);
         if (n == 0) {
             out += "\\ufffd";
             ++i;

@@ -1,5 +1,7 @@
 #include "store/paths.h"
 
+#include "store/text.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -57,4 +59,12 @@ bool isLauncherPath(const std::wstring& path) {
                        CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), selfName.c_str(),
                                             static_cast<int>(selfName.size()), TRUE) == CSTR_EQUAL;
     return maybe && samePath(self, path);
+}
+
+std::wstring joinGamePath(const std::wstring& folder, std::string_view relative) {
+    std::wstring rel = toWide(relative);
+    for (wchar_t& c : rel) {
+        if (c == L'/') c = L'\\';
+    }
+    return joinPath(folder, rel);
 }

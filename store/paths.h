@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // The form handed to every file call: drive paths of 240 units or more get the extended
 // prefix so that they may pass the classic length limit; all others are unchanged.
@@ -13,6 +14,9 @@ std::wstring joinPath(const std::wstring& dir, const std::wstring& rel);
 // Backslashes only, runs of separators shrunk to one (a leading pair is kept), no trailing
 // separator except a drive root's.
 std::wstring normalisePath(const std::wstring& path);
+
+// A path of the manifest's kind ('/' separated, UTF-8), such as a game executable, under a folder.
+std::wstring joinGamePath(const std::wstring& folder, std::string_view relative);
 
 // The folder a path lies in: "." when it has none, a drive root with its backslash.
 std::wstring parentFolder(const std::wstring& path);

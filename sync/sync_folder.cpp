@@ -8,17 +8,10 @@
 
 namespace {
 
-std::wstring localExe(const std::wstring& folder, const std::string& exe) {
-    std::wstring rel = toWide(exe);
-    for (wchar_t& c : rel) {
-        if (c == L'/') c = L'\\';
-    }
-    return joinPath(folder, rel);
-}
-
 // Chunked files that will be written in place get their final size before any download, so
 // that six workers can write chunks at explicit offsets without growing the file.
-FileError prepareTargets(const std::wstring& folder, const std::vector<DownloadJob>& jobs, OpenTargets& targets) {
+FileError prepareTargets(const std::wstring& folder, const std::vector<DownloadJob>& jobs,
+                         OpenTargets& targets) {
     for (const DownloadJob& job : jobs) {
         if (job.whole || targets.contains(job.file->path)) continue;
         std::wstring path, failed;
@@ -33,11 +26,14 @@ FileError prepareTargets(const std::wstring& folder, const std::vector<DownloadJ
     return {};
 }
 
-FileError downloadPhase(const std::wstring& folder, const Manifest& manifest, const std::vector<DownloadJob>& jobs,
-                        std::int64_t total, const OpenTargets& targets, SessionStatus& status, RetryPause pause) {
+FileError downloadPhase(const std::wstring& folder, const Manifest& manifest,
+                        const std::vector<DownloadJob>& jobs, std::int64_t total, const OpenTargets& targets,
+                        SessionStatus& status, RetryPause pause) {
     std::set<std::string> journal;
-    for (const DownloadJob& job : jobs) journal.insert(job.file->path);
-    for (const auto& [path, handle] : targets.handles()) journal.insert(path);
+    for (const DownloadJob& job : jobs)
+        journal.insert(job.file->path);
+    for (const auto& [path, handle] : targets.handles())
+        journal.insert(path);
     writeJournal(folder, journal);
     {
         std::lock_guard guard(status.lock);
@@ -77,7 +73,7 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
     InstallState state = loadInstallState(folder);
     migrateLegacyInstall(folder, manifest, state);
     // Only a recognised install is pruned: never a folder the launcher did not fill.
-    const bool mayPrune = fileInfo(localExe(folder, manifest.exe)) || !state.files.empty();
+    const bool mayPrune = fileInfo(joinGamePath(folder, manifest.exe)) || !state.files.empty();
     {
         std::lock_guard guard(status.lock);
         status.phase = SessionPhase::Checking;
@@ -106,23 +102,28 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
     // Any job means a download phase, even when every job has length 0: a missing empty file
     // must be created too.
     if (!jobs.empty()) {
-        if (FileError e = downloadPhase(folder, manifest, jobs, total, targets, status, retryPause); e.failed) {
+        if (FileError e = downloadPhase(folder, manifest, jobs, total, targets, status, retryPause);
+            e.failed) {
             return e;
         }
     }
 
     std::set<std::string> manifestPaths;
-    for (const ManifestFile& f : manifest.files) manifestPaths.insert(f.path);
+    for (const ManifestFile& f : manifest.files)
+        manifestPaths.insert(f.path);
     for (const auto& [path, record] : state.files) {
         std::wstring local;
-        if (!manifestPaths.contains(path) && !resolveManifestPath(folder, path, local).failed) removePath(local);
+        if (!manifestPaths.contains(path) && !resolveManifestPath(folder, path, local).failed)
+            removePath(local);
     }
     if (mayPrune) pruneUnknownFiles(folder, manifestPaths);
 
-    for (const auto& [path, handle] : targets.handles()) FlushFileBuffers(handle.get());
+    for (const auto& [path, handle] : targets.handles())
+        FlushFileBuffers(handle.get());
     const std::wstring stateFile = joinPath(folder, stateFileName);
     std::string op;
-    if (const std::uint32_t code = writeWholeFile(stateFile, serializeInstallState(newState(folder, manifest)), &op)) {
+    if (const std::uint32_t code =
+            writeWholeFile(stateFile, serializeInstallState(newState(folder, manifest)), &op)) {
         return pathFailure(op, stateFile, code);
     }
     std::lock_guard guard(status.lock);

@@ -45,37 +45,37 @@ FT_GlyphSlot renderGlyph(FT_Face face, char c, int maxWidth) {
 
 } // namespace
 
-AtlasResult renderAtlas(const AtlasSpec& spec) {
+AtlasResult renderAtlas(const AtlasRequest& request) {
     Library library;
-    Face face(library.lib, spec.fontFile);
-    FT_Set_Pixel_Sizes(face.face, 0, static_cast<FT_UInt>(spec.pixelSize));
+    Face face(library.lib, request.fontFile);
+    FT_Set_Pixel_Sizes(face.face, 0, static_cast<FT_UInt>(request.pixelSize));
     const int baseline = static_cast<int>(face.face->size->metrics.ascender >> 6);
 
     AtlasResult out;
-    out.atlas.assign(static_cast<std::size_t>(spec.atlasWidth) * spec.atlasHeight, 0);
+    out.atlas.assign(static_cast<std::size_t>(request.atlasWidth) * request.atlasHeight, 0);
     int column = 1; // glyphs lie on row 0 from column 1, one empty column apart
     for (int code = 33; code <= 126; ++code) {
         const char c = static_cast<char>(code);
-        const FT_GlyphSlot g = renderGlyph(face.face, c, spec.fixedAdvance ? spec.fixedAdvance + 1 : 0);
+        const FT_GlyphSlot g = renderGlyph(face.face, c, request.fixedAdvance ? request.fixedAdvance + 1 : 0);
         const FT_Bitmap& bmp = g->bitmap;
         const int width = static_cast<int>(bmp.width);
         // Rows above the face's ascender or below the strip's height are cut.
         const int firstRow = std::max(0, g->bitmap_top - baseline);
-        const int height = std::max(0, std::min(static_cast<int>(bmp.rows) - firstRow, spec.atlasHeight));
-        if (column + width > spec.atlasWidth)
-            throw std::runtime_error(spec.name + ": the glyphs do not fit the atlas");
+        const int height = std::max(0, std::min(static_cast<int>(bmp.rows) - firstRow, request.atlasHeight));
+        if (column + width > request.atlasWidth)
+            throw std::runtime_error(request.name + ": the glyphs do not fit the atlas");
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
-                out.atlas[static_cast<std::size_t>(y) * spec.atlasWidth + column + x] =
+                out.atlas[static_cast<std::size_t>(y) * request.atlasWidth + column + x] =
                     bmp.buffer[(firstRow + y) * bmp.pitch + x];
             }
         }
         int advance = static_cast<int>((g->advance.x + 32) >> 6);
         int offsetX = g->bitmap_left;
-        if (spec.fixedAdvance) {
-            advance = spec.fixedAdvance;
+        if (request.fixedAdvance) {
+            advance = request.fixedAdvance;
             offsetX = (advance - width) / 2; // centred in its cell
-        } else if (const auto forced = spec.forcedAdvance.find(c); forced != spec.forcedAdvance.end()) {
+        } else if (const auto forced = request.forcedAdvance.find(c); forced != request.forcedAdvance.end()) {
             offsetX += (forced->second - advance) / 2;
             advance = forced->second;
         }
@@ -84,8 +84,8 @@ AtlasResult renderAtlas(const AtlasSpec& spec) {
     }
     FT_Load_Char(face.face, ' ', FT_LOAD_DEFAULT);
     int space = static_cast<int>((face.face->glyph->advance.x + 32) >> 6);
-    if (spec.fixedAdvance) space = spec.fixedAdvance;
-    if (const auto forced = spec.forcedAdvance.find(' '); forced != spec.forcedAdvance.end())
+    if (request.fixedAdvance) space = request.fixedAdvance;
+    if (const auto forced = request.forcedAdvance.find(' '); forced != request.forcedAdvance.end())
         space = forced->second;
     out.glyphs[32] = {0, 0, 0, 0, 0, 0, space};
     return out;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-struct AtlasSpec {
+struct AtlasRequest {
     std::string name;     // "label": the table is labelGlyphs
     std::string fontFile; // a TrueType face
     int atlasWidth, atlasHeight;
@@ -26,6 +26,6 @@ struct AtlasResult {
 };
 
 // Throws std::runtime_error with the reason when the face cannot be used or does not fit.
-AtlasResult renderAtlas(const AtlasSpec& spec);
+AtlasResult renderAtlas(const AtlasRequest& request);
 
 std::string glyphTableSource(const std::vector<std::pair<std::string, const AtlasResult*>>& fonts);

@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
         save(out + "/button-disabled.rgba", paintButton(ButtonState::Disabled));
 
         // "PLAY" measures 109 and "RETRY" 152 with these advances.
-        const AtlasSpec specs[] = {
+        const AtlasRequest requests[] = {
             {"label", argv[3], 1443, 22, 18, 12, {}},
             {"headline", argv[4], 2117, 33, 27, 18, {}},
             {"button",
@@ -104,9 +104,9 @@ int main(int argc, char** argv) {
         AtlasResult fonts[4];
         std::vector<std::pair<std::string, const AtlasResult*>> tables;
         for (int i = 0; i < 4; ++i) {
-            fonts[i] = renderAtlas(specs[i]);
-            save(out + "/font-" + specs[i].name + ".a8", fonts[i].atlas);
-            tables.emplace_back(specs[i].name, &fonts[i]);
+            fonts[i] = renderAtlas(requests[i]);
+            save(out + "/font-" + requests[i].name + ".a8", fonts[i].atlas);
+            tables.emplace_back(requests[i].name, &fonts[i]);
         }
         const std::string source = glyphTableSource(tables);
         if (!writeFile(out + "/glyph_tables.cpp", source.data(), source.size())) {

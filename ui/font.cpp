@@ -1,39 +1,13 @@
 #include "ui/font.h"
 
+#include "store/utf8.h"
+
 namespace ui {
 
 Font labelFont{1443, 22, nullptr, labelGlyphs, 18, 14};
 Font headlineFont{2117, 33, nullptr, headlineGlyphs, 27, 21};
 Font buttonFont{2791, 44, nullptr, buttonGlyphs, 36, 28};
 Font detailFont{1327, 22, nullptr, detailGlyphs, 18, 14};
-
-namespace {
-
-bool isContinuation(unsigned char c) {
-    return c >= 128 && c <= 191;
-}
-
-// Bytes of the well-formed sequence starting at i, or 0 when none starts there.
-std::size_t sequenceLength(std::string_view s, std::size_t i) {
-    const auto at = [&](std::size_t k) -> unsigned char {
-        return i + k < s.size() ? static_cast<unsigned char>(s[i + k]) : 0;
-    };
-    const unsigned char lead = at(0);
-    if (lead >= 194 && lead <= 223) return isContinuation(at(1)) ? 2 : 0;
-    if (lead >= 224 && lead <= 239) {
-        if (!isContinuation(at(1)) || !isContinuation(at(2))) return 0;
-        if ((lead == 224 && at(1) < 160) || (lead == 237 && at(1) >= 160)) return 0;
-        return 3;
-    }
-    if (lead >= 240 && lead <= 244) {
-        if (!isContinuation(at(1)) || !isContinuation(at(2)) || !isContinuation(at(3))) return 0;
-        if ((lead == 240 && at(1) < 144) || (lead == 244 && at(1) >= 144)) return 0;
-        return 4;
-    }
-    return 0;
-}
-
-} // namespace
 
 std::string sanitizeText(std::string_view utf8) {
     std::string out;
@@ -45,7 +19,7 @@ std::string sanitizeText(std::string_view utf8) {
             ++i;
             continue;
         }
-        const std::size_t n = sequenceLength(utf8, i);
+        const std::size_t n = utf8SequenceLength(utf8, i);
         out += '?';
         i += n == 0 ? 1 : n;
     }
