@@ -15,13 +15,22 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         DeleteObject(background);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, RGB(250, 232, 178));
-        DrawTextW(dc, L"Vellumark Online has started.\n\n(This is the demo game. Close this window to quit.)", -1, &area,
-                  DT_CENTER | DT_VCENTER | DT_WORDBREAK);
+        // Centred as a block: the text is measured first, then drawn in the middle.
+        const wchar_t* text =
+            L"Vellumark Online has started.\n\n(This is the demo game. Close this window to quit.)";
+        RECT measured = area;
+        DrawTextW(dc, text, -1, &measured, DT_CENTER | DT_WORDBREAK | DT_CALCRECT);
+        const int height = measured.bottom - measured.top;
+        area.top += (area.bottom - area.top - height) / 2;
+        DrawTextW(dc, text, -1, &area, DT_CENTER | DT_WORDBREAK);
         EndPaint(window, &ps);
         return 0;
     }
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    default: return DefWindowProcW(window, message, wParam, lParam);
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
@@ -35,8 +44,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = L"VellumarkDemoGame";
     RegisterClassExW(&wc);
-    const HWND window = CreateWindowExW(0, wc.lpszClassName, L"Vellumark Online", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                        CW_USEDEFAULT, 640, 360, nullptr, nullptr, instance, nullptr);
+    const HWND window =
+        CreateWindowExW(0, wc.lpszClassName, L"Vellumark Online", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 640, 360, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
     ShowWindow(window, SW_SHOW);
     MSG message;
