@@ -1,28 +1,21 @@
 // Times composeFrame, the work of every 33 ms animation tick, on the generated artwork.
+#include "ui/artwork_files.h"
 #include "ui/compose.h"
 
 #include <benchmark/benchmark.h>
 
-#include <fstream>
-#include <iterator>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace {
 
-const char* const files[10] = {
-    "background.rgba",      "panel.rgba",    "button-normal.rgba", "button-hover.rgba", "button-pressed.rgba",
-    "button-disabled.rgba", "font-label.a8", "font-headline.a8",   "font-button.a8",    "font-detail.a8"};
-
 void bindOnce() {
-    static std::vector<std::vector<std::uint8_t>> data;
-    if (!data.empty()) return;
-    const std::uint8_t* resources[10];
-    for (int i = 0; i < 10; ++i) {
-        std::ifstream in(std::string(RESOURCES_DIR) + "/" + files[i], std::ios::binary);
-        data.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        resources[i] = data.back().data();
-    }
-    ui::bindArtwork(resources);
+    static const bool bound = [] {
+        std::string problem;
+        return bindArtworkFiles(RESOURCES_DIR, problem);
+    }();
+    if (!bound) throw std::runtime_error("the generated artwork is missing from " RESOURCES_DIR);
 }
 
 void composeFrame(benchmark::State& state, SessionPhase phase) {

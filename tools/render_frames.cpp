@@ -1,19 +1,14 @@
 // Renders the launcher's frame for every phase to PNG, from the generated resources, with
 // the same drawing code the window uses.   render_frames RESOURCES_DIR OUTDIR
 #include "tools/image_io.h"
+#include "ui/artwork_files.h"
 #include "ui/compose.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
-
-const char* const resourceFiles[10] = {
-    "background.rgba",      "panel.rgba",    "button-normal.rgba", "button-hover.rgba", "button-pressed.rgba",
-    "button-disabled.rgba", "font-label.a8", "font-headline.a8",   "font-button.a8",    "font-detail.a8"};
 
 struct Still {
     const char* name;
@@ -34,19 +29,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: render_frames RESOURCES_DIR OUTDIR\n");
         return 2;
     }
-    std::vector<std::vector<std::uint8_t>> data;
-    const std::uint8_t* resources[10];
-    for (int i = 0; i < 10; ++i) {
-        std::ifstream in(std::string(argv[1]) + "/" + resourceFiles[i], std::ios::binary);
-        data.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (data.back().size() < ui::resourceSizes[i]) {
-            std::fprintf(stderr, "render_frames: %s is missing or short\n", resourceFiles[i]);
-            return 1;
-        }
+    if (std::string problem; !bindArtworkFiles(argv[1], problem)) {
+        std::fprintf(stderr, "render_frames: %s\n", problem.c_str());
+        return 1;
     }
-    for (int i = 0; i < 10; ++i)
-        resources[i] = data[i].data();
-    ui::bindArtwork(resources);
 
     SessionSnapshot checking = in(SessionPhase::Checking);
     checking.filesChecked = 1234;

@@ -1,32 +1,19 @@
 // Whole frames from the generated artwork: what shows in each phase.
+#include "ui/artwork_files.h"
 #include "ui/compose.h"
 #include "ui/font.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 namespace {
 
-const char* const files[10] = {"background.rgba",   "panel.rgba",          "button-normal.rgba",
-                               "button-hover.rgba", "button-pressed.rgba", "button-disabled.rgba",
-                               "font-label.a8",     "font-headline.a8",    "font-button.a8",
-                               "font-detail.a8"};
-
 class Compose : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static std::vector<std::vector<std::uint8_t>> data;
-        const std::uint8_t* resources[10];
-        for (int i = 0; i < 10; ++i) {
-            std::ifstream in(std::string(RESOURCES_DIR) + "/" + files[i], std::ios::binary);
-            data.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-            ASSERT_GE(data.back().size(), ui::resourceSizes[i]) << files[i];
-            resources[i] = data.back().data();
-        }
-        ui::bindArtwork(resources);
+        std::string problem;
+        ASSERT_TRUE(bindArtworkFiles(RESOURCES_DIR, problem)) << problem;
     }
 
     std::vector<std::uint8_t> frame(const ScreenView& v) {
@@ -53,7 +40,8 @@ bool sameRegion(const std::vector<std::uint8_t>& a, const std::vector<std::uint8
 }
 
 TEST_F(Compose, ArtworkIsOpaqueAndPremultiplied) {
-    for (int i = 0; i < 960 * 660; ++i) ASSERT_EQ(ui::artwork.background.pixels[i * 4 + 3], 255);
+    for (int i = 0; i < 960 * 660; ++i)
+        ASSERT_EQ(ui::artwork.background.pixels[i * 4 + 3], 255);
     for (const ui::Image* image : {&ui::artwork.panel, &ui::artwork.buttonNormal, &ui::artwork.buttonHover,
                                    &ui::artwork.buttonPressed, &ui::artwork.buttonDisabled}) {
         for (int i = 0; i < image->width * image->height; ++i) {
@@ -86,7 +74,8 @@ TEST_F(Compose, GlowPulsesOnlyInReadyWithoutHover) {
     EXPECT_FALSE(sameRegion(frame(ready), frame(later), button));
     ready.buttonHover = later.buttonHover = true;
     EXPECT_TRUE(sameRegion(frame(ready), frame(later), button));
-    ScreenView offline = buildView(in(SessionPhase::Offline), 0), offlineLater = buildView(in(SessionPhase::Offline), 0.5);
+    ScreenView offline = buildView(in(SessionPhase::Offline), 0),
+               offlineLater = buildView(in(SessionPhase::Offline), 0.5);
     EXPECT_TRUE(sameRegion(frame(offline), frame(offlineLater), button));
 }
 

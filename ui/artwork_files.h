@@ -1,0 +1,9 @@
+// The generated artwork as files (the native build's res/ folder), for the tools, tests and
+// benchmarks that draw frames without the Windows executable's embedded resources.
+#pragma once
+
+#include <string>
+
+// Reads resources 101 to 110 from dir and binds them; false, with the file named in
+// problem, when one is missing or short. The data stays loaded for the process.
+bool bindArtworkFiles(const std::string& dir, std::string& problem);
