@@ -3,6 +3,7 @@
 #include "app/launch.h"
 #include "app/log.h"
 #include "app/player_message.h"
+#include "app/threads.h"
 #include "net/manifest.h"
 #include "store/files.h"
 #include "store/paths.h"
@@ -71,7 +72,7 @@ struct SessionBlock {
     SessionStatus* status;
 };
 
-void workerThread(std::unique_ptr<SessionBlock> block) noexcept {
+void workerThread(const std::shared_ptr<SessionBlock>& block) noexcept {
     try {
         runSession(block->options, block->status);
         const SessionSnapshot s = takeSnapshot(*block->status);
@@ -108,14 +109,17 @@ void runSession(const SessionOptions& options, SessionStatus* status) {
 int startSession(const LaunchOptions& options, SessionStatus* status, bool repair) {
     std::int32_t expected = 0;
     if (!sessionRunning.compare_exchange_strong(expected, 1)) return expected;
-    try {
-        auto block = std::make_unique<SessionBlock>(
-            SessionBlock{{options.manifestUrl, options.gameDir, repair}, status});
-        std::thread(workerThread, std::move(block)).detach();
-    } catch (...) {
-        sessionRunning.exchange(0); // no worker exists to clear it, and a later start must work
-        throw;
+    auto block =
+        std::make_shared<SessionBlock>(SessionBlock{{options.manifestUrl, options.gameDir, repair}, status});
+    std::thread worker;
+    if (FileError e = startThread(worker, [block] { workerThread(block); }); e.failed) {
+        // No worker exists to clear the flag, and a later RETRY must be able to start one.
+        resetStatus(*status);
+        failSession(status, e);
+        sessionRunning.exchange(0);
+        return 0;
     }
+    worker.detach();
     return 0;
 }
 
@@ -125,13 +129,18 @@ void restartLauncher() {
     if (startProcess(self, launcherArguments(), parentFolder(self))) ExitProcess(0);
 }
 
-void shutdownSessions(const std::wstring& gameDir) {
-    cancelRequested.exchange(1);
+void shutdownSessions(const std::wstring& gameDir, std::chrono::milliseconds wait) {
+    requestCancel();
+    bool ended = false;
     {
         std::unique_lock guard(shutdownLock);
-        shutdownSignal.wait_until(guard, std::chrono::steady_clock::now() + std::chrono::seconds(8),
-                                  [] { return activeSessions == 0; });
+        ended = shutdownSignal.wait_until(guard, std::chrono::steady_clock::now() + wait,
+                                          [] { return activeSessions == 0; });
     }
+    // A session still running has workers writing files: cleaning under them would race them.
+    // The journal stays for the next start, whose clean-up removes what it names.
+    if (!ended) return;
     discardInterruptedDownloads(gameDir);
-    RemoveDirectoryW(extendedPath(normalisePath(gameDir)).c_str()); // only when empty
+    // Only an empty folder can go, and never one of the player's own, even empty.
+    if (!isProtectedFolder(gameDir)) RemoveDirectoryW(extendedPath(normalisePath(gameDir)).c_str());
 }

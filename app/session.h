@@ -6,13 +6,14 @@
 #include "app/session_status.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
 // 1 while a session's worker thread exists.
 extern std::atomic<std::int32_t> sessionRunning;
 
 // Starts a session on a new worker thread: 0; nonzero when one is already running (the
-// request is ignored).
+// request is ignored). When the thread cannot be started, the session ends Failed at once.
 int startSession(const LaunchOptions& options, SessionStatus* status, bool repair);
 
 // Fetches the manifest and brings the folder up to date; ends in Ready, Offline or Failed.
@@ -21,6 +22,8 @@ void runSession(const SessionOptions& options, SessionStatus* status);
 // Starts the launcher again with the same arguments and ends this process when that worked.
 void restartLauncher();
 
-// Cancels a running session, waits for it at most 8 seconds, removes what an interrupted
-// download left and the game folder itself when that leaves it empty.
-void shutdownSessions(const std::wstring& gameDir);
+// Cancels a running session and waits for it at most `wait`. When it ended, removes what an
+// interrupted download left and the game folder itself when that leaves it empty; when it
+// did not, leaves everything to the next start's clean-up.
+inline constexpr std::chrono::milliseconds shutdownWait{8000};
+void shutdownSessions(const std::wstring& gameDir, std::chrono::milliseconds wait = shutdownWait);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -54,7 +55,12 @@ struct SessionOptions {
     bool repair = false; // hash every file, ignoring the size and write-time cache
 };
 
-// 1 once shutdown began; never reset.
+// 1 once shutdown began; never reset. Set it through requestCancel, which also wakes every
+// cancellableSleep.
 extern std::atomic<std::int32_t> cancelRequested;
 // 1 once this process replaced the launcher's own executable.
 extern std::atomic<std::int32_t> launcherReplaced;
+
+void requestCancel();
+// Waits for the pause unless a cancellation is or becomes requested; true when cancelled.
+bool cancellableSleep(std::chrono::milliseconds pause);

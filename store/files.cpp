@@ -84,6 +84,36 @@ bool readWholeFile(const std::wstring& path, std::string& bytes) {
     }
 }
 
+std::uint32_t writeAll(void* file, const char* data, std::size_t size, const std::wstring& path,
+                       std::int64_t offset) {
+    constexpr std::size_t piece = 1048576;
+    for (std::size_t done = 0; done < size;) {
+        const auto want = static_cast<DWORD>(std::min(piece, size - done));
+        OVERLAPPED position{};
+        if (offset >= 0) {
+            const auto at = static_cast<std::uint64_t>(offset) + done;
+            position.Offset = static_cast<DWORD>(at);
+            position.OffsetHigh = static_cast<DWORD>(at >> 32);
+        }
+        DWORD wrote = 0;
+        SetLastError(0);
+        const BOOL ok = WriteFile(file, data + done, want, &wrote, offset >= 0 ? &position : nullptr);
+        const DWORD code = GetLastError();
+        if (ok && wrote > 0) {
+            done += wrote;
+            continue;
+        }
+        if (code != 0) return code;
+        // A full volume can make a write report success with nothing written.
+        ULARGE_INTEGER available{};
+        const bool full =
+            GetDiskFreeSpaceExW(extendedPath(parentFolder(path)).c_str(), &available, nullptr, nullptr) &&
+            available.QuadPart < size - done;
+        return full ? ERROR_DISK_FULL : ERROR_GEN_FAILURE;
+    }
+    return 0;
+}
+
 std::uint32_t writeWholeFile(const std::wstring& path, const std::string& bytes, std::string* opWord) {
     FileHandle file(CreateFileW(extendedPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -92,19 +122,42 @@ std::uint32_t writeWholeFile(const std::wstring& path, const std::string& bytes,
         if (opWord) *opWord = "open";
         return code;
     }
-    constexpr std::size_t piece = 1048576;
-    for (std::size_t done = 0; done < bytes.size();) {
-        const auto want = static_cast<DWORD>(std::min(piece, bytes.size() - done));
-        DWORD wrote = 0;
-        // A write that reports success but moves nothing would loop forever; it fails too.
-        if (!WriteFile(file.get(), bytes.data() + done, want, &wrote, nullptr) || wrote == 0) {
-            const DWORD code = lastErrorCode();
-            if (opWord) *opWord = "write";
-            return code;
-        }
-        done += wrote;
+    if (const std::uint32_t code = writeAll(file.get(), bytes.data(), bytes.size(), path)) {
+        if (opWord) *opWord = "write";
+        return code;
     }
     return 0;
+}
+
+FileError replaceFileDurably(const std::wstring& path, std::string_view bytes) {
+    const std::wstring temporary = path + L".tmp";
+    {
+        FileHandle file(CreateFileW(extendedPath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return pathFailure("open", temporary, lastErrorCode());
+        std::uint32_t code = writeAll(file.get(), bytes.data(), bytes.size(), temporary);
+        if (!code && !FlushFileBuffers(file.get())) code = lastErrorCode();
+        if (code) {
+            file.reset();
+            removePath(temporary);
+            return pathFailure("write", temporary, code);
+        }
+    }
+    makeWritable(path);
+    if (!MoveFileExW(extendedPath(temporary).c_str(), extendedPath(path).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD code = lastErrorCode();
+        removePath(temporary);
+        return twoPathFailure("rename", temporary, path, code);
+    }
+    return {};
+}
+
+void makeWritable(const std::wstring& path) {
+    const std::wstring p = extendedPath(path);
+    const DWORD attributes = GetFileAttributesW(p.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(p.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 bool listDirectory(const std::wstring& dir, std::vector<DirEntry>& entries) {

@@ -2,8 +2,11 @@
 // error code (0 = success, never 0 for a failure); callers wrap it with an operation word.
 #pragma once
 
+#include "store/file_error.h"
+
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct DirEntry {
@@ -22,6 +25,22 @@ std::uint32_t removePath(const std::wstring& path);
 std::uint32_t makeDirs(const std::wstring& path, std::wstring& failedPath);
 
 bool readWholeFile(const std::wstring& path, std::string& bytes);
+
+// Writes every byte to an open file: at offset when it is not negative (the handle's file
+// pointer is then never used), else at the file pointer. Short writes go on from where they
+// stopped; a write that moves nothing fails with the system's code or, when the system gives
+// none, ERROR_DISK_FULL when the volume has no room left for the rest.
+std::uint32_t writeAll(void* file, const char* data, std::size_t size, const std::wstring& path,
+                       std::int64_t offset = -1);
+
+// Replaces a file's contents so that a crash or a power cut leaves the old contents or the
+// new, never a mix: the bytes go to path + ".tmp", are flushed to the disk, and that file is
+// moved over path with write-through. Failures: "open" or "write" with the temporary path,
+// or the "rename" of both.
+FileError replaceFileDurably(const std::wstring& path, std::string_view bytes);
+
+// Clears a file's read-only attribute, so that it can be written or replaced.
+void makeWritable(const std::wstring& path);
 
 // Replaces the file in place; on failure opWord says which step failed ("open" or "write").
 std::uint32_t writeWholeFile(const std::wstring& path, const std::string& bytes,

@@ -15,5 +15,5 @@ std::vector<std::string> loadJournal(const std::wstring& gameDir) {
 }
 
 void writeJournal(const std::wstring& gameDir, const std::set<std::string>& paths) {
-    writeWholeFile(joinPath(gameDir, journalFileName), serializeJournal(paths));
+    replaceFileDurably(joinPath(gameDir, journalFileName), serializeJournal(paths));
 }

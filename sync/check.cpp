@@ -1,3 +1,4 @@
+#include "app/threads.h"
 #include "store/files.h"
 #include "store/paths.h"
 #include "store/sha256.h"
@@ -74,20 +75,34 @@ bool matchesRecord(const CheckContext& c, const ManifestFile& f, std::int64_t si
 
 void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, std::int64_t size,
                       FileCheckResult& result) {
-    FileHandle handle = openTarget(path, false);
-    if (!handle) {
-        result.failure = pathFailure("open", path, lastErrorCode());
-        return;
-    }
-    for (std::size_t i = 0; i < f.chunks.size(); ++i) {
-        const std::int64_t length = chunkLength(c.manifest, f, i);
-        if (!verifyRange(handle.get(), static_cast<std::int64_t>(i) * c.manifest.chunkSize, length,
-                         f.chunks[i])) {
-            result.jobs.push_back({&f, false, static_cast<std::int32_t>(i), length});
+    // Chunks are verified through a handle that only reads: a file that needs no writing is
+    // neither opened for writing nor has its attributes changed (a running game may share it
+    // for reading only; the player may have made it read-only).
+    {
+        FileHandle reader(CreateFileW(extendedPath(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!reader) {
+            result.failure = pathFailure("open", path, lastErrorCode());
+            return;
+        }
+        for (std::size_t i = 0; i < f.chunks.size(); ++i) {
+            const std::int64_t length = chunkLength(c.manifest, f, i);
+            if (!verifyRange(reader.get(), static_cast<std::int64_t>(i) * c.manifest.chunkSize, length,
+                             f.chunks[i])) {
+                result.jobs.push_back({&f, false, static_cast<std::int32_t>(i), length});
+            }
         }
     }
     if (size == f.size && result.jobs.empty()) {
         countFile(c);
+        return;
+    }
+    makeWritable(path);
+    FileHandle handle = openTarget(path, false);
+    if (!handle) {
+        result.jobs.clear();
+        result.failure = pathFailure("open", path, lastErrorCode());
         return;
     }
     // Short files are extended and long ones cut, so that chunks land at their offsets and
@@ -136,7 +151,7 @@ void checkFile(CheckContext& c, std::size_t index) {
     countFile(c);
 }
 
-void checkAllFiles(CheckContext& c) {
+FileError checkAllFiles(CheckContext& c) {
     const auto worker = [&c] {
         for (;;) {
             const std::uint64_t index = c.nextIndex.fetch_add(1);
@@ -151,9 +166,17 @@ void checkAllFiles(CheckContext& c) {
             }
         }
     };
+    FileError startFailure;
     std::thread threads[4];
-    for (auto& t : threads)
-        t = std::thread(worker);
-    for (auto& t : threads)
-        t.join();
+    for (auto& t : threads) {
+        startFailure = startThread(t, worker);
+        if (startFailure.failed) {
+            c.nextIndex.store(c.manifest.files.size()); // the threads running take no new file
+            break;
+        }
+    }
+    for (auto& t : threads) {
+        if (t.joinable()) t.join();
+    }
+    return startFailure;
 }

@@ -1,13 +1,14 @@
 #include "app/session_status.h"
 #include "net/http.h"
+#include "store/files.h"
 #include "store/sha256.h"
 #include "sync/download.h"
 
 #include <cwchar>
 #include <vector>
 
-FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job, HANDLE target,
-                        std::atomic<std::int64_t>& byteCounter) {
+FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
+                        HANDLE target, std::atomic<std::int64_t>& byteCounter) {
     const ManifestFile& file = *job.file;
     const std::int64_t offset = static_cast<std::int64_t>(job.chunkIndex) * manifest.chunkSize;
     const std::int64_t length = job.length;
@@ -19,7 +20,8 @@ FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, co
     if (FileError e = request.get(fileUrl(manifest.baseUrl, file.path), range); e.failed) return e;
     // A server that ignores the range would send the whole file: its body is never read.
     if (request.status != 206) {
-        return plainFailure("server did not honour range request (HTTP " + std::to_string(request.status) + ")");
+        return plainFailure("server did not honour range request (HTTP " + std::to_string(request.status) +
+                            ")");
     }
 
     // The whole chunk is held and checked in memory, so a bad transfer never touches the disk.
@@ -41,21 +43,10 @@ FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, co
 
     // Chunks are written at explicit offsets, so workers share the handle and its file
     // pointer is never used.
-    for (std::int64_t written = 0; written < length;) {
-        const std::uint64_t at = static_cast<std::uint64_t>(offset + written);
-        OVERLAPPED position{};
-        position.Offset = static_cast<DWORD>(at);
-        position.OffsetHigh = static_cast<DWORD>(at >> 32);
-        const auto piece = static_cast<DWORD>(std::min<std::int64_t>(1048576, length - written));
-        DWORD count = 0;
-        if (!WriteFile(target, buffer.data() + written, piece, &count, &position) || count == 0) {
-            const DWORD code = lastErrorCode();
-            std::wstring path;
-            resolveManifestPath(folder, file.path, path);
-            return pathFailure("write", path, code);
-        }
-        written += count;
-    }
+    std::wstring path;
+    resolveManifestPath(folder, file.path, path);
+    if (const std::uint32_t code = writeAll(target, buffer.data(), buffer.size(), path, offset))
+        return pathFailure("write", path, code);
     byteCounter.fetch_add(length);
     return {};
 }

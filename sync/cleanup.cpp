@@ -6,9 +6,6 @@
 #include "store/text.h"
 #include "sync/sync.h"
 
-#include <knownfolders.h>
-#include <shlobj.h>
-
 namespace {
 
 std::wstring lowerName(const std::wstring& path) {
@@ -24,23 +21,47 @@ bool isProtectedName(const std::wstring& path) {
            name.ends_with(L".old");
 }
 
-std::wstring knownFolder(REFKNOWNFOLDERID id) {
-    PWSTR path = nullptr;
-    std::wstring out;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) out = path;
-    CoTaskMemFree(path);
-    return out;
+// The name the file system looks up: one backslash between components, none in front.
+std::wstring lookupKey(std::wstring path) {
+    std::wstring key;
+    key.reserve(path.size());
+    for (wchar_t c : path) {
+        if (c == L'/') c = L'\\';
+        if (c == L'\\' && (key.empty() || key.back() == L'\\')) continue;
+        key += c;
+    }
+    return key;
 }
 
-// Whether inner is outer or lies below it, ignoring case.
-bool isWithin(const std::wstring& inner, const std::wstring& outer) {
-    if (inner.empty() || outer.empty() || inner.size() < outer.size()) return false;
-    const int n = static_cast<int>(outer.size());
-    if (CompareStringOrdinal(inner.c_str(), n, outer.c_str(), n, TRUE) != CSTR_EQUAL) return false;
-    return inner.size() == outer.size() || inner[outer.size()] == L'\\' || outer.back() == L'\\';
+// Removes the folders between path and root that the removal of path left empty.
+void removeEmptyParents(const std::wstring& root, const std::wstring& path) {
+    for (std::wstring dir = parentFolder(path); dir.size() > root.size() && dir != path;
+         dir = parentFolder(dir)) {
+        if (!RemoveDirectoryW(extendedPath(dir).c_str())) return;
+    }
 }
 
 } // namespace
+
+bool FileSystemPaths::Less::operator()(const std::wstring& a, const std::wstring& b) const {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_LESS_THAN;
+}
+
+void FileSystemPaths::add(std::string_view path) {
+    const std::wstring key = lookupKey(toWide(path));
+    files_.insert(key);
+    for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos; sep = key.find(L'\\', sep + 1))
+        folders_.insert(key.substr(0, sep));
+}
+
+bool FileSystemPaths::containsFile(const std::wstring& path) const {
+    return files_.contains(lookupKey(path));
+}
+
+bool FileSystemPaths::containsFolder(const std::wstring& path) const {
+    return folders_.contains(lookupKey(path));
+}
 
 void listTree(const std::wstring& root, std::vector<std::wstring>* files, std::vector<std::wstring>* dirs) {
     std::vector<DirEntry> entries;
@@ -70,38 +91,26 @@ void discardInterruptedDownloads(const std::wstring& folder) {
     std::string text;
     // No journal: the last download phase ended in order, and nothing here is debris.
     if (!readWholeFile(journal, text)) return;
+    // In a folder that holds the player's own files, only what the journal names is debris.
+    const bool guarded = isProtectedFolder(root);
     for (const std::string& path : parseJournal(text)) {
         std::wstring local;
-        if (!resolveManifestPath(root, path, local).failed && !isLauncherPath(local)) removePath(local);
+        if (resolveManifestPath(root, path, local).failed || isLauncherPath(local)) continue;
+        const bool removed = removePath(local) == 0;
+        if (guarded && (removePath(local + L".part") == 0 || removed)) removeEmptyParents(root, local);
     }
-    std::vector<std::wstring> files;
-    listTree(root, &files, nullptr);
-    for (const std::wstring& f : files) {
-        if (lowerName(f).ends_with(L".part")) removePath(f);
+    if (!guarded) {
+        std::vector<std::wstring> files;
+        listTree(root, &files, nullptr);
+        for (const std::wstring& f : files) {
+            if (lowerName(f).ends_with(L".part")) removePath(f);
+        }
     }
     removePath(journal);
-    removeEmptyDirectories(root);
+    if (!guarded) removeEmptyDirectories(root);
 }
 
-bool isProtectedFolder(const std::wstring& folder) {
-    const std::wstring f = normalisePath(folder);
-    if (f.size() <= 3 && f.size() >= 2 && f[1] == L':') return true; // a drive root
-    // A network share's root: \\server\share.
-    if (f.rfind(LR"(\\)", 0) == 0 && f.find(L'\\', f.find(L'\\', 2) + 1) == std::wstring::npos) return true;
-    static const KNOWNFOLDERID* const ids[] = {
-        &FOLDERID_Profile,      &FOLDERID_Desktop,       &FOLDERID_Documents,
-        &FOLDERID_Downloads,    &FOLDERID_ProgramFiles,  &FOLDERID_ProgramFilesX86,
-        &FOLDERID_Windows,      &FOLDERID_PublicDesktop, &FOLDERID_PublicDocuments,
-        &FOLDERID_UserProfiles, &FOLDERID_LocalAppData,  &FOLDERID_RoamingAppData,
-    };
-    for (const KNOWNFOLDERID* id : ids) {
-        const std::wstring known = normalisePath(knownFolder(*id));
-        if (isWithin(known, f)) return true; // the game folder is or holds it
-    }
-    return false;
-}
-
-void pruneUnknownFiles(const std::wstring& folder, const std::set<std::string>& manifestPaths) {
+void pruneUnknownFiles(const std::wstring& folder, const FileSystemPaths& manifestPaths) {
     if (isProtectedFolder(folder)) {
         appendLog("prune skipped: " + toUtf8(folder));
         return;
@@ -111,11 +120,12 @@ void pruneUnknownFiles(const std::wstring& folder, const std::set<std::string>& 
     const std::size_t prefix = folder.size() + (!folder.empty() && folder.back() == L'\\' ? 0 : 1);
     for (const std::wstring& f : files) {
         if (f.size() <= prefix) continue;
-        std::wstring rel = f.substr(prefix);
-        for (wchar_t& c : rel) {
-            if (c == L'\\') c = L'/';
+        const std::wstring rel = f.substr(prefix);
+        // A link or junction is listed as a file; one on the way to a manifest file stays.
+        if (manifestPaths.containsFile(rel) || manifestPaths.containsFolder(rel) || isLauncherPath(f) ||
+            isProtectedName(f)) {
+            continue;
         }
-        if (manifestPaths.contains(toUtf8(rel)) || isLauncherPath(f) || isProtectedName(f)) continue;
         removePath(f);
     }
     removeEmptyDirectories(folder);

@@ -54,8 +54,9 @@ struct CheckContext {
     std::atomic<std::uint64_t> filesDone{0};
 };
 
-// Runs checkFile over every manifest file on four threads.
-void checkAllFiles(CheckContext& context);
+// Runs checkFile over every manifest file on four threads; fails only when the threads
+// cannot be started.
+FileError checkAllFiles(CheckContext& context);
 void checkFile(CheckContext& context, std::size_t index);
 
 // Every job of a file that has to be fetched completely; one whole-file job when whole.

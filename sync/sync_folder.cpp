@@ -42,9 +42,10 @@ FileError downloadPhase(const std::wstring& folder, const Manifest& manifest,
         status.bytesDone = 0;
     }
     FileError failure = runDownloads(folder, manifest, jobs, targets, status, pause);
+    if (!failure.failed && cancelRequested.load()) failure = cancelledFailure();
     // After a cancellation the journal stays, so that the clean-up removes the files it names;
     // after any other failure the partly written chunked files stay to be resumed.
-    if (!failure.failed || !cancelRequested.load()) removePath(joinPath(folder, journalFileName));
+    if (!cancelRequested.load()) removePath(joinPath(folder, journalFileName));
     return failure;
 }
 
@@ -85,7 +86,7 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
     std::vector<FileCheckResult> results(manifest.files.size());
     OpenTargets targets; // closes every handle on every return
     CheckContext context{manifest, folder, options, state, results, status, targets};
-    checkAllFiles(context);
+    if (FileError e = checkAllFiles(context); e.failed) return e;
     if (cancelRequested.load()) return cancelledFailure();
 
     std::vector<DownloadJob> jobs;
@@ -108,23 +109,26 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
         }
     }
 
-    std::set<std::string> manifestPaths;
+    // A path the manifest still lists in another spelling ("Docs/A.txt" for "docs/a.txt",
+    // "data//a.pak" for "data/a.pak") names the same file: it is not dropped.
+    FileSystemPaths manifestPaths;
     for (const ManifestFile& f : manifest.files)
-        manifestPaths.insert(f.path);
+        manifestPaths.add(f.path);
     for (const auto& [path, record] : state.files) {
         std::wstring local;
-        if (!manifestPaths.contains(path) && !resolveManifestPath(folder, path, local).failed)
+        if (!manifestPaths.containsFile(toWide(path)) && !resolveManifestPath(folder, path, local).failed)
             removePath(local);
     }
     if (mayPrune) pruneUnknownFiles(folder, manifestPaths);
 
     for (const auto& [path, handle] : targets.handles())
         FlushFileBuffers(handle.get());
-    const std::wstring stateFile = joinPath(folder, stateFileName);
-    std::string op;
-    if (const std::uint32_t code =
-            writeWholeFile(stateFile, serializeInstallState(newState(folder, manifest)), &op)) {
-        return pathFailure(op, stateFile, code);
+    // A cancellation that came after the last job still leaves no state behind.
+    if (cancelRequested.load()) return cancelledFailure();
+    if (FileError e = replaceFileDurably(joinPath(folder, stateFileName),
+                                         serializeInstallState(newState(folder, manifest)));
+        e.failed) {
+        return e;
     }
     std::lock_guard guard(status.lock);
     status.phase = SessionPhase::Ready;

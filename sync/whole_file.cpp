@@ -9,13 +9,17 @@
 
 namespace {
 
-bool move(const std::wstring& from, const std::wstring& to) {
-    return MoveFileExW(extendedPath(from).c_str(), extendedPath(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+// The move is on the disk before the call returns, so a power cut never leaves the old name
+// pointing at data that was not written yet.
+bool moveReplacing(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(extendedPath(from).c_str(), extendedPath(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-// Streams the body into the open part file; the digest sees every byte written.
-FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& partPath, Sha256& digest,
-                      std::int64_t& received) {
+// Streams the body into the open part file; the digest sees every byte written. A body longer
+// than the manifest's size ends at the first byte too many: a server must not fill the disk.
+FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& partPath, std::int64_t size,
+                      Sha256& digest, std::int64_t& received) {
     std::vector<char> buffer(65536);
     while (!cancelRequested.load()) {
         std::uint32_t count = 0;
@@ -24,10 +28,9 @@ FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& par
             return e;
         }
         if (count == 0) return {};
-        DWORD written = 0;
-        if (!WriteFile(part, buffer.data(), count, &written, nullptr) || written != count) {
-            return pathFailure("write", partPath, lastErrorCode());
-        }
+        if (count > size - received) return plainFailure("downloaded file is larger than its listed size");
+        if (const std::uint32_t code = writeAll(part, buffer.data(), count, partPath))
+            return pathFailure("write", partPath, code);
         digest.update(buffer.data(), count);
         received += count;
     }
@@ -39,14 +42,14 @@ FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& par
 FileError replaceLauncher(const std::wstring& target, const std::wstring& part) {
     const std::wstring old = target + L".old";
     removePath(old);
-    if (!move(target, old)) {
+    if (!moveReplacing(target, old)) {
         const DWORD code = lastErrorCode();
         removePath(part);
         return twoPathFailure("rename", target, old, code);
     }
-    if (!move(part, target)) {
+    if (!moveReplacing(part, target)) {
         const DWORD code = lastErrorCode();
-        move(old, target);
+        moveReplacing(old, target);
         return twoPathFailure("rename", part, target, code);
     }
     launcherReplaced.exchange(1);
@@ -76,19 +79,33 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
 
     Sha256 digest;
     std::int64_t received = 0;
-    FileError failure = receiveInto(request, file.get(), part, digest, received);
+    FileError failure = receiveInto(request, file.get(), part, job.file->size, digest, received);
+    // The bytes reach the disk before the move makes them the file.
+    if (!failure.failed && !FlushFileBuffers(file.get()))
+        failure = pathFailure("write", part, lastErrorCode());
     if (!CloseHandle(file.release()) && !failure.failed)
         failure = pathFailure("close", part, lastErrorCode());
     if (!failure.failed && digest.finishHex() != job.file->sha256) {
         failure = plainFailure("downloaded file failed its checksum");
     }
+    // The digest alone would let a file shorter than its listed size pass, and every later
+    // check would then disagree with the state.
+    if (!failure.failed && received != job.file->size) {
+        failure = plainFailure("downloaded file is smaller than its listed size");
+    }
     if (failure.failed) {
         removePath(part);
         return failure;
     }
-    byteCounter.fetch_add(received);
 
-    if (isLauncherPath(target)) return replaceLauncher(target, part);
-    if (!move(part, target)) return twoPathFailure("rename", part, target, lastErrorCode());
+    if (isLauncherPath(target)) {
+        if (FileError e = replaceLauncher(target, part); e.failed) return e;
+    } else {
+        makeWritable(target); // a read-only file cannot be replaced
+        if (!moveReplacing(part, target)) return twoPathFailure("rename", part, target, lastErrorCode());
+    }
+    // Counted once the file is in place: a move that fails is retried with a new download,
+    // which would count the same bytes again.
+    byteCounter.fetch_add(received);
     return {};
 }

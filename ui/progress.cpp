@@ -1,5 +1,8 @@
 #include "ui/progress.h"
 
+#include "app/threads.h"
+
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -26,7 +29,8 @@ std::string formatDownloadDetail(std::int64_t done, std::int64_t total, double b
         char more[96];
         std::snprintf(more, sizeof more, "   -   %.1f MB/s", bytesPerSecond / 1048576.0);
         text += more;
-        const double left = static_cast<double>(total - done) / bytesPerSecond;
+        // Never a negative time, whatever the counts say.
+        const double left = std::max(0.0, static_cast<double>(total - done) / bytesPerSecond);
         if (left < 60) {
             std::snprintf(more, sizeof more, "   -   %d sec left", static_cast<int>(left) + 1);
         } else {
@@ -49,9 +53,13 @@ double SpeedSmoother::sample(std::int64_t count, std::int64_t nowNs) {
 
 ProgressSampler::ProgressSampler(const std::atomic<std::int64_t>& total, SessionStatus& status,
                                  Clock::duration period)
-    : total_(total), status_(status), period_(period), thread_([this] { run(); }) {}
+    : total_(total), status_(status), period_(period) {
+    startFailure_ = startThread(thread_, [this] { run(); });
+}
 
-ProgressSampler::~ProgressSampler() { stop(); }
+ProgressSampler::~ProgressSampler() {
+    stop();
+}
 
 void ProgressSampler::stop() {
     {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/session_status.h"
+#include "store/file_error.h"
 
 #include <atomic>
 #include <chrono>
@@ -41,6 +42,8 @@ public:
     ProgressSampler(const ProgressSampler&) = delete;
     ProgressSampler& operator=(const ProgressSampler&) = delete;
 
+    // Set when the sampling thread could not be started.
+    const FileError& startFailure() const { return startFailure_; }
     void stop();
 
 private:
@@ -54,4 +57,5 @@ private:
     std::condition_variable wake_;
     bool stopRequested_ = false;
     std::thread thread_;
+    FileError startFailure_;
 };

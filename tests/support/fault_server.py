@@ -4,6 +4,8 @@
   /stall/N      Content-Length 2N, N bytes, then nothing for 60 s
   /trickle/N    Content-Length N, one byte a second
   /slow/NAME     after 2 s: 206 with spaces for the requested range (200 without one)
+  /late/NAME     at once the headers of a 206 for the requested range (200 without one),
+                after 2 s its body of spaces
   /range/NAME    206 with ten bytes, whatever the range asked for
   /status/N     status N with a short body
   /body/TEXT    200 with the rest of the path as the body
@@ -46,8 +48,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(b" ")
                 self.wfile.flush()
                 time.sleep(1)
-        elif kind == "slow":
-            time.sleep(2)
+        elif kind in ("slow", "late"):
+            if kind == "slow":
+                time.sleep(2)
             first, last = 0, 9
             ranged = self.headers.get("Range", "")
             if ranged.startswith("bytes="):
@@ -55,6 +58,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_response(206 if ranged else 200)
             self.send_header("Content-Length", str(last - first + 1))
             self.end_headers()
+            if kind == "late":
+                self.wfile.flush()
+                time.sleep(2)
             self.wfile.write(b" " * (last - first + 1))
         elif kind == "range":
             self.send_response(206)

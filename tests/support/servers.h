@@ -56,3 +56,13 @@ inline std::size_t accessLogSize() {
     fileInfo(joinPath(serverDir(), L"access.log"), &size);
     return static_cast<std::size_t>(size);
 }
+
+// What the fault server logged from the given byte offset on: one line per answered request.
+inline std::string faultLogFrom(std::size_t offset) {
+    std::string log;
+    readWholeFile(joinPath(serverDir(), L"fault.log"), log);
+    return offset < log.size() ? log.substr(offset) : std::string();
+}
+inline std::size_t faultLogSize() {
+    return faultLogFrom(0).size();
+}

@@ -15,7 +15,7 @@ public:
         const DWORD n = GetTempPathW(MAX_PATH + 1, base);
         static LONG counter = 0;
         path_ = std::wstring(base, n) + L"vellumark-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(InterlockedIncrement(&counter));
+                std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(InterlockedIncrement(&counter));
         removeTree(path_);
         std::wstring failed;
         makeDirs(path_, failed);

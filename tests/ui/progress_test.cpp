@@ -21,19 +21,23 @@ TEST(Progress, DetailLine) {
         {0, 60 * MiB, 1.0 * MiB, "0.0 MB / 60.0 MB   -   1.0 MB/s   -   about 2 min left"},
         {0, 120 * MiB, 1.0 * MiB, "0.0 MB / 120.0 MB   -   1.0 MB/s   -   about 3 min left"},
         {(1LL << 30) - 1, 1LL << 30, 2.0 * MiB, "1024.0 MB / 1.00 GB   -   2.0 MB/s   -   1 sec left"},
+        // More done than planned (a count that went wrong) never shows a negative time.
+        {12 * MiB, 10 * MiB, 1.0 * MiB, "12.0 MB / 10.0 MB   -   1.0 MB/s   -   1 sec left"},
     };
-    for (const auto& c : cases) EXPECT_EQ(formatDownloadDetail(c.done, c.total, c.speed), c.text) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(formatDownloadDetail(c.done, c.total, c.speed), c.text) << c.text;
 }
 
 TEST(Progress, SpeedIsSmoothedOverRealIntervals) {
     constexpr std::int64_t second = 1000000000;
     SpeedSmoother s(0);
-    EXPECT_EQ(s.sample(0, second / 4), 0);             // nothing yet: stays 0
-    EXPECT_EQ(s.sample(1000, second / 2), 4000);        // first rate taken unsmoothed
+    EXPECT_EQ(s.sample(0, second / 4), 0);                             // nothing yet: stays 0
+    EXPECT_EQ(s.sample(1000, second / 2), 4000);                       // first rate taken unsmoothed
     EXPECT_EQ(s.sample(1000 + 2000, second), 0.2 * 4000 + 0.8 * 4000); // 2000 B in 0.5 s
-    double speed = s.sample(3000, second + second / 4); // stalled: decays by 0.8
+    double speed = s.sample(3000, second + second / 4);                // stalled: decays by 0.8
     EXPECT_DOUBLE_EQ(speed, 0.8 * 4000);
-    for (int i = 2; i <= 20; ++i) speed = s.sample(3000, second + i * second / 4);
+    for (int i = 2; i <= 20; ++i)
+        speed = s.sample(3000, second + i * second / 4);
     EXPECT_GT(speed, 0);
     EXPECT_LT(speed, 1024); // the detail line then drops speed and time left
 }
