@@ -26,8 +26,13 @@ void writeOut(const std::string& bytes) {
     WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-BOOL WINAPI onConsoleEvent(DWORD) {
-    shutdownSessions(headlessOptions.gameDir);
+// Runs on a thread of the system's: nothing may unwind out of it, and the process ends with
+// the interruption's exit code whatever the shutdown met.
+BOOL WINAPI onConsoleEvent(DWORD) noexcept {
+    try {
+        shutdownSessions(headlessOptions.gameDir);
+    } catch (...) {
+    }
     ExitProcess(1);
 }
 

@@ -9,7 +9,9 @@
 #include "store/paths.h"
 #include "ui/window.h"
 
+#include <chrono>
 #include <exception>
+#include <thread>
 
 int runLauncher() {
     collectArguments();
@@ -19,11 +21,19 @@ int runLauncher() {
     std::wstring self = exePath();
     if (self.empty()) self = L".";
     // A self-replacement moves the previous executable aside under this name; it can only go
-    // once that process has ended, which is now. A failure means nothing to anyone.
-    removePath(self + L".old");
+    // once that process has ended, which may take it a moment after it started this one. A
+    // failure means nothing to anyone: the next start tries again.
+    const std::wstring old = self + L".old";
+    const auto deadline = std::chrono::steady_clock::now() + oldExecutableWait;
+    while (removePath(old) != 0 && fileInfo(old) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
-    // A folder given on the command line is used exactly as given.
-    if (options.gameDir.empty()) options.gameDir = resolveGameFolder(self);
+    // A folder given on the command line is used as given, made absolute.
+    if (options.gameDir.empty()) {
+        options.gameDir = resolveGameFolder(self);
+    } else {
+        makeGameDirAbsolute(options);
+    }
 
     if (options.skipUpdate) {
         std::string error;

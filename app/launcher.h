@@ -1,10 +1,15 @@
 // The launcher's start-up: options, preparation of the run, then one mode.
 #pragma once
 
+#include <chrono>
+
 // Exit codes of the process.
 inline constexpr int exitOk = 0;
 inline constexpr int exitFailure = 1;
 inline constexpr int exitBadCommandLine = 2;
+
+// How long a start waits for the launcher it replaced to let go of its ".old" executable.
+inline constexpr std::chrono::milliseconds oldExecutableWait{2000};
 
 // The main sequence; returns the exit code.
 int runLauncher();

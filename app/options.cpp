@@ -15,6 +15,8 @@
 namespace {
 
 std::vector<std::wstring> arguments;
+// The arguments that gave the game folder, so that it can be written there as an absolute path.
+std::vector<ArgumentValue> gameDirArguments;
 
 } // namespace
 
@@ -41,7 +43,22 @@ const std::vector<std::wstring>& launcherArguments() {
 }
 
 int parseCommandLine(LaunchOptions& options) {
-    return parseArguments(arguments, options);
+    return parseArguments(arguments, options, &gameDirArguments);
+}
+
+void makeGameDirAbsolute(LaunchOptions& options) {
+    if (options.gameDir.empty()) return;
+    std::wstring full(32768, L'\0');
+    const DWORD n =
+        GetFullPathNameW(options.gameDir.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return;
+    full.resize(n);
+    options.gameDir = full;
+    // A restart passes the arguments on; the restarted launcher runs in its own folder.
+    for (const ArgumentValue& at : gameDirArguments) {
+        std::wstring& a = arguments[at.index];
+        a = at.afterEquals ? a.substr(0, a.find(L'=') + 1) + full : full;
+    }
 }
 
 bool parseBool(const std::wstring& text, bool& out) {
@@ -56,7 +73,8 @@ bool parseBool(const std::wstring& text, bool& out) {
     return false;
 }
 
-int parseArguments(const std::vector<std::wstring>& args, LaunchOptions& options) {
+int parseArguments(const std::vector<std::wstring>& args, LaunchOptions& options,
+                   std::vector<ArgumentValue>* gameDirAt) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         // The first argument that is not an option ends the options; it and all after it are
@@ -94,6 +112,7 @@ int parseArguments(const std::vector<std::wstring>& args, LaunchOptions& options
                 options.manifestUrl = toUtf8(value);
             } else {
                 options.gameDir = value;
+                if (gameDirAt) gameDirAt->push_back({i, hasValue});
             }
         } else if (name == L"help" || name == L"h") {
             return helpRequested;

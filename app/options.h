@@ -1,6 +1,7 @@
 // The command line: the process-wide argument list and the options parsed from it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,18 @@ inline constexpr int helpRequested = 0;
 inline constexpr int badCommandLine = 2;
 
 // Parses the argument list into options: optionsRead, helpRequested or badCommandLine.
+// gameDirAt, when given, receives where every -dir value stands.
+struct ArgumentValue {
+    std::size_t index;
+    bool afterEquals; // "-dir=value" rather than "-dir value"
+};
 int parseCommandLine(LaunchOptions& options);
-int parseArguments(const std::vector<std::wstring>& args, LaunchOptions& options);
+int parseArguments(const std::vector<std::wstring>& args, LaunchOptions& options,
+                   std::vector<ArgumentValue>* gameDirAt = nullptr);
+
+// Makes a game folder given on the command line absolute, in the options and in the
+// argument list a self-restart passes on (the restarted launcher runs in its own folder).
+void makeGameDirAbsolute(LaunchOptions& options);
 
 // Accepts exactly 1 t T TRUE true True and 0 f F FALSE false False.
 bool parseBool(const std::wstring& text, bool& out);

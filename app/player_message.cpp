@@ -11,8 +11,18 @@ std::string detailOf(const FileError& e) {
 
 } // namespace
 
+std::string shortened(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) return std::string(text);
+    std::size_t keep = limit > 3 ? limit - 3 : 0;
+    // Never inside a character: continuation bytes are 10xxxxxx.
+    while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80)
+        --keep;
+    return std::string(text.substr(0, keep)) + "...";
+}
+
 std::string playerMessage(const FileError& e) {
-    const std::string detail = detailOf(e);
+    const std::string fullDetail = detailOf(e);
+    const std::string detail = shortened(fullDetail, maxDetailBytes);
     const std::string tail = " (" + detail + ")";
     switch (e.code) {
     case 39:
@@ -32,8 +42,8 @@ std::string playerMessage(const FileError& e) {
     default:
         break;
     }
-    if (e.network || detail.find("HTTP ") != std::string::npos ||
-        detail.find("checksum") != std::string::npos) {
+    if (e.network || fullDetail.find("HTTP ") != std::string::npos ||
+        fullDetail.find("checksum") != std::string::npos) {
         return "Download problem. Check your internet connection and try again." + tail;
     }
     return detail + " (press RETRY, or ask for help in the Discord)";

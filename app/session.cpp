@@ -33,7 +33,7 @@ const char* const unreachable =
     "Could not reach the update server. Check your internet connection and try again.";
 
 void failSession(SessionStatus* status, const FileError& failure) {
-    appendLog("update failed: " + failure.message);
+    appendLog("update failed: " + shortened(failure.message, maxLoggedBytes));
     const std::string text = playerMessage(failure);
     std::lock_guard guard(status->lock);
     status->phase = SessionPhase::Failed;
@@ -48,10 +48,10 @@ void afterManifestFailure(const SessionOptions& options, SessionStatus* status, 
         status->phase = SessionPhase::Offline;
         status->exe = exe;
         status->version = state.version;
-        status->message = failure.message;
+        status->message = shortened(failure.message, maxLoggedBytes);
         return;
     }
-    appendLog("manifest failed: " + failure.message);
+    appendLog("manifest failed: " + shortened(failure.message, maxLoggedBytes));
     std::lock_guard guard(status->lock);
     status->phase = SessionPhase::Failed;
     status->message = unreachable;

@@ -2,10 +2,32 @@
 
 #include "store/text.h"
 
+namespace {
+
+bool setOption(HINTERNET handle, DWORD option, DWORD value) {
+    return WinHttpSetOption(handle, option, &value, sizeof value) != 0;
+}
+
+HINTERNET openSession() {
+    const HINTERNET session = WinHttpOpen(userAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                          WINHTTP_NO_PROXY_BYPASS, 0);
+    if (!session) return session;
+    // TLS 1.2 and 1.3 only; a system that does not know 1.3 keeps 1.2.
+    if (!setOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS,
+                   WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3)) {
+        setOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2);
+    }
+    // A redirect never leads from https to http. This is the system's default; the launcher
+    // does not rely on a default for it.
+    setOption(session, WINHTTP_OPTION_REDIRECT_POLICY, WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP);
+    return session;
+}
+
+} // namespace
+
 HINTERNET httpSession() {
     // Made once even when several workers ask at once; a failure is not retried.
-    static const HINTERNET session = WinHttpOpen(userAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                                 WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    static const HINTERNET session = openSession();
     return session;
 }
 
@@ -50,6 +72,8 @@ FileError HttpRequest::get(const std::string& url, const std::wstring& extraHead
     if (!request_) return requestFailure(url, describeTransportError(GetLastError(), hostText));
 
     WinHttpSetTimeouts(request_.get(), 0, 20000, 30000, receiveTimeoutMs > 0 ? receiveTimeoutMs : 60000);
+    // The file server has no business keeping state in the launcher.
+    setOption(request_.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES);
 
     const BOOL sent = WinHttpSendRequest(
         request_.get(), extraHeaders.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : extraHeaders.c_str(),

@@ -23,6 +23,11 @@ struct Manifest {
     std::vector<ManifestFile> files;
 };
 
+// The largest manifest body, file and chunk the launcher accepts.
+inline constexpr std::int64_t maxManifestBytes = std::int64_t{64} << 20;
+inline constexpr std::int64_t maxFileSize = std::int64_t{1} << 50;
+inline constexpr std::int64_t maxChunkSize = std::int64_t{64} << 20;
+
 // Parses and validates a manifest body; on failure `manifest` is left untouched.
 FileError parseManifest(std::string_view body, Manifest& manifest);
 
@@ -33,8 +38,13 @@ FileError fetchManifest(const std::string& url, Manifest& manifest);
 std::string cacheBustingUrl(std::string_view url, std::int64_t unixSeconds);
 
 // A plain failure "unsafe path in manifest: " + path when the path could name anything but a
-// file inside the game folder on Windows; success otherwise.
+// file of the game's inside the game folder on Windows (a device, a folder above, a stream, a
+// name Windows would change or refuse, the launcher's own state files); success otherwise.
 FileError checkManifestPath(std::string_view path);
+
+// The name Windows opens for a manifest path, as a key: separators unified and collapsed,
+// leading ones dropped, letter case folded as the file system folds it.
+std::u16string pathIdentity(std::string_view path);
 
 // The local path of a manifest path inside the game folder, after checkManifestPath.
 FileError resolveManifestPath(const std::wstring& gameDir, std::string_view path, std::wstring& out);

@@ -26,6 +26,9 @@ FileError fetchManifest(const std::string& url, Manifest& manifest) {
             return plainFailure("manifest is not valid: " + e.message);
         }
         if (count == 0) break;
+        // A server could otherwise make the launcher hold any amount of text.
+        if (static_cast<std::int64_t>(body.size() + count) > maxManifestBytes)
+            return plainFailure("manifest is not valid: larger than 64 MiB");
         body.append(buffer.data(), count);
         // A server that trickles its answer is given 30 s for the whole body.
         if (steady_clock::now() - start > seconds(30)) return plainFailure("manifest is not valid: timeout");

@@ -1,7 +1,6 @@
 // Turning a manifest body into a Manifest, with the checks that keep a bad manifest from
 // ever reaching the game folder.
 #include "net/manifest.h"
-#include "store/ascii.h"
 #include "json/json.h"
 
 #include <set>
@@ -44,25 +43,24 @@ bool readFile(const JsonValue& entry, ManifestFile& file) {
     return readChunks(entry, file.chunks) && ok;
 }
 
-// A chunk list must cover its file exactly, or chunk jobs of no or negative length follow.
-bool fitsItsFile(const ManifestFile& file, std::int64_t chunkSize) {
-    if (file.size < 0) return false;
-    if (file.chunks.empty()) return true;
-    if (chunkSize <= 0) return false;
-    const std::int64_t needed = file.size / chunkSize + (file.size % chunkSize != 0);
-    return static_cast<std::int64_t>(file.chunks.size()) == needed;
+// A digest is 64 lowercase hexadecimal digits; an empty one matches nothing.
+bool isDigest(std::string_view text) {
+    if (text.empty()) return true;
+    return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
-// The name Windows opens for a manifest path: separators unified and collapsed, leading
-// ones dropped (they are when the path is joined), ASCII letters folded.
-std::string fileIdentity(std::string_view path) {
-    std::string key;
-    for (char c : path) {
-        if (c == '\\') c = '/';
-        if (c == '/' && (key.empty() || key.back() == '/')) continue;
-        key += foldAscii(c);
+// A chunk list must cover its file exactly, or chunk jobs of no or negative length follow.
+// Sizes stay far below what a disk holds, and a chunk, held whole in memory by each of six
+// workers, below 64 MiB.
+bool fitsItsFile(const ManifestFile& file, std::int64_t chunkSize) {
+    if (file.size < 0 || file.size > maxFileSize || !isDigest(file.sha256)) return false;
+    for (const std::string& chunk : file.chunks) {
+        if (!isDigest(chunk)) return false;
     }
-    return key;
+    if (file.chunks.empty()) return true;
+    if (chunkSize <= 0 || chunkSize > maxChunkSize) return false;
+    const std::int64_t needed = file.size / chunkSize + (file.size % chunkSize != 0);
+    return static_cast<std::int64_t>(file.chunks.size()) == needed;
 }
 
 } // namespace
@@ -98,12 +96,16 @@ FileError parseManifest(std::string_view body, Manifest& manifest) {
 
     // The executable is joined to the game folder and started, so it obeys the file rules.
     if (FileError e = checkManifestPath(m.exe); e.failed) return e;
-    std::set<std::string> seen;
+    // Two entries naming one file would have two workers write it at once; a file and its
+    // name + ".part" would have the download of the first write over the second.
+    std::set<std::u16string> seen;
     for (const ManifestFile& f : m.files) {
-        // Two entries naming one file would have two workers write it at once.
-        if (!seen.insert(fileIdentity(f.path)).second) {
+        const std::u16string key = pathIdentity(f.path);
+        if (seen.contains(key) || seen.contains(pathIdentity(f.path + ".part")) ||
+            (key.ends_with(u".PART") && seen.contains(key.substr(0, key.size() - 5)))) {
             return plainFailure(std::string(notValid) + "duplicate path " + f.path);
         }
+        seen.insert(key);
     }
 
     if (m.baseUrl.back() != '/') m.baseUrl += '/';

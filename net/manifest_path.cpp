@@ -1,7 +1,11 @@
 // Manifest paths: which ones are safe to write on Windows, and their download URLs.
 #include "net/manifest.h"
 
+#include "store/unicode_case.h"
+
+#include <algorithm>
 #include <array>
+#include <iterator>
 
 namespace {
 
@@ -13,18 +17,46 @@ char upperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, alone or with any extension.
+// The superscript digits one, two and three, which Windows takes for 1, 2 and 3 in COM and
+// LPT device names.
+bool isDeviceDigit(std::string_view text) {
+    return (text.size() == 1 && text[0] >= '1' && text[0] <= '9') || text == "\xC2\xB9" ||
+           text == "\xC2\xB2" || text == "\xC2\xB3";
+}
+
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9 and LPT1-9 (and with the superscript digits) name
+// devices, alone, with any extension, and with spaces before the extension.
 bool isDeviceName(std::string_view component) {
-    const std::string_view stem = component.substr(0, component.find('.'));
+    std::string_view stem = component.substr(0, component.find('.'));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.remove_suffix(1);
     std::string upper;
     for (char c : stem)
         upper += upperAscii(c);
-    static constexpr std::array<std::string_view, 4> plain = {"CON", "PRN", "AUX", "NUL"};
+    static constexpr std::array<std::string_view, 6> plain = {"CON", "PRN",    "AUX",
+                                                              "NUL", "CONIN$", "CONOUT$"};
     for (std::string_view name : plain) {
         if (upper == name) return true;
     }
-    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' &&
-           upper[3] <= '9';
+    return upper.size() >= 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
+           isDeviceDigit(std::string_view(upper).substr(3));
+}
+
+// UTF-16 units of a UTF-8 text, as Windows counts a name's length.
+std::size_t utf16Length(std::string_view text) {
+    return utf16Of(text).size();
+}
+
+bool isUnsafeComponent(std::string_view component) {
+    if (component.empty()) return false; // a doubled separator: Windows collapses it
+    for (const char ch : component) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F || std::string_view("<>\"|?*").find(ch) != std::string_view::npos)
+            return true;
+    }
+    // Windows drops a trailing dot or space, so "a." and "a" would name one file.
+    if (component.back() == '.' || component.back() == ' ') return true;
+    return utf16Length(component) > 255 || isDeviceName(component);
 }
 
 bool hasUnsafeComponent(std::string_view path) {
@@ -33,23 +65,43 @@ bool hasUnsafeComponent(std::string_view path) {
         std::size_t end = start;
         while (end < path.size() && !isSeparator(path[end]))
             ++end;
-        const std::string_view component = path.substr(start, end - start);
-        // Windows drops a trailing dot or space, so "a." and "a" would name one file.
-        if (!component.empty() && (component.back() == '.' || component.back() == ' ')) return true;
-        if (!component.empty() && isDeviceName(component)) return true;
+        if (isUnsafeComponent(path.substr(start, end - start))) return true;
         start = end + 1;
     }
     return false;
 }
 
+// The launcher's own files in the game folder, and the temporary names they are written under.
+bool isLaunchersOwnFile(std::string_view path) {
+    static const std::u16string own[] = {
+        pathIdentity(".launcher-state.json"),
+        pathIdentity(".launcher-downloading.json"),
+        pathIdentity(".launcher-state.json.tmp"),
+        pathIdentity(".launcher-downloading.json.tmp"),
+    };
+    const std::u16string key = pathIdentity(path);
+    return std::find(std::begin(own), std::end(own), key) != std::end(own);
+}
+
 } // namespace
 
+std::u16string pathIdentity(std::string_view path) {
+    std::u16string key;
+    for (char16_t c : utf16Of(path)) {
+        if (c == u'\\') c = u'/';
+        if (c == u'/' && (key.empty() || key.back() == u'/')) continue;
+        key += upcaseUnit(c);
+    }
+    return key;
+}
+
 FileError checkManifestPath(std::string_view path) {
-    const bool unsafe = path.empty()                                // the folder itself
-                        || path.find(':') != std::string_view::npos // drives, data streams
+    const bool unsafe = path.empty()                                               // the folder itself
+                        || path.find_first_not_of("/\\") == std::string_view::npos // separators only
+                        || path.find(':') != std::string_view::npos                // drives, data streams
                         || (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) // network
                         || path.find("..") != std::string_view::npos // parent folders
-                        || path[0] == '/' || hasUnsafeComponent(path);
+                        || path[0] == '/' || hasUnsafeComponent(path) || isLaunchersOwnFile(path);
     if (unsafe) return plainFailure("unsafe path in manifest: " + std::string(path));
     return {};
 }

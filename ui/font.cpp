@@ -59,32 +59,46 @@ void drawText(const Font& font, std::uint8_t* canvas, int x, int y, std::string_
 
 std::vector<std::string> wrapText(std::string_view text) {
     const std::string clean = sanitizeText(text);
+    // Widths are summed as the text is walked, so a long text costs its length, not its
+    // length squared.
+    const auto advance = [](char c) { return detailFont.glyphs[static_cast<unsigned char>(c)].advance; };
+    const int space = advance(' ');
     std::vector<std::string> lines;
     std::string line;
-    const auto width = [](std::string_view s) { return measureText(detailFont, s); };
+    int lineWidth = 0;
     std::size_t at = 0;
     while (at < clean.size()) {
         const std::size_t start = clean.find_first_not_of(' ', at);
         if (start == std::string::npos) break;
         const std::size_t end = std::min(clean.find(' ', start), clean.size());
-        std::string word = clean.substr(start, end - start);
+        std::string_view word = std::string_view(clean).substr(start, end - start);
         at = end;
-        while (width(word) > wrapWidth) {
+        int wordWidth = 0;
+        for (const char c : word)
+            wordWidth += advance(c);
+        while (wordWidth > wrapWidth) {
             // The longest prefix that fits, one character at least.
-            std::size_t n = word.size();
-            while (n > 1 && width(std::string_view(word).substr(0, n)) > wrapWidth)
-                --n;
+            std::size_t n = 0;
+            int fitted = 0;
+            while (n < word.size() && fitted + advance(word[n]) <= wrapWidth)
+                fitted += advance(word[n++]);
+            if (n == 0) fitted = advance(word[n++]);
             if (!line.empty()) lines.push_back(std::move(line));
             line.clear();
-            lines.push_back(word.substr(0, n));
-            word.erase(0, n);
+            lineWidth = 0;
+            lines.emplace_back(word.substr(0, n));
+            word.remove_prefix(n);
+            wordWidth -= fitted;
         }
-        const std::string candidate = line.empty() ? word : line + " " + word;
-        if (width(candidate) <= wrapWidth) {
-            line = candidate;
+        const int joined = line.empty() ? wordWidth : lineWidth + space + wordWidth;
+        if (joined <= wrapWidth) {
+            if (!line.empty()) line += ' ';
+            line += word;
+            lineWidth = joined;
         } else {
             if (!line.empty()) lines.push_back(std::move(line));
-            line = std::move(word);
+            line = std::string(word);
+            lineWidth = wordWidth;
         }
     }
     if (!line.empty()) lines.push_back(std::move(line));

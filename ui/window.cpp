@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <exception>
 #include <stdexcept>
 #include <vector>
 
@@ -27,7 +28,9 @@ HCURSOR arrowCursor = nullptr, handCursor = nullptr;
 std::vector<std::uint8_t> canvas;
 std::vector<std::uint8_t> presentBuffer(ui::canvasBytes);
 
-int scaled(int logical) { return static_cast<int>(uiScale * logical + 0.5); }
+int scaled(int logical) {
+    return static_cast<int>(uiScale * logical + 0.5);
+}
 
 void hitTest(int x, int y) {
     overButton = x >= 660 && x <= 919 && y >= 558 && y <= 633;
@@ -78,7 +81,11 @@ void clickMainButton(HWND window) {
     }
 }
 
-LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// An exception must never unwind through the system's code that called the window
+// procedure: it ends the message loop, and runWindow raises it again on its own stack.
+std::exception_ptr windowFailure;
+
+LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_TIMER: {
         POINT p;
@@ -88,15 +95,20 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         InvalidateRect(window, nullptr, FALSE);
         return 0;
     }
-    case WM_PAINT: paint(window); return 0;
-    case WM_ERASEBKGND: return 1; // every paint covers the whole client area
+    case WM_PAINT:
+        paint(window);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1; // every paint covers the whole client area
     case WM_SETCURSOR: {
         const bool hand = LOWORD(lParam) == HTCLIENT &&
                           ((overButton && view.buttonEnabled) || (overRepair && view.repairVisible));
         SetCursor(hand ? handCursor : arrowCursor);
         return 1;
     }
-    case WM_MOUSEMOVE: hitTestAt(lParam); return 0;
+    case WM_MOUSEMOVE:
+        hitTestAt(lParam);
+        return 0;
     case WM_LBUTTONDOWN:
         hitTestAt(lParam);
         if (overButton && view.buttonEnabled) {
@@ -104,6 +116,9 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             SetCapture(window);
         }
         return 0;
+    case WM_CAPTURECHANGED:
+        buttonDown = false;
+        return 0; // a press another window took away
     case WM_LBUTTONUP: {
         const bool wasDown = buttonDown;
         buttonDown = false;
@@ -120,8 +135,21 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         shutdownSessions(options.gameDir);
         DestroyWindow(window);
         return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    default: return DefWindowProcW(window, message, wParam, lParam);
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        return handleMessage(window, message, wParam, lParam);
+    } catch (...) {
+        if (!windowFailure) windowFailure = std::current_exception();
+        PostQuitMessage(1);
+        return 0;
     }
 }
 
@@ -129,7 +157,8 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 const std::uint8_t* loadResource(int number, std::size_t minSize) {
     const HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(number), MAKEINTRESOURCEW(10)); // RT_RCDATA
-    if (!found || SizeofResource(nullptr, found) < minSize) throw std::runtime_error("the launcher's artwork is missing");
+    if (!found || SizeofResource(nullptr, found) < minSize)
+        throw std::runtime_error("the launcher's artwork is missing");
     const HGLOBAL loaded = LoadResource(nullptr, found);
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (!data) throw std::runtime_error("the launcher's artwork is missing");
@@ -139,7 +168,8 @@ const std::uint8_t* loadResource(int number, std::size_t minSize) {
 void runWindow(const LaunchOptions& launchOptions) {
     options = launchOptions;
     const std::uint8_t* resources[10];
-    for (int i = 0; i < 10; ++i) resources[i] = loadResource(101 + i, ui::resourceSizes[i]);
+    for (int i = 0; i < 10; ++i)
+        resources[i] = loadResource(101 + i, ui::resourceSizes[i]);
     ui::bindArtwork(resources);
     canvas.assign(ui::canvasBytes, 0);
 
@@ -154,7 +184,8 @@ void runWindow(const LaunchOptions& launchOptions) {
     arrowCursor = LoadCursorW(nullptr, IDC_ARROW);
     handCursor = LoadCursorW(nullptr, IDC_HAND);
     const auto icon = [instance](int w, int h) {
-        return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, w, h, LR_DEFAULTCOLOR));
+        return static_cast<HICON>(
+            LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, w, h, LR_DEFAULTCOLOR));
     };
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -172,8 +203,8 @@ void runWindow(const LaunchOptions& launchOptions) {
     const int outerW = outer.right - outer.left, outerH = outer.bottom - outer.top;
     const int x = std::max(0, (GetSystemMetrics(SM_CXSCREEN) - outerW) / 2);
     const int y = std::max(0, (GetSystemMetrics(SM_CYSCREEN) - outerH) / 2);
-    const HWND window = CreateWindowExW(0, wc.lpszClassName, L"Vellumark", style, x, y, outerW, outerH, nullptr,
-                                        nullptr, instance, nullptr);
+    const HWND window = CreateWindowExW(0, wc.lpszClassName, L"Vellumark", style, x, y, outerW, outerH,
+                                        nullptr, nullptr, instance, nullptr);
     if (!window) throw std::runtime_error("could not create window");
 
     startSession(options, &status, false);
@@ -185,4 +216,5 @@ void runWindow(const LaunchOptions& launchOptions) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    if (windowFailure) std::rethrow_exception(windowFailure);
 }

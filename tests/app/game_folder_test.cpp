@@ -1,6 +1,8 @@
 #include "app/game_folder.h"
+#include "app/launch.h"
 #include "app/log.h"
 #include "store/files.h"
+#include "store/state.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -61,6 +63,27 @@ TEST(GameFolder, ResolvedFromWhereTheLauncherSits) {
 
     make(dir / L"Vellumark.exe");
     EXPECT_EQ(resolveGameFolder(exe), dir.path()); // inside a game folder
+}
+
+TEST(GameFolder, TheRecordedExecutableObeysThePathRule) {
+    TempDir dir;
+    const std::wstring game = dir / L"game";
+    make(dir / L"outside.exe");
+    make(game + LR"(\bin\game.exe)");
+    const struct {
+        std::string recorded;
+        std::string chosen;
+    } cases[] = {
+        {"bin/game.exe", "bin/game.exe"},
+        {"../outside.exe", "Vellumark Online.exe"}, // a state file is no way out of the folder
+        {"nul .exe", "Vellumark Online.exe"},
+    };
+    for (const auto& c : cases) {
+        InstallState state;
+        state.exe = c.recorded;
+        ASSERT_EQ(writeWholeFile(joinPath(game, stateFileName), serializeInstallState(state)), 0u);
+        EXPECT_EQ(findGameExe(game), c.chosen) << c.recorded;
+    }
 }
 
 TEST(GameFolder, ExecutableStems) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -50,6 +51,50 @@ TEST(Headless, UpdatesThenStartsTheGame) {
     EXPECT_EQ(skip.output, "");
     EXPECT_NE(stubRecord(game).find("stdin=nul"), std::string::npos);
     EXPECT_EQ(accessLogFrom(logStart), "");
+}
+
+TEST(Headless, APipeEndsWhenTheLauncherExitsThoughTheGameRuns) {
+    TempDir dir;
+    const std::wstring game = dir / L"game";
+    make(joinPath(game, L"stub-hold.txt"), ""); // the game keeps running until it goes
+    const std::string url = manifestUrlOf(stubBuild("hl-pipe"));
+    // A script reads the launcher's output through a pipe.
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
+    const KernelHandle reader(readEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = writeEnd;
+    PROCESS_INFORMATION pi{};
+    std::wstring commandLine =
+        quoted(builtLauncher()) + L" -headless -manifest " + toWide(url) + L" -dir " + quoted(game);
+    const BOOL started = CreateProcessW(builtLauncher().c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                        0, nullptr, dir.path().c_str(), &si, &pi);
+    CloseHandle(writeEnd);
+    ASSERT_TRUE(started);
+    const KernelHandle process(pi.hProcess), thread(pi.hThread);
+    std::atomic<bool> ended{false};
+    std::string output;
+    std::thread read([&] {
+        char buffer[4096];
+        DWORD n = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0)
+            output.append(buffer, n);
+        ended = true;
+    });
+    for (int waited = 0; waited < 30000 && !ended; waited += 50)
+        Sleep(50);
+    const bool endedInTime = ended;
+    const std::string record = stubRecord(game);
+    removePath(joinPath(game, L"stub-hold.txt")); // the game may go now
+    read.join();
+    EXPECT_TRUE(endedInTime) << "the game held the launcher's output pipe";
+    EXPECT_EQ(lastLine(output), "Ready to play! | Update complete. Have fun!");
+    EXPECT_NE(record.find("stdout=nul"), std::string::npos) << record;
+    EXPECT_EQ(record.find("ended"), std::string::npos) << "the game still ran when the pipe ended";
 }
 
 TEST(Headless, UnreachableServer) {

@@ -46,6 +46,23 @@ TEST(Install, LauncherReplacesItselfAndRestartsWithTheSameArguments) {
     EXPECT_FALSE(fileInfo(launcher + L".old"));
 }
 
+TEST(Install, ARelativeGameFolderSurvivesASelfUpdate) {
+    // Started from the folder above the game with "-dir game"; the restarted launcher runs in
+    // its own folder, the game folder, where "game" would name another folder.
+    TempDir dir;
+    const std::wstring game = dir / L"game";
+    const std::wstring launcher = joinPath(game, L"Vellumark Launcher.exe");
+    make(launcher, "");
+    ASSERT_TRUE(CopyFileW(builtLauncher().c_str(), launcher.c_str(), FALSE));
+    GameBuild b = stubBuild("hl-relative");
+    b.files["Vellumark Launcher.exe"] = stubBytes();
+    const std::wstring arguments =
+        L"-headless -nolaunch -manifest " + toWide(manifestUrlOf(b)) + L" -dir=game";
+    EXPECT_EQ(Process(launcher, arguments, dir.path(), dir / L"out.txt").wait().exitCode, 0u);
+    const std::string record = stubRecord(game);
+    EXPECT_NE(record.find(" -dir=" + toUtf8(game) + "\n"), std::string::npos) << record;
+}
+
 TEST(Install, GameFolderFoundFromWhereTheLauncherSits) {
     const std::string url = manifestUrlOf(stubBuild("hl-where"));
     // Among other files: the game gets a folder of its own, found again next time.

@@ -61,4 +61,20 @@ TEST(PlayerMessage, CauseInPlainWordsDetailInParentheses) {
         EXPECT_EQ(playerMessage(c.failure), c.text) << c.failure.message;
 }
 
+TEST(PlayerMessage, ALongFailureIsShortenedAtACharacter) {
+    const std::string path(20000, 'a');
+    const std::string text = playerMessage(plainFailure(path + ": chunk failed its checksum"));
+    EXPECT_EQ(text, "Download problem. Check your internet connection and try again. (" +
+                        std::string(maxDetailBytes - 3, 'a') + "...)");
+    EXPECT_EQ(shortened("a\xE2\x82\xAC"
+                        "bcdef",
+                        6),
+              "a...");
+    EXPECT_EQ(shortened("a\xE2\x82\xAC"
+                        "bcdef",
+                        7),
+              "a\xE2\x82\xAC...");
+    EXPECT_EQ(shortened("abc", 3), "abc");
+}
+
 } // namespace

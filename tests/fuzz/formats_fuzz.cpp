@@ -1,12 +1,15 @@
 // libFuzzer target over everything that reads bytes from outside: the manifest parser and
-// validator, the state file and the journal, and the JSON string writer they rely on.
+// validator with its limits, the path rule, the state file and the journal, and the JSON
+// string writer they rely on.
 #include "net/manifest.h"
 #include "store/state.h"
+#include "store/unicode_case.h"
 #include "json/json.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <string_view>
 
 #include <cstdio>
@@ -27,16 +30,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!parseManifest(bytes, manifest).failed) {
         require(!manifest.baseUrl.empty() && manifest.baseUrl.back() == '/');
         require(!checkManifestPath(manifest.exe).failed);
+        std::set<std::u16string> names;
         for (const ManifestFile& f : manifest.files) {
-            require(f.size >= 0);
+            require(f.size >= 0 && f.size <= maxFileSize);
+            require(f.sha256.empty() || f.sha256.size() == 64);
             if (!f.chunks.empty()) {
-                require(manifest.chunkSize > 0);
+                require(manifest.chunkSize > 0 && manifest.chunkSize <= maxChunkSize);
                 require(static_cast<std::int64_t>(f.chunks.size() - 1) * manifest.chunkSize < f.size);
             }
+            // No two entries name one file, nor one entry another's ".part".
+            require(names.insert(pathIdentity(f.path)).second);
             checkManifestPath(f.path);
             fileUrl(manifest.baseUrl, f.path);
         }
+        for (const ManifestFile& f : manifest.files)
+            require(!names.contains(pathIdentity(f.path + ".part")));
     }
+
+    // A path the rule accepts can name nothing but a file below the game folder.
+    if (!checkManifestPath(bytes).failed) {
+        require(!bytes.empty() && bytes.find(':') == std::string_view::npos &&
+                bytes.find("..") == std::string_view::npos);
+        for (const char c : bytes) {
+            require(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+            require(std::string_view("<>\"|?*").find(c) == std::string_view::npos);
+        }
+        const std::u16string key = pathIdentity(bytes);
+        require(!key.empty() && key.front() != u'/' && key.find(u"//") == std::u16string::npos);
+        require(key != pathIdentity(".launcher-state.json") &&
+                key != pathIdentity(".launcher-downloading.json"));
+    }
+    // Folding case twice changes nothing more.
+    for (const char16_t c : utf16Of(bytes.substr(0, 256)))
+        require(upcaseUnit(upcaseUnit(c)) == upcaseUnit(c));
 
     // A state read back from the writer's text is the state that was written; its text is
     // then stable (the first pass may turn repaired bytes from \ufffd escapes into UTF-8).

@@ -71,6 +71,12 @@ TEST(ManifestFetch, CutBodyNeverPassesAsAManifest) {
         << e.message;
 }
 
+TEST(ManifestFetch, ABodyLargerThan64MiBIsRefusedBeforeParsing) {
+    Manifest m;
+    EXPECT_EQ(fetchManifest(faultUrl("/spaces/67108865"), m).message,
+              "manifest is not valid: larger than 64 MiB");
+}
+
 TEST(ManifestFetch, BodyThatTricklesForMoreThanThirtySecondsTimesOut) {
     // Every byte comes well within the receive time-out, but the whole body takes 32 s. (Wine
     // hands the body over only once it is complete, so the time-out shows at its end.)

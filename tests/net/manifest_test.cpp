@@ -7,6 +7,13 @@
 namespace {
 
 const std::string sha(64, 'a');
+// A chunk list of n valid digests.
+std::string chunks(int n) {
+    std::string list = "[";
+    for (int i = 0; i < n; ++i)
+        list += (i ? ",\"" : "\"") + sha + "\"";
+    return list + "]";
+}
 
 // A complete manifest around the given files array.
 std::string doc(const std::string& files, const std::string& extra = "") {
@@ -47,17 +54,34 @@ TEST(Manifest, EveryOutcomeOfParsing) {
         {doc(R"([{"path":"a","size":4,"chunks":"x"}])"), "manifest is not valid: unexpected value"},
         {doc(R"([{"path":"a","size":4,"chunks":[1]}])"), "manifest is not valid: unexpected value"},
         // Chunk lists must fit their files; sizes are never negative.
-        {doc(R"([{"path":"a","size":9,"chunks":["x","y","z"]}])"), ""},
-        {doc(R"([{"path":"a","size":8,"chunks":["x","y"]}])"), ""},
-        {doc(R"([{"path":"a","size":8,"chunks":["x","y","z"]}])"), "manifest is not valid: unexpected value"},
-        {doc(R"([{"path":"a","size":9,"chunks":["x","y"]}])"), "manifest is not valid: unexpected value"},
-        {doc(R"([{"path":"a","size":0,"chunks":["x"]}])"), "manifest is not valid: unexpected value"},
-        {doc(R"([{"path":"a","size":4,"chunks":["x"]}])", R"(,"chunkSize":0)"),
+        {doc(R"([{"path":"a","size":9,"chunks":)" + chunks(3) + "}]"), ""},
+        {doc(R"([{"path":"a","size":8,"chunks":)" + chunks(2) + "}]"), ""},
+        {doc(R"([{"path":"a","size":8,"chunks":)" + chunks(3) + "}]"),
          "manifest is not valid: unexpected value"},
-        {doc(R"([{"path":"a","size":4,"chunks":["x"]}])", R"(,"chunkSize":-4)"),
+        {doc(R"([{"path":"a","size":9,"chunks":)" + chunks(2) + "}]"),
+         "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":0,"chunks":)" + chunks(1) + "}]"),
+         "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":4,"chunks":)" + chunks(1) + "}]", R"(,"chunkSize":0)"),
+         "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":4,"chunks":)" + chunks(1) + "}]", R"(,"chunkSize":-4)"),
          "manifest is not valid: unexpected value"},
         {doc(R"([{"path":"a","size":-1}])"), "manifest is not valid: unexpected value"},
-        {doc(R"([{"path":"a","size":9223372036854775807,"chunks":[]}])"), ""},
+        // Limits: sizes up to 2^50, chunks up to 64 MiB, digests of 64 lowercase hex digits.
+        {doc(R"([{"path":"a","size":1125899906842624,"chunks":[]}])"), ""},
+        {doc(R"([{"path":"a","size":1125899906842625}])"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":9223372036854775807,"chunks":[]}])"),
+         "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":67108864,"chunks":)" + chunks(1) + "}]", R"(,"chunkSize":67108864)"), ""},
+        {doc(R"([{"path":"a","size":67108865,"chunks":)" + chunks(1) + "}]", R"(,"chunkSize":67108865)"),
+         "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a"}])", R"(,"chunkSize":67108865)"), ""}, // no chunks: the size is not used
+        {doc(R"([{"path":"a","sha256":")" + std::string(64, 'A') + R"("}])"),
+         "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","sha256":")" + std::string(63, 'a') + R"("}])"),
+         "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","size":4,"chunks":["x"]}])"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a","sha256":""}])"), ""},
         // The executable obeys the rules of every other path.
         {R"({"baseUrl":"u","exe":"../evil.exe","files":[{"path":"a"}]})",
          "unsafe path in manifest: ../evil.exe"},
@@ -71,7 +95,15 @@ TEST(Manifest, EveryOutcomeOfParsing) {
         {doc(R"([{"path":"d/a"},{"path":"d\\a"}])"), "manifest is not valid: duplicate path d\\a"},
         {doc(R"([{"path":"d/a"},{"path":"d//a"}])"), "manifest is not valid: duplicate path d//a"},
         {doc(R"([null,{}])"), "manifest is not valid: duplicate path "},
-        {doc(R"([{"path":"\u00e9"},{"path":"\u00c9"}])"), ""}, // only ASCII letters fold
+        // Case folds for all of Unicode, as the file system folds it; a file and its ".part".
+        {doc(R"([{"path":"Caf\u00e9.pak"},{"path":"CAF\u00c9.pak"}])"),
+         "manifest is not valid: duplicate path CAF\xC3\x89.pak"},
+        {doc(R"([{"path":"\u03c3"},{"path":"\u03a3"}])"), "manifest is not valid: duplicate path \xCE\xA3"},
+        {doc(R"([{"path":"a/x.pak"},{"path":"A\\X.pak.PART"}])"),
+         "manifest is not valid: duplicate path A\\X.pak.PART"},
+        {doc(R"([{"path":"x.pak.part"},{"path":"x.pak"}])"), "manifest is not valid: duplicate path x.pak"},
+        {doc(R"([{"path":"x.part"},{"path":"notes.old"}])"), ""},
+        {doc(R"([{"path":"\u00df"},{"path":"SS"}])"), ""}, // no folding of one letter into two
     };
     for (const auto& c : cases) {
         Manifest m;
@@ -91,7 +123,7 @@ TEST(Manifest, FieldsAreReadWithTheirDefaults) {
     const std::string body = R"({"version":null,"baseUrl":"https://h/b/","exe":"G.exe","files":[
         null,
         {"path":"data/x.pak","size":10,"sha256":")" +
-                             sha + R"(","chunks":["c1",null,"c3"]},
+                             sha + R"(","chunks":[")" + sha + R"(",null,")" + sha + R"("]},
         {"path":"y","size":null}],"chunkSize":4,"chunkSize":4})";
     ASSERT_FALSE(parseManifest(body, m).failed);
     EXPECT_EQ(m.version, "");
@@ -102,7 +134,7 @@ TEST(Manifest, FieldsAreReadWithTheirDefaults) {
     EXPECT_EQ(m.files[0].path, "");
     EXPECT_EQ(m.files[0].size, 0);
     EXPECT_EQ(m.files[1].sha256, sha);
-    EXPECT_EQ(m.files[1].chunks, (std::vector<std::string>{"c1", "", "c3"}));
+    EXPECT_EQ(m.files[1].chunks, (std::vector<std::string>{sha, "", sha}));
     EXPECT_EQ(m.files[2].size, 0);
     EXPECT_EQ(m.files[2].sha256, "");
 
@@ -112,24 +144,107 @@ TEST(Manifest, FieldsAreReadWithTheirDefaults) {
     EXPECT_EQ(m.chunkSize, 0);
 }
 
+// The one rule for manifest paths, run by the launcher and by the publishing tool alike.
+const std::string unsafePaths[] = {
+    "",
+    "/",
+    "\\",
+    "//\\",
+    "C:/x",
+    "c:\\x",
+    "C:x",
+    "a:b",
+    "file.txt:stream",
+    "//server/x",
+    "\\\\server",
+    "\\/x",
+    "/x",
+    "../x",
+    "a/../b",
+    "release..2",
+    "..",
+    "CON",
+    "con.txt",
+    "a/Nul",
+    "d/aux.tar.gz",
+    "PRN",
+    "COM1",
+    "lpt9.log",
+    "x/COM5/y",
+    "dir./a",
+    "a.",
+    "a ",
+    "dir /a",
+    ".",
+    "a/./b",
+    // Control characters, DEL and the characters Windows keeps out of names.
+    "a\tb",
+    "a\nb",
+    std::string("a\0b", 3),
+    "a\x1f",
+    "a\x7f",
+    "a<b",
+    "a>b",
+    "a\"b",
+    "a|b",
+    "a?b",
+    "a*b",
+    // Every form of a device name.
+    "CONIN$",
+    "conout$.txt",
+    "COM\xC2\xB9",
+    "lpt\xC2\xB3.log",
+    "COM\xC2\xB2/x",
+    "nul .txt",
+    "Aux  .tar.gz",
+    // A component longer than 255 UTF-16 units.
+    std::string(256, 'a'),
+    "d/" + std::string(256, 'b') + "/e",
+    // The launcher's own files in the top folder, however spelled.
+    ".launcher-state.json",
+    ".LAUNCHER-STATE.JSON",
+    "\\.launcher-downloading.json",
+    ".launcher-state.json.tmp",
+};
+const std::string safePaths[] = {
+    "a",
+    "\\a",
+    "data/x.pak",
+    "COM0",
+    "COM10",
+    "LPT",
+    "console.txt",
+    "CONX",
+    "auxiliary/a",
+    "a.b.c",
+    "My File#1.pak",
+    " lead",
+    ".hidden",
+    "nul_x.txt",
+    "com1x",
+    "com.pak",
+    "a.b/c d.txt",
+    "COM\xC2\xB9x",
+    "\xC2\xB9"
+    "COM",
+    std::string(255, 'a'),
+    std::string(127, 'a') + "\xF0\x9F\x98\x80",
+    "sub/.launcher-state.json",
+    "notes.old",
+    "x.part",
+    "caf\xC3\xA9/\xE2\x82\xAC.pak",
+};
+
 TEST(Manifest, UnsafePaths) {
-    const std::string unsafe[] = {
-        "",           "C:/x",       "c:\\x",    "C:x",      "a:b",    "file.txt:stream",
-        "//server/x", "\\\\server", "\\/x",     "/x",       "../x",   "a/../b",
-        "release..2", "..",         "CON",      "con.txt",  "a/Nul",  "d/aux.tar.gz",
-        "PRN",        "COM1",       "lpt9.log", "x/COM5/y", "dir./a", "a.",
-        "a ",         "dir /a",     ".",        "a/./b",
-    };
-    for (const std::string& p : unsafe) {
+    for (const std::string& p : unsafePaths) {
         const FileError e = checkManifestPath(p);
         EXPECT_TRUE(e.failed) << p;
         EXPECT_EQ(e.message, "unsafe path in manifest: " + p);
     }
-    const std::string safe[] = {
-        "a",           "\\a",   "data/x.pak",    "COM0",  "COM10",   "LPT",      "console.txt", "CONX",
-        "auxiliary/a", "a.b.c", "My File#1.pak", " lead", ".hidden", "nul_file", "com1x",
-    };
-    for (const std::string& p : safe)
+    // 255 units: a name of 253 units followed by one character outside the BMP is 255 long.
+    EXPECT_FALSE(checkManifestPath(std::string(253, 'a') + "\xF0\x9F\x98\x80").failed);
+    EXPECT_TRUE(checkManifestPath(std::string(254, 'a') + "\xF0\x9F\x98\x80").failed);
+    for (const std::string& p : safePaths)
         EXPECT_FALSE(checkManifestPath(p).failed) << p;
 }
 

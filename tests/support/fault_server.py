@@ -8,6 +8,7 @@
                 after 2 s its body of spaces
   /range/NAME    206 with ten bytes, whatever the range asked for
   /status/N     status N with a short body
+  /spaces/N     200 with N spaces
   /body/TEXT    200 with the rest of the path as the body
 """
 import http.server
@@ -67,6 +68,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", "10")
             self.end_headers()
             self.wfile.write(b"0123456789")
+        elif kind == "spaces":
+            n = int(arg)
+            self.send_response(200)
+            self.send_header("Content-Length", str(n))
+            self.end_headers()
+            block = b" " * 65536
+            for at in range(0, n, len(block)):
+                self.wfile.write(block[:min(len(block), n - at)])
         elif kind == "status":
             body = b"status"
             self.send_response(int(arg))

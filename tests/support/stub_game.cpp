@@ -1,5 +1,7 @@
 // A stand-in for the game (and for a new launcher): appends to "stub-record.txt" beside
-// itself its working folder, its command line and the kinds of its standard handles.
+// itself its working folder, its command line and the kinds of its standard handles. While
+// "stub-hold.txt" lies beside it, it keeps running (a minute at most), as a game does, and
+// appends "ended" when it goes.
 #include <windows.h>
 
 #include <string>
@@ -28,8 +30,9 @@ std::string handleKind(DWORD which) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     wchar_t self[32768];
     const DWORD n = GetModuleFileNameW(nullptr, self, 32768);
-    std::wstring record(self, n);
-    record = record.substr(0, record.find_last_of(L'\\') + 1) + L"stub-record.txt";
+    const std::wstring folder =
+        std::wstring(self, n).substr(0, std::wstring(self, n).find_last_of(L'\\') + 1);
+    const std::wstring record = folder + L"stub-record.txt";
     wchar_t cwd[32768];
     const DWORD c = GetCurrentDirectoryW(32768, cwd);
     const std::string text = "cwd=" + utf8(std::wstring(cwd, c)) + "\ncmd=" + utf8(GetCommandLineW()) +
@@ -41,5 +44,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     DWORD written = 0;
     WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(f);
+    const std::wstring hold = folder + L"stub-hold.txt";
+    if (GetFileAttributesW(hold.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
+    for (int waited = 0; waited < 60000 && GetFileAttributesW(hold.c_str()) != INVALID_FILE_ATTRIBUTES;
+         waited += 50)
+        Sleep(50);
+    const HANDLE again = CreateFileW(record.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    WriteFile(again, "ended\n", 6, &written, nullptr);
+    CloseHandle(again);
     return 0;
 }

@@ -45,7 +45,8 @@ std::string digest(const std::string& bytes) {
 std::string bytes(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>(rng());
+    for (char& c : s)
+        c = static_cast<char>(rng());
     return s;
 }
 
@@ -70,14 +71,16 @@ TEST(Publish, ManifestIsDeterministicAndDescribesEveryFile) {
     EXPECT_EQ(m.exe, "Vellumark Online.exe");
     EXPECT_EQ(m.chunkSize, 1000);
     std::vector<std::string> paths;
-    for (const auto& f : m.files) paths.push_back(f.path);
+    for (const auto& f : m.files)
+        paths.push_back(f.path);
     EXPECT_EQ(paths, (std::vector<std::string>{"Vellumark Online.exe", "caf\xC3\xA9/x.bin", "data/B.txt",
                                                "data/a file.txt", "data/big.pak"}));
     const ManifestFile& pak = m.files[4];
     EXPECT_EQ(pak.size, 2600);
     EXPECT_EQ(pak.sha256, digest(big));
-    EXPECT_EQ(pak.chunks, (std::vector<std::string>{digest(big.substr(0, 1000)), digest(big.substr(1000, 1000)),
-                                                    digest(big.substr(2000))}));
+    EXPECT_EQ(pak.chunks,
+              (std::vector<std::string>{digest(big.substr(0, 1000)), digest(big.substr(1000, 1000)),
+                                        digest(big.substr(2000))}));
     EXPECT_TRUE(m.files[3].chunks.empty());
     EXPECT_EQ(m.files[3].sha256, digest(""));
 }
@@ -93,15 +96,31 @@ TEST(Publish, RefusesWhatTheLauncherWouldRefuse) {
         {{"Vellumark Online.exe", "a:b"}, "unsafe path in manifest: a:b"},
         {{"Vellumark Online.exe", "dir /x"}, "unsafe path in manifest: dir /x"},
         {{"Vellumark Online.exe", "A.pak", "a.pak"}, "manifest is not valid: duplicate path a.pak"},
+        {{"Vellumark Online.exe", "a<b"}, "unsafe path in manifest: a<b"},
+        {{"Vellumark Online.exe", "tab\there"}, "unsafe path in manifest: tab\there"},
+        {{"Vellumark Online.exe", "conin$"}, "unsafe path in manifest: conin$"},
+        {{"Vellumark Online.exe", "nul .txt"}, "unsafe path in manifest: nul .txt"},
+        {{"Vellumark Online.exe", "COM\xC2\xB9.log"}, "unsafe path in manifest: COM\xC2\xB9.log"},
+        {{"Vellumark Online.exe", ".launcher-state.json"}, "unsafe path in manifest: .launcher-state.json"},
+        {{"Vellumark Online.exe", "CAF\xC3\x89.pak", "caf\xC3\xA9.pak"},
+         "manifest is not valid: duplicate path caf\xC3\xA9.pak"},
+        {{"Vellumark Online.exe", "x.pak", "x.pak.part"}, "manifest is not valid: duplicate path x.pak.part"},
         {{"game.exe"}, "the build has no Vellumark Online.exe"},
     };
     for (const auto& c : cases) {
         Build b;
-        for (const auto& f : c.files) b.add(f, "x");
+        for (const auto& f : c.files)
+            b.add(f, "x");
         std::string json = "untouched";
         EXPECT_EQ(publishBuild(b.options(), json, [](const std::string&) {}).message, c.message);
         EXPECT_EQ(json, "untouched");
     }
+    Build lookAlikes; // names that only look like what is refused
+    for (const char* f :
+         {"Vellumark Online.exe", "console.txt", "com.pak", "nul_x.txt", "a.b/c d.txt", "x.part"})
+        lookAlikes.add(f, "x");
+    std::string published;
+    EXPECT_FALSE(publishBuild(lookAlikes.options(), published, [](const std::string&) {}).failed);
     Build b;
     b.add("Vellumark Online.exe", "x");
     PublishOptions unsafeExe = b.options();
@@ -119,8 +138,8 @@ ManifestFile file(const std::string& path, std::int64_t size, const std::string&
 TEST(Publish, WhatAPlayerOfThePreviousBuildDownloads) {
     Manifest before, after;
     before.chunkSize = after.chunkSize = 1000;
-    before.files = {file("same", 10, "s"), file("changed", 20, "c1"), file("big", 2500, "b1", {"x", "y", "z"}),
-                    file("dropped", 5, "d")};
+    before.files = {file("same", 10, "s"), file("changed", 20, "c1"),
+                    file("big", 2500, "b1", {"x", "y", "z"}), file("dropped", 5, "d")};
     after.files = {file("same", 10, "s"), file("changed", 21, "c2"), file("big", 2500, "b2", {"x", "Y", "z"}),
                    file("new", 7, "n"), file("newbig", 1500, "nb", {"p", "q"})};
     DownloadEstimate d = estimateDownload(before, after);

@@ -15,9 +15,12 @@ using namespace ui;
 struct Canvas {
     std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(canvasBytes, 0);
     std::uint8_t* data() { return bytes.data(); }
-    const std::uint8_t* at(int x, int y) const { return &bytes[(static_cast<std::size_t>(y) * canvasWidth + x) * 4]; }
+    const std::uint8_t* at(int x, int y) const {
+        return &bytes[(static_cast<std::size_t>(y) * canvasWidth + x) * 4];
+    }
     void fill(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
-        for (std::size_t i = 0; i < bytes.size(); i += 4) bytes[i] = r, bytes[i + 1] = g, bytes[i + 2] = b, bytes[i + 3] = a;
+        for (std::size_t i = 0; i < bytes.size(); i += 4)
+            bytes[i] = r, bytes[i + 1] = g, bytes[i + 2] = b, bytes[i + 3] = a;
     }
 };
 
@@ -39,7 +42,8 @@ TEST(Drawing, BlitCompositesPremultipliedAndClipsAtEveryEdge) {
 
     // Off every edge: only the pixels on the canvas change, nothing wraps to another row.
     Canvas edges;
-    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{-2, 100}, {958, 100}, {100, -2}, {100, 658}, {-3, -3}, {959, 659}}) {
+    for (const auto& [x, y] : std::vector<std::pair<int, int>>{
+             {-2, 100}, {958, 100}, {100, -2}, {100, 658}, {-3, -3}, {959, 659}}) {
         blitImage(edges.data(), image, x, y);
     }
     EXPECT_EQ(edges.at(0, 100)[2], 0);   // column 2 of the picture (transparent) at x 0
@@ -47,10 +51,11 @@ TEST(Drawing, BlitCompositesPremultipliedAndClipsAtEveryEdge) {
     EXPECT_EQ(edges.at(959, 100)[1], 128);
     EXPECT_EQ(edges.at(959, 101)[0], 255 * 0 + 128 * 0); // the row below was drawn from its own row
     EXPECT_EQ(edges.at(1, 101)[2], 255);
-    EXPECT_EQ(edges.at(0, 0)[2], 255);   // (-3, -3): only its last column and row land
+    EXPECT_EQ(edges.at(0, 0)[2], 255); // (-3, -3): only its last column and row land
     EXPECT_EQ(edges.at(959, 659)[0], 255);
     int touched = 0;
-    for (std::size_t i = 0; i < edges.bytes.size(); i += 4) touched += edges.bytes[i + 3] != 0;
+    for (std::size_t i = 0; i < edges.bytes.size(); i += 4)
+        touched += edges.bytes[i + 3] != 0;
     EXPECT_EQ(touched, 2 * 4 + 2 * 4 + 2 * 4 + 2 * 4 + 1 + 1 - 8); // transparent pixels leave alpha 0
 }
 
@@ -69,7 +74,8 @@ TEST(Drawing, BlitWithOpacity) {
         EXPECT_EQ(std::vector<int>(c.at(6, 6), c.at(6, 6) + 4), (std::vector<int>{10, 20, 30, 255}));
     }
     blitImage(c.data(), {1, 1, opaque}, 7, 7, true, 128);
-    // t = 255 * 128 * 66049; r = 16842495 - (t / 65535) * 257; d = ((10 * r + 200 * 128 * 66049) / 65535) >> 8
+    // t = 255 * 128 * 66049; r = 16842495 - (t / 65535) * 257; d = ((10 * r + 200 * 128 * 66049) / 65535) >>
+    // 8
     const std::uint32_t t = 255u * 128u * 66049u, r = 16842495u - (t / 65535) * 257;
     EXPECT_EQ(c.at(7, 7)[0], ((10 * r + 200u * 128u * 66049u) / 65535) >> 8);
     EXPECT_EQ(c.at(7, 7)[3], ((255 * r + t) / 65535) >> 8);
@@ -100,7 +106,8 @@ struct BoxFont {
     Glyph glyphs[128] = {};
     Font font;
     BoxFont() {
-        for (int c = 33; c < 127; ++c) glyphs[c] = {0, 0, 3, 4, 1, -4, 5};
+        for (int c = 33; c < 127; ++c)
+            glyphs[c] = {0, 0, 3, 4, 1, -4, 5};
         glyphs[32] = {0, 0, 0, 0, 0, 0, 5};
         font = {8, 4, atlas.data(), glyphs, 4, 4};
     }
@@ -113,9 +120,9 @@ TEST(Drawing, TextIsBlendedAndClippedNeverWrapped) {
     drawText(box.font, c.data(), 10, 20, "ab", {255, 128, 0, 255});
     EXPECT_EQ(std::vector<int>(c.at(11, 16), c.at(11, 16) + 4), (std::vector<int>{255, 128, 0, 255}));
     EXPECT_EQ(c.at(13, 19)[0], 255);
-    EXPECT_EQ(c.at(14, 19)[3], 0);  // the gap between the two boxes
+    EXPECT_EQ(c.at(14, 19)[3], 0);   // the gap between the two boxes
     EXPECT_EQ(c.at(16, 16)[0], 255); // the second glyph, one advance on
-    EXPECT_EQ(c.at(11, 20)[3], 0);  // the baseline row itself is below the box
+    EXPECT_EQ(c.at(11, 20)[3], 0);   // the baseline row itself is below the box
 
     Canvas half;
     half.fill(100, 100, 100, 5);
@@ -128,7 +135,7 @@ TEST(Drawing, TextIsBlendedAndClippedNeverWrapped) {
     EXPECT_EQ(none.at(11, 16)[3], 0);
 
     Canvas edges;
-    drawText(box.font, edges.data(), -2, 2, "a", {255, 255, 255, 255});   // left and top
+    drawText(box.font, edges.data(), -2, 2, "a", {255, 255, 255, 255});    // left and top
     drawText(box.font, edges.data(), 957, 661, "a", {255, 255, 255, 255}); // right and bottom
     EXPECT_EQ(edges.at(0, 0)[0], 255);
     EXPECT_EQ(edges.at(0, 1)[0], 255);
@@ -137,7 +144,8 @@ TEST(Drawing, TextIsBlendedAndClippedNeverWrapped) {
     EXPECT_EQ(edges.at(959, 659)[0], 255);
     EXPECT_EQ(edges.at(0, 658)[0], 0); // nothing wrapped onto the next row
     int drawn = 0;
-    for (std::size_t i = 0; i < edges.bytes.size(); i += 4) drawn += edges.bytes[i] != 0;
+    for (std::size_t i = 0; i < edges.bytes.size(); i += 4)
+        drawn += edges.bytes[i] != 0;
     EXPECT_EQ(drawn, 2 * 2 + 2 * 3); // 2 x 2 at the top left, 2 x 3 at the bottom right
 }
 
@@ -145,11 +153,18 @@ TEST(Drawing, SanitizeAndMeasure) {
     const struct {
         std::string in, out;
     } cases[] = {
-        {"caf\xC3\xA9!", "caf?!"},    {"\xF0\x9F\x98\x80 ok", "? ok"}, {"end\xC3", "end?"},
-        {"a\tb\nc\x7F", "a?b?c?"},   {"\xE2\x82", "??"},             {"\xED\xA0\x80", "???"},
-        {"\xC0\xAF", "??"},           {"\xF4\x90\x80\x80", "????"},    {"", ""},
+        {"caf\xC3\xA9!", "caf?!"},
+        {"\xF0\x9F\x98\x80 ok", "? ok"},
+        {"end\xC3", "end?"},
+        {"a\tb\nc\x7F", "a?b?c?"},
+        {"\xE2\x82", "??"},
+        {"\xED\xA0\x80", "???"},
+        {"\xC0\xAF", "??"},
+        {"\xF4\x90\x80\x80", "????"},
+        {"", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(sanitizeText(c.in), c.out) << c.in;
+    for (const auto& c : cases)
+        EXPECT_EQ(sanitizeText(c.in), c.out) << c.in;
     BoxFont box;
     EXPECT_EQ(measureText(box.font, ""), 0);
     EXPECT_EQ(measureText(box.font, "a b\xC3\xA9"), 20);
@@ -191,16 +206,20 @@ TEST(Drawing, WrapText) {
     const std::string fits(52, 'x');
     EXPECT_EQ(wrapText(fits + " y"), (std::vector<std::string>{fits, "y"}));
     EXPECT_EQ(wrapText("tab\there"), (std::vector<std::string>{"tab?here"}));
+    // A 20,000-character word (a hostile path) wraps into full lines in one pass.
+    lines = wrapText(std::string(20000, 'w'));
+    ASSERT_EQ(lines.size(), 385u);
+    EXPECT_EQ(lines.back(), std::string(20000 - 384 * 52, 'w'));
 }
 
 TEST(Drawing, RoundedRectAndBarGeometry) {
     Canvas c;
     const Color white{255, 255, 255, 255};
     fillRoundedRect(c.data(), {10, 10, 40, 30}, 8, [&](int, int) { return white; });
-    EXPECT_EQ(c.at(10, 10)[0], 0);    // outside the corner's arc
-    EXPECT_EQ(c.at(25, 10)[0], 255);  // top edge, between the corners
-    EXPECT_EQ(c.at(39, 20)[0], 255);  // right edge, between the corners
-    EXPECT_EQ(c.at(40, 20)[0], 0);    // right is exclusive
+    EXPECT_EQ(c.at(10, 10)[0], 0);                 // outside the corner's arc
+    EXPECT_EQ(c.at(25, 10)[0], 255);               // top edge, between the corners
+    EXPECT_EQ(c.at(39, 20)[0], 255);               // right edge, between the corners
+    EXPECT_EQ(c.at(40, 20)[0], 0);                 // right is exclusive
     const double d = std::hypot(0.5 - 8, 0.5 - 8); // corner pixel (0, 0)
     EXPECT_EQ(c.at(10, 10)[0], static_cast<int>(255 * std::min(1.0, std::max(0.0, 8.5 - d)) + 0.5));
     fillRoundedRect(c.data(), {100, 100, 100, 120}, 4, [&](int, int) { return white; }); // empty
@@ -235,7 +254,8 @@ TEST(Drawing, FullBarHasNoStripesAndPartialBarHas) {
         Canvas b;
         bar(b.data(), {40, 583, 620, 613}, value, false, 0, normalPalette, "");
         std::vector<int> greens;
-        for (int x = 60; x < 100; ++x) greens.push_back(b.at(x, 600)[1]);
+        for (int x = 60; x < 100; ++x)
+            greens.push_back(b.at(x, 600)[1]);
         return greens;
     };
     const std::vector<int> full = rowOfFill(1), partial = rowOfFill(0.9);

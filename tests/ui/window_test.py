@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The real launcher's window under Wine and Xvfb at 96 DPI, driven with xdotool.
 
-window_test.py LAUNCHER_EXE STUB_GAME_EXE SERVER_DIR RENDER_FRAMES RESOURCES_DIR
+window_test.py LAUNCHER_EXE STUB_GAME_EXE SERVER_DIR RENDER_FRAMES RESOURCES_DIR SEND_MESSAGE_EXE
 Needs the test servers (ctest fixture) and VELLUMARK_HTTPS_PORT / VELLUMARK_FAULT_PORT."""
 import hashlib
 import json
@@ -13,7 +13,7 @@ import tempfile
 import time
 import traceback
 
-LAUNCHER, STUB, SERVERS, RENDER, RESOURCES = sys.argv[1:6]
+LAUNCHER, STUB, SERVERS, RENDER, RESOURCES, SEND_MESSAGE = sys.argv[1:7]
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run")
 HTTPS = "https://localhost:%s" % os.environ["VELLUMARK_HTTPS_PORT"]
@@ -44,6 +44,8 @@ def windows_path(path):
 class Launcher:
     def __init__(self, *args):
         self.log = open(os.path.join(work, "launcher-%d.out" % time.monotonic_ns()), "wb")
+        # A window of an earlier launcher may take a moment to go: only a new one is this one's.
+        self.earlier = set(self.windows())
         # Output goes to files: Wine's services would hold a pipe open.
         self.process = subprocess.Popen([WINE_RUN, LAUNCHER] + list(args), stdin=subprocess.DEVNULL,
                                         stdout=self.log, stderr=self.log, cwd=work)
@@ -54,8 +56,11 @@ class Launcher:
         self.size = (field("Width"), field("Height"))
 
     @staticmethod
-    def find():
-        found = run("xdotool", "search", "--name", "^Vellumark$").stdout.split()
+    def windows():
+        return run("xdotool", "search", "--name", "^Vellumark$").stdout.split()
+
+    def find(self):
+        found = [w for w in self.windows() if w not in self.earlier]
         return found[0] if found else None
 
     def move(self, x, y):
@@ -126,6 +131,24 @@ def test_failed_screen_is_pixel_exact_and_retry_starts_a_session():
     before = count("access.log", "GET /window/missing.json")
     launcher.click(BUTTON)
     wait_for(lambda: count("access.log", "GET /window/missing.json") == before + 1, 10, "RETRY's new session")
+    launcher.close()
+    assert launcher.wait(15) == 0
+
+
+def test_a_press_taken_away_clicks_nothing():
+    url = HTTPS + "/window/taken.json"
+    launcher = Launcher("-manifest", url, "-dir", windows_path(os.path.join(work, "taken")))
+    wait_for(lambda: count("access.log", "GET /window/taken.json") >= 1, 20, "the manifest request")
+    time.sleep(1)  # Failed: the button reads RETRY
+    launcher.move(*BUTTON)
+    run("xdotool", "mousedown", "1")
+    time.sleep(0.2)
+    # Another window takes the mouse away, as a dialog or a screen capture tool does.
+    assert run(WINE_RUN, SEND_MESSAGE, "VellumarkLauncher", "533").returncode == 0  # WM_CAPTURECHANGED
+    run("xdotool", "mouseup", "1")
+    run("xdotool", "mousemove", "--sync", "0", "0")
+    time.sleep(1.5)
+    assert count("access.log", "GET /window/taken.json") == 1, "the press still clicked RETRY"
     launcher.close()
     assert launcher.wait(15) == 0
 
@@ -202,7 +225,8 @@ def main():
     tests = []
     try:
         wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % display), 10, "Xvfb")
-        tests = [test_failed_screen_is_pixel_exact_and_retry_starts_a_session, test_disabled_button_does_nothing,
+        tests = [test_failed_screen_is_pixel_exact_and_retry_starts_a_session, test_a_press_taken_away_clicks_nothing,
+                 test_disabled_button_does_nothing,
                  test_repair_and_play, test_closing_during_a_download_cancels_and_cleans_up]
         for test in tests:
             try:
