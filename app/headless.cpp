@@ -1,65 +1,7 @@
 #include "app/headless.h"
 
-#include "app/launch.h"
-#include "app/session.h"
-#include "ui/screen_view.h"
-
-#include <windows.h>
-
-#include <chrono>
-#include <thread>
-
-namespace {
-
-SessionStatus& headlessStatus() {
-    static SessionStatus status;
-    return status;
-}
-
-// The console control handler reads the game folder from here.
-LaunchOptions headlessOptions;
-
-void writeOut(const std::string& bytes) {
-    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (!out || out == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
-// Runs on a thread of the system's: nothing may unwind out of it, and the process ends with
-// the interruption's exit code whatever the shutdown met.
-BOOL WINAPI onConsoleEvent(DWORD) noexcept {
-    try {
-        shutdownSessions(headlessOptions.gameDir);
-    } catch (...) {
-    }
-    ExitProcess(1);
-}
-
-} // namespace
-
-void runHeadless(const LaunchOptions& options) {
-    headlessOptions = options;
-    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
-    startSession(options, &headlessStatus(), false);
-    std::string last;
-    for (;;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        const SessionSnapshot s = takeSnapshot(headlessStatus());
-        const ScreenView view = buildView(s, 0);
-        const std::string line = view.headline + " | " + view.detail;
-        if (line != last) {
-            writeOut(headlessLine(view.headline, view.detail));
-            last = line;
-        }
-        if (!isFinalPhase(s.phase)) continue;
-        writeOut("\n");
-        if (s.phase == SessionPhase::Failed) ExitProcess(1);
-        // A replaced launcher is restarted by the worker, which then ends this process; wait
-        // for it rather than race it, so the new launcher always runs.
-        while (s.launcherReplaced && sessionRunning.load())
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (!options.noLaunch) launchGame(options.gameDir, s.exe);
-        return;
-    }
+std::string headlessLine(const std::string& headline, const std::string& detail) {
+    std::string line = "\r" + headline + " | " + detail;
+    if (line.size() < 111) line.resize(111, ' '); // the padding wipes a longer earlier line
+    return line;
 }

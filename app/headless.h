@@ -4,7 +4,11 @@
 
 #include "app/options.h"
 
+#include <chrono>
 #include <string>
+
+// How often the status line is looked at.
+inline constexpr std::chrono::milliseconds headlessPollInterval{200};
 
 // Returns when the game may be played (after starting it unless noLaunch); ends the process
 // with exit code 1 when the session failed.

@@ -1,6 +1,8 @@
 // Starting programs: the game, and the launcher itself after it replaced its executable.
 #pragma once
 
+#include "store/file_error.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,12 +12,13 @@
 std::string findGameExe(const std::wstring& gameDir);
 
 // Starts the game (no arguments, the game folder as working folder) and does not wait for
-// it. An empty exe lets findGameExe choose. errorText, when given, says why it did not start.
-bool launchGame(const std::wstring& gameDir, const std::string& exe, std::string* errorText = nullptr);
+// it. An empty exe lets findGameExe choose. The failure says why it did not start.
+FileError launchGame(const std::wstring& gameDir, const std::string& exe);
 
-// Starts a program with its standard handles on the NUL device; code gets the system error.
-bool startProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                  const std::wstring& workingDir, std::uint32_t* code = nullptr);
+// Starts a program with its standard handles on the NUL device, inheriting nothing else; the
+// system's error code, 0 when it started.
+std::uint32_t startProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                           const std::wstring& workingDir);
 
 // One element of a Windows command line, as CommandLineToArgvW splits it back.
 std::wstring quoteArgument(const std::wstring& text);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <string_view>
 
 // Exit codes of the process.
 inline constexpr int exitOk = 0;
@@ -17,3 +18,6 @@ int runLauncher();
 // Runs the main sequence inside the outermost handler: an exception that escapes it is shown
 // in the error box and gives exit code 1.
 int runGuarded();
+
+// A message box without owner: "The launcher hit an unexpected problem:" and the text.
+void showErrorBox(std::string_view text);

@@ -22,19 +22,21 @@ void collectArguments();
 // The list as collected; it never changes afterwards, so the self-restart passes it on as it is.
 const std::vector<std::wstring>& launcherArguments();
 
-// Results of the parser.
-inline constexpr int optionsRead = -1;
-inline constexpr int helpRequested = 0;
-inline constexpr int badCommandLine = 2;
+// What the parser made of the command line.
+enum class CommandLine {
+    Read, // the options are set
+    Help, // -h or -help: nothing to do
+    Bad,  // a wrong command line
+};
 
-// Parses the argument list into options: optionsRead, helpRequested or badCommandLine.
+// Parses the argument list into options.
 // gameDirAt, when given, receives where every -dir value stands.
 struct ArgumentValue {
     std::size_t index;
     bool afterEquals; // "-dir=value" rather than "-dir value"
 };
-int parseCommandLine(LaunchOptions& options);
-int parseArguments(const std::vector<std::wstring>& args, LaunchOptions& options,
+CommandLine parseCommandLine(LaunchOptions& options);
+CommandLine parseArguments(const std::vector<std::wstring>& args, LaunchOptions& options,
                    std::vector<ArgumentValue>* gameDirAt = nullptr);
 
 // Makes a game folder given on the command line absolute, in the options and in the

@@ -1,4 +1,4 @@
-#include "json/json.h"
+#include "json/reader.h"
 
 #include "store/ascii.h"
 

@@ -1,5 +1,6 @@
+#include "json/writer.h"
+
 #include "store/utf8.h"
-#include "json/json.h"
 
 namespace {
 

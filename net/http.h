@@ -23,14 +23,23 @@ HINTERNET httpSession();
 
 inline constexpr const wchar_t* userAgent = L"VellumarkLauncher/1.1";
 
+// Time-outs of one request: name resolution (none of its own), connecting, sending, and the
+// default for receiving each part of the answer.
+inline constexpr int resolveTimeoutMs = 0;
+inline constexpr int connectTimeoutMs = 20000;
+inline constexpr int sendTimeoutMs = 30000;
+inline constexpr int receiveTimeoutMs = 60000;
+
+// The size of every read of a body.
+inline constexpr std::uint32_t transferBufferBytes = 65536;
+
 class HttpRequest {
 public:
     std::int32_t status = 0;
 
     // Sends a GET and receives the status line. extraHeaders are complete lines ending in
-    // CR LF; a receive time-out of 0 or less means 60 s. Any status is a success here.
-    FileError get(const std::string& url, const std::wstring& extraHeaders = {},
-                  std::int32_t receiveTimeoutMs = 0);
+    // CR LF; a receive time-out of 0 or less means receiveTimeoutMs. Any status is a success here.
+    FileError get(const std::string& url, const std::wstring& extraHeaders = {}, std::int32_t timeoutMs = 0);
     // Up to capacity body bytes; a success with count 0 means the body is complete.
     FileError read(void* buffer, std::uint32_t capacity, std::uint32_t& count);
     void close();

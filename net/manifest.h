@@ -1,6 +1,7 @@
-// The manifest: the server's list of every game file, and the operations every download uses.
+// The manifest: the server's list of every game file, read, checked and written.
 #pragma once
 
+#include "net/manifest_path.h"
 #include "store/file_error.h"
 
 #include <cstdint>
@@ -17,7 +18,7 @@ struct ManifestFile {
 
 struct Manifest {
     std::string version;
-    std::string baseUrl; // always ends in '/'
+    std::string baseUrl; // always ends in '/' once parsed
     std::string exe;
     std::int64_t chunkSize = 0;
     std::vector<ManifestFile> files;
@@ -31,23 +32,10 @@ inline constexpr std::int64_t maxChunkSize = std::int64_t{64} << 20;
 // Parses and validates a manifest body; on failure `manifest` is left untouched.
 FileError parseManifest(std::string_view body, Manifest& manifest);
 
+// The manifest as vellumark-publish writes it: members in a fixed order, one file a line,
+// chunks only for chunked files, a line feed at the end.
+std::string serializeManifest(const Manifest& manifest);
+
 // Fetches the manifest with a cache-busting query, then parses and validates it.
+inline constexpr std::int32_t manifestTimeoutMs = 30000; // for the answer, and for the whole body
 FileError fetchManifest(const std::string& url, Manifest& manifest);
-
-// The URL with "t=" and the time appended as a query, so no cache answers for the server.
-std::string cacheBustingUrl(std::string_view url, std::int64_t unixSeconds);
-
-// A plain failure "unsafe path in manifest: " + path when the path could name anything but a
-// file of the game's inside the game folder on Windows (a device, a folder above, a stream, a
-// name Windows would change or refuse, the launcher's own state files); success otherwise.
-FileError checkManifestPath(std::string_view path);
-
-// The name Windows opens for a manifest path, as a key: separators unified and collapsed,
-// leading ones dropped, letter case folded as the file system folds it.
-std::u16string pathIdentity(std::string_view path);
-
-// The local path of a manifest path inside the game folder, after checkManifestPath.
-FileError resolveManifestPath(const std::wstring& gameDir, std::string_view path, std::wstring& out);
-
-// baseUrl followed by the path with every piece between slashes percent-encoded.
-std::string fileUrl(std::string_view baseUrl, std::string_view path);

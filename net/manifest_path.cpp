@@ -1,5 +1,5 @@
 // Manifest paths: which ones are safe to write on Windows, and their download URLs.
-#include "net/manifest.h"
+#include "net/manifest_path.h"
 
 #include "store/unicode_case.h"
 

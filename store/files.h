@@ -42,9 +42,11 @@ FileError replaceFileDurably(const std::wstring& path, std::string_view bytes);
 // Clears a file's read-only attribute, so that it can be written or replaced.
 void makeWritable(const std::wstring& path);
 
-// Replaces the file in place; on failure opWord says which step failed ("open" or "write").
-std::uint32_t writeWholeFile(const std::wstring& path, const std::string& bytes,
-                             std::string* opWord = nullptr);
+// Replaces the file in place: "open" or "write" failures with the path.
+FileError writeWholeFile(const std::wstring& path, std::string_view bytes);
+
+// Moves a file over another, replacing it, with the move on the disk before it returns.
+std::uint32_t moveReplacing(const std::wstring& from, const std::wstring& to);
 
 // Entries except "." and "..", sorted by the bytes of their UTF-8 names. A missing folder's
 // search that fails with "file not found" gives true and no entries.

@@ -1,70 +1,55 @@
+// The path operations that are pure text, so they build and are tested natively too.
 #include "store/paths.h"
-
-#include "store/text.h"
-
-#include <windows.h>
-
-#include <vector>
 
 namespace {
 
-constexpr DWORD longPathBuffer = 32768;
+constexpr std::size_t extendedThreshold = 240;
 
-// The long form of path, or path itself when the system cannot expand it.
-std::wstring longForm(const std::wstring& path) {
-    std::wstring buffer(longPathBuffer, L'\0');
-    const DWORD n = GetLongPathNameW(path.c_str(), buffer.data(), longPathBuffer);
-    if (n >= 1 && n < longPathBuffer) return buffer.substr(0, n);
-    return path;
+bool isSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
 }
 
 } // namespace
 
-bool samePath(const std::wstring& a, const std::wstring& b) {
-    if (a.empty() || b.empty()) return false;
-    const std::wstring x = normalisePath(a);
-    const std::wstring y = normalisePath(longForm(b));
-    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(), static_cast<int>(y.size()),
-                                TRUE) == CSTR_EQUAL;
-}
-
-std::wstring exePath() {
-    std::vector<wchar_t> buffer(1024);
-    DWORD n = 0;
-    for (;;) {
-        n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n < buffer.size()) break;
-        buffer.resize(buffer.size() * 2); // the name was cut to fit
-    }
-    std::wstring path(buffer.data(), n);
-    if (path.rfind(LR"(\\?\)", 0) == 0 && path.rfind(LR"(\\?\UNC\)", 0) != 0) path.erase(0, 4);
-    return path;
-}
-
-std::wstring launcherPath() {
-    return longForm(exePath());
-}
-
-bool isLauncherPath(const std::wstring& path) {
-    // Expanding a path to its long form walks every folder of it, which costs more than a
-    // small download; only a name equal to the launcher's, or a short name (they all hold
-    // a tilde), can name it. The launcher's own path does not change while it runs.
-    static const std::wstring self = launcherPath();
-    const auto nameOf = [](const std::wstring& p) {
-        const std::size_t sep = p.find_last_of(L"\\/");
-        return sep == std::wstring::npos ? p : p.substr(sep + 1);
-    };
-    const std::wstring name = nameOf(path), selfName = nameOf(self);
-    const bool maybe = name.find(L'~') != std::wstring::npos ||
-                       CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), selfName.c_str(),
-                                            static_cast<int>(selfName.size()), TRUE) == CSTR_EQUAL;
-    return maybe && samePath(self, path);
-}
-
-std::wstring joinGamePath(const std::wstring& folder, std::string_view relative) {
-    std::wstring rel = toWide(relative);
-    for (wchar_t& c : rel) {
+std::wstring extendedPath(const std::wstring& path) {
+    const bool driveAbsolute = path.size() >= 3 && path[1] == L':' && isSeparator(path[2]);
+    if (path.size() < extendedThreshold || path.rfind(LR"(\\?\)", 0) == 0 || !driveAbsolute) return path;
+    std::wstring out = LR"(\\?\)" + path;
+    for (wchar_t& c : out) {
         if (c == L'/') c = L'\\';
     }
-    return joinPath(folder, rel);
+    return out;
+}
+
+std::wstring joinPath(const std::wstring& dir, const std::wstring& rel) {
+    if (dir.empty()) return rel;
+    if (rel.empty()) return dir;
+    std::wstring out = dir;
+    if (!isSeparator(out.back())) out += L'\\';
+    const std::size_t start = rel.find_first_not_of(L"\\/");
+    if (start != std::wstring::npos) out.append(rel, start);
+    return out;
+}
+
+std::wstring parentFolder(const std::wstring& path) {
+    const std::size_t sep = path.find_last_of(L"\\/");
+    if (sep == std::wstring::npos) return L".";
+    if (sep == 2 && path[1] == L':') return path.substr(0, 3);
+    if (sep == 0) return path.substr(0, 1);
+    return path.substr(0, sep);
+}
+
+std::wstring normalisePath(const std::wstring& path) {
+    std::wstring out;
+    out.reserve(path.size());
+    for (wchar_t c : path) {
+        if (c == L'/') c = L'\\';
+        // The first two characters always stay, so a leading pair of a network or extended
+        // path survives.
+        if (c == L'\\' && out.size() >= 2 && out.back() == L'\\') continue;
+        out += c;
+    }
+    while (out.size() > 3 && out.back() == L'\\')
+        out.pop_back();
+    return out;
 }

@@ -18,6 +18,16 @@ std::wstring normalisePath(const std::wstring& path);
 // A path of the manifest's kind ('/' separated, UTF-8), such as a game executable, under a folder.
 std::wstring joinGamePath(const std::wstring& folder, std::string_view relative);
 
+// The text after the last '\\' or '/': the file's name; all of the path when it has neither.
+inline std::wstring_view fileNameOf(std::wstring_view path) {
+    const std::size_t sep = path.find_last_of(L"\\/");
+    return sep == std::wstring_view::npos ? path : path.substr(sep + 1);
+}
+inline std::string_view fileNameOf(std::string_view path) {
+    const std::size_t sep = path.find_last_of("\\/");
+    return sep == std::string_view::npos ? path : path.substr(sep + 1);
+}
+
 // The folder a path lies in: "." when it has none, a drive root with its backslash.
 std::wstring parentFolder(const std::wstring& path);
 

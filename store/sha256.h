@@ -1,18 +1,24 @@
 // SHA-256 on the system's CNG provider, with digests as 64 lowercase hex digits.
 #pragma once
 
+#include "store/handle.h"
+
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+// A CNG hash object (BCRYPT_HASH_HANDLE), destroyed with BCryptDestroyHash.
+struct CngHashTraits {
+    using Type = void*;
+    static Type invalid() { return nullptr; }
+    static void close(Type h);
+};
+
 class Sha256 {
 public:
     Sha256();
-    ~Sha256();
-    Sha256(const Sha256&) = delete;
-    Sha256& operator=(const Sha256&) = delete;
 
     void update(const void* data, std::size_t size);
     // The digest text; empty when the system could not make a hash object, so it never
@@ -20,7 +26,7 @@ public:
     std::string finishHex();
 
 private:
-    void* hash_ = nullptr; // BCRYPT_HASH_HANDLE
+    UniqueHandle<CngHashTraits> hash_;
 };
 
 // The digest of a whole file; false when it cannot be opened or read.

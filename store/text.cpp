@@ -1,44 +1,43 @@
 #include "store/text.h"
 
-#include <windows.h>
-
-std::wstring toWide(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int size = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), n);
-    return out;
-}
-
-std::string toUtf8(std::wstring_view utf16) {
-    if (utf16.empty()) return {};
-    const int size = static_cast<int>(utf16.size());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return {};
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 namespace {
 
-std::wstring formatSystemMessage(DWORD code, DWORD language) {
-    wchar_t buffer[300];
-    const DWORD flags =
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY;
-    DWORD n = FormatMessageW(flags, nullptr, code, language, buffer, 300, nullptr);
-    while (n > 0 && (buffer[n - 1] == L'\r' || buffer[n - 1] == L'\n'))
-        --n;
-    return std::wstring(buffer, n);
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
 }
 
 } // namespace
 
-std::string systemText(std::uint32_t code) {
-    std::wstring text = formatSystemMessage(code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-    if (text.empty()) text = formatSystemMessage(code, 0);
-    if (text.empty()) return "winapi error #" + std::to_string(code);
-    return toUtf8(text);
+// wchar_t holds UTF-16 on Windows and UTF-32 elsewhere; a lone surrogate or a value beyond
+// Unicode becomes U+FFFD, as the system's own conversion makes it.
+std::string toUtf8(std::wstring_view wide) {
+    std::string out;
+    out.reserve(wide.size());
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        auto c = static_cast<char32_t>(wide[i]);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size()) {
+            const auto low = static_cast<char32_t>(wide[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
+        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
+        appendUtf8(out, c);
+    }
+    return out;
 }

@@ -5,9 +5,10 @@
 #include <string>
 #include <string_view>
 
-// Invalid input becomes U+FFFD rather than failing.
+// Invalid input becomes U+FFFD rather than failing. toWide is the system's conversion;
+// toUtf8 builds on every system.
 std::wstring toWide(std::string_view utf8);
-std::string toUtf8(std::wstring_view utf16);
+std::string toUtf8(std::wstring_view wide);
 
 // The system's sentence for a Windows error code, in English where the system has it;
 // "winapi error #" and the number when it has none.

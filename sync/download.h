@@ -6,6 +6,8 @@
 #include "store/file_error.h"
 #include "sync/plan.h"
 
+#include <windows.h>
+
 #include <atomic>
 #include <cstdint>
 #include <string>

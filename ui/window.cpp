@@ -76,7 +76,7 @@ void clickMainButton(HWND window) {
     const SessionSnapshot s = takeSnapshot(status);
     if (view.buttonLabel == "RETRY") {
         startSession(options, &status, false);
-    } else if (view.buttonEnabled && launchGame(options.gameDir, s.exe)) {
+    } else if (view.buttonEnabled && !launchGame(options.gameDir, s.exe).failed) {
         DestroyWindow(window); // the launcher closes once the game has started
     }
 }

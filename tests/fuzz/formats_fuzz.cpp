@@ -4,7 +4,8 @@
 #include "net/manifest.h"
 #include "store/state.h"
 #include "store/unicode_case.h"
-#include "json/json.h"
+#include "json/reader.h"
+#include "json/writer.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The public JSON parsing suite: y_ documents must be accepted, n_ rejected, and i_ either
 // way without a crash or an out-of-bounds read (the native build runs under the sanitizers).
-#include "json/json.h"
+#include "json/reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-#include "json/json.h"
+#include "json/reader.h"
+#include "json/writer.h"
 
 #include <gtest/gtest.h>
 

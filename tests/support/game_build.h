@@ -1,7 +1,6 @@
 // Generated game builds published into the nginx web root, with their manifests.
 #pragma once
 
-#include "json/json.h"
 #include "net/manifest.h"
 #include "store/sha256.h"
 #include "support/servers.h"
@@ -26,23 +25,9 @@ inline std::string pattern(std::size_t size, unsigned seed) {
     return s;
 }
 
-// The manifest as the server would send it.
-inline std::string manifestJson(const Manifest& m) {
-    std::string json = "{\"version\":" + jsonString(m.version) + ",\"baseUrl\":" + jsonString(m.baseUrl) +
-                       ",\"exe\":" + jsonString(m.exe) + ",\"chunkSize\":" + jsonInt(m.chunkSize) + ",\"files\":[";
-    for (std::size_t i = 0; i < m.files.size(); ++i) {
-        const ManifestFile& f = m.files[i];
-        json += (i ? ",{\"path\":" : "{\"path\":") + jsonString(f.path) + ",\"size\":" + jsonInt(f.size) +
-                ",\"sha256\":" + jsonString(f.sha256) + ",\"chunks\":[";
-        for (std::size_t k = 0; k < f.chunks.size(); ++k) json += (k ? "," : "") + jsonString(f.chunks[k]);
-        json += "]}";
-    }
-    return json + "]}";
-}
-
 // Publishes the manifest as /name.json and returns its URL.
 inline std::string publishManifest(const std::string& name, const Manifest& m) {
-    publish(toWide(name + ".json"), manifestJson(m));
+    publish(toWide(name + ".json"), serializeManifest(m));
     return httpsUrl("/" + name + ".json");
 }
 

@@ -68,7 +68,7 @@ inline std::string stubRecord(const std::wstring& folder, int waitMs = 10000) {
 inline void make(const std::wstring& path, const std::string& bytes) {
     std::wstring failed;
     ASSERT_EQ(makeDirs(parentFolder(path), failed), 0u);
-    ASSERT_EQ(writeWholeFile(path, bytes), 0u);
+    ASSERT_FALSE(writeWholeFile(path, bytes).failed);
 }
 
 inline ProcessRun headless(const TempDir& dir, const std::wstring& arguments,

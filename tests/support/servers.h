@@ -42,7 +42,7 @@ inline void publish(const std::wstring& rel, const std::string& bytes) {
     std::wstring path = joinPath(webRoot(), rel), failed;
     const std::size_t sep = path.find_last_of(L"\\/");
     ASSERT_EQ(makeDirs(path.substr(0, sep), failed), 0u);
-    ASSERT_EQ(writeWholeFile(path, bytes), 0u);
+    ASSERT_FALSE(writeWholeFile(path, bytes).failed);
 }
 
 // Lines nginx logged from the given byte offset of its access log on.

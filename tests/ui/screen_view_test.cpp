@@ -1,4 +1,3 @@
-#include "app/headless.h"
 #include "ui/screen_view.h"
 
 #include <gtest/gtest.h>
@@ -54,13 +53,6 @@ TEST(ScreenView, TextsAndButtonOfEveryPhase) {
         EXPECT_EQ(v.time, 1.5);
         EXPECT_FALSE(v.buttonHover || v.buttonPressed || v.repairHover);
     }
-}
-
-TEST(ScreenView, HeadlessLineIsPaddedTo110Bytes) {
-    const std::string line = headlessLine("Contacting update server...", "Please wait a moment.");
-    EXPECT_EQ(line, "\rContacting update server... | Please wait a moment." + std::string(110 - 51, ' '));
-    const std::string longDetail(200, 'x');
-    EXPECT_EQ(headlessLine("H", longDetail), "\rH | " + longDetail); // written whole, not cut
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "store/hex.h"
 #include "tools/publish/publish.h"
 
 #include <openssl/evp.h>
@@ -20,13 +21,7 @@ public:
         unsigned char digest[EVP_MAX_MD_SIZE];
         unsigned int length = 0;
         EVP_DigestFinal_ex(context_, digest, &length);
-        static constexpr char hex[] = "0123456789abcdef";
-        std::string out;
-        for (unsigned int i = 0; i < length; ++i) {
-            out += hex[digest[i] >> 4];
-            out += hex[digest[i] & 0xF];
-        }
-        return out;
+        return hexText(digest, length);
     }
 
 private:

@@ -1,6 +1,5 @@
 #include "tools/publish/publish.h"
 
-#include "json/json.h"
 
 #include <algorithm>
 #include <fstream>
@@ -53,23 +52,6 @@ FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out) {
     return {};
 }
 
-std::string toJson(const PublishOptions& o, const std::vector<ManifestFile>& files) {
-    std::string json = "{\"version\":" + jsonString(o.version) + ",\"baseUrl\":" + jsonString(o.baseUrl) +
-                       ",\"exe\":" + jsonString(o.exe) + ",\"chunkSize\":" + jsonInt(o.chunkSize) + ",\"files\":[";
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const ManifestFile& f = files[i];
-        if (i) json += ',';
-        json += "\n{\"path\":" + jsonString(f.path) + ",\"size\":" + jsonInt(f.size) + ",\"sha256\":" + jsonString(f.sha256);
-        if (!f.chunks.empty()) {
-            json += ",\"chunks\":[";
-            for (std::size_t k = 0; k < f.chunks.size(); ++k) json += (k ? "," : "") + jsonString(f.chunks[k]);
-            json += ']';
-        }
-        json += '}';
-    }
-    return json + "\n]}\n";
-}
-
 } // namespace
 
 FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
@@ -108,7 +90,13 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
                  (f.chunks.empty() ? "" : ", " + std::to_string(f.chunks.size()) + " chunks") + ")");
         files.push_back(std::move(f));
     }
-    std::string json = toJson(o, files);
+    Manifest manifest;
+    manifest.version = o.version;
+    manifest.baseUrl = o.baseUrl;
+    manifest.exe = o.exe;
+    manifest.chunkSize = o.chunkSize;
+    manifest.files = std::move(files);
+    std::string json = serializeManifest(manifest);
     // Whatever else the launcher would refuse (two names for one file on Windows, say), it
     // refuses here first.
     Manifest check;

@@ -1,0 +1,148 @@
+#include "app/session.h"
+
+#include "app/launch.h"
+#include "app/log.h"
+#include "app/player_message.h"
+#include "app/threads.h"
+#include "net/manifest.h"
+#include "store/files.h"
+#include "store/paths.h"
+#include "store/state.h"
+#include "store/text.h"
+#include "sync/cleanup.h"
+#include "sync/folder_guard.h"
+#include "sync/sync.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+std::atomic<std::int32_t> sessionRunning{0};
+
+namespace {
+
+// Sessions inside the driver, guarded by the shutdown lock and signalled when one ends.
+std::mutex shutdownLock;
+std::condition_variable shutdownSignal;
+int activeSessions = 0;
+
+const char* const unreachable =
+    "Could not reach the update server. Check your internet connection and try again.";
+
+void failSession(SessionStatus* status, const FileError& failure) {
+    appendLog("update failed: " + shortened(failure.message, maxLoggedBytes));
+    const std::string text = playerMessage(failure);
+    std::lock_guard guard(status->lock);
+    status->phase = SessionPhase::Failed;
+    status->message = text;
+}
+
+void afterManifestFailure(const SessionOptions& options, SessionStatus* status, const FileError& failure) {
+    const InstallState state = loadInstallState(options.gameDir);
+    const std::string exe = findGameExe(options.gameDir);
+    if (fileInfo(joinGamePath(options.gameDir, exe)) && !state.files.empty()) {
+        std::lock_guard guard(status->lock);
+        status->phase = SessionPhase::Offline;
+        status->exe = exe;
+        status->version = state.version;
+        status->message = shortened(failure.message, maxLoggedBytes);
+        return;
+    }
+    appendLog("manifest failed: " + shortened(failure.message, maxLoggedBytes));
+    std::lock_guard guard(status->lock);
+    status->phase = SessionPhase::Failed;
+    status->message = unreachable;
+}
+
+void driveSession(const SessionOptions& options, SessionStatus* status) {
+    resetStatus(*status);
+    Manifest manifest;
+    if (FileError e = fetchManifest(options.manifestUrl, manifest); e.failed) {
+        afterManifestFailure(options, status, e);
+        return;
+    }
+    if (FileError e = syncFolder(options, manifest, *status); e.failed) failSession(status, e);
+}
+
+struct SessionBlock {
+    SessionOptions options;
+    SessionStatus* status;
+};
+
+void workerThread(const std::shared_ptr<SessionBlock>& block) noexcept {
+    try {
+        runSession(block->options, block->status);
+        const SessionSnapshot s = takeSnapshot(*block->status);
+        if (s.phase == SessionPhase::Ready && s.launcherReplaced) restartLauncher();
+    } catch (...) {
+        // runSession keeps its own failures; only the snapshot's lock is left to fail here.
+    }
+    sessionRunning.exchange(0);
+}
+
+} // namespace
+
+void runSession(const SessionOptions& options, SessionStatus* status) {
+    {
+        std::lock_guard guard(shutdownLock);
+        ++activeSessions;
+    }
+    // Nothing escapes to the thread's entry, where it would end the process with no word to
+    // anyone: an exception fails the session like any other failure.
+    try {
+        driveSession(options, status);
+    } catch (const std::exception& e) {
+        failSession(status, plainFailure(e.what()));
+    } catch (...) {
+        failSession(status, plainFailure("unknown error"));
+    }
+    {
+        std::lock_guard guard(shutdownLock);
+        --activeSessions;
+    }
+    shutdownSignal.notify_all();
+}
+
+int startSession(const LaunchOptions& options, SessionStatus* status, bool repair) {
+    std::int32_t expected = 0;
+    if (!sessionRunning.compare_exchange_strong(expected, 1)) return expected;
+    auto block =
+        std::make_shared<SessionBlock>(SessionBlock{{options.manifestUrl, options.gameDir, repair}, status});
+    std::thread worker;
+    if (FileError e = startThread(worker, [block] { workerThread(block); }); e.failed) {
+        // No worker exists to clear the flag, and a later RETRY must be able to start one.
+        resetStatus(*status);
+        failSession(status, e);
+        sessionRunning.exchange(0);
+        return 0;
+    }
+    worker.detach();
+    return 0;
+}
+
+void restartLauncher() {
+    const std::wstring self = exePath();
+    if (self.empty()) return;
+    if (startProcess(self, launcherArguments(), parentFolder(self)) == 0) ExitProcess(0);
+}
+
+void shutdownSessions(const std::wstring& gameDir, std::chrono::milliseconds wait) {
+    requestCancel();
+    bool ended = false;
+    {
+        std::unique_lock guard(shutdownLock);
+        ended = shutdownSignal.wait_until(guard, std::chrono::steady_clock::now() + wait,
+                                          [] { return activeSessions == 0; });
+    }
+    // A session still running has workers writing files: cleaning under them would race them.
+    // The journal stays for the next start, whose clean-up removes what it names.
+    if (!ended) return;
+    discardInterruptedDownloads(gameDir);
+    // Only an empty folder can go, and never one of the player's own, even empty.
+    if (!isProtectedFolder(gameDir)) RemoveDirectoryW(extendedPath(normalisePath(gameDir)).c_str());
+}

@@ -1,0 +1,134 @@
+// Turning a manifest body into a Manifest, with the checks that keep a bad manifest from
+// ever reaching the game folder.
+#include "net/manifest.h"
+#include "json/reader.h"
+#include "json/writer.h"
+
+#include <set>
+
+namespace {
+
+const char* const notValid = "manifest is not valid: ";
+
+// Reads an optional string member; false for any kind but String and Null.
+bool getText(const JsonValue& object, std::string_view key, std::string& out) {
+    const JsonValue* v = findMember(object, key);
+    if (!v || v->kind == JsonValue::Null) return true;
+    if (v->kind != JsonValue::String) return false;
+    out = v->text;
+    return true;
+}
+
+bool readChunks(const JsonValue& entry, std::vector<std::string>& chunks) {
+    const JsonValue* v = findMember(entry, "chunks");
+    if (!v || v->kind == JsonValue::Null) return true;
+    if (v->kind != JsonValue::Array) return false;
+    bool ok = true;
+    for (const JsonValue& item : v->items) {
+        if (item.kind == JsonValue::String) {
+            chunks.push_back(item.text);
+        } else {
+            chunks.emplace_back();
+            ok = ok && item.kind == JsonValue::Null;
+        }
+    }
+    return ok;
+}
+
+bool readFile(const JsonValue& entry, ManifestFile& file) {
+    if (entry.kind == JsonValue::Null) return true;
+    if (entry.kind != JsonValue::Object) return false;
+    bool ok = getText(entry, "path", file.path);
+    ok = getInt(entry, "size", file.size) && ok;
+    ok = getText(entry, "sha256", file.sha256) && ok;
+    return readChunks(entry, file.chunks) && ok;
+}
+
+// A digest is 64 lowercase hexadecimal digits; an empty one matches nothing.
+bool isDigest(std::string_view text) {
+    if (text.empty()) return true;
+    return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// A chunk list must cover its file exactly, or chunk jobs of no or negative length follow.
+// Sizes stay far below what a disk holds, and a chunk, held whole in memory by each of six
+// workers, below 64 MiB.
+bool fitsItsFile(const ManifestFile& file, std::int64_t chunkSize) {
+    if (file.size < 0 || file.size > maxFileSize || !isDigest(file.sha256)) return false;
+    for (const std::string& chunk : file.chunks) {
+        if (!isDigest(chunk)) return false;
+    }
+    if (file.chunks.empty()) return true;
+    if (chunkSize <= 0 || chunkSize > maxChunkSize) return false;
+    const std::int64_t needed = file.size / chunkSize + (file.size % chunkSize != 0);
+    return static_cast<std::int64_t>(file.chunks.size()) == needed;
+}
+
+} // namespace
+
+FileError parseManifest(std::string_view body, Manifest& manifest) {
+    JsonParser parser(body);
+    JsonValue root;
+    if (!parseValue(parser, root)) return plainFailure(std::string(notValid) + "bad JSON");
+    if (root.kind != JsonValue::Object && root.kind != JsonValue::Null) {
+        return plainFailure(std::string(notValid) + "unexpected value");
+    }
+
+    Manifest m;
+    bool ok = true;
+    if (root.kind == JsonValue::Object) {
+        ok = getText(root, "version", m.version) && ok;
+        ok = getText(root, "baseUrl", m.baseUrl) && ok;
+        ok = getText(root, "exe", m.exe) && ok;
+        ok = getInt(root, "chunkSize", m.chunkSize) && ok;
+        if (const JsonValue* files = findMember(root, "files"); files && files->kind != JsonValue::Null) {
+            if (files->kind != JsonValue::Array) {
+                ok = false;
+            } else {
+                for (const JsonValue& entry : files->items)
+                    ok = readFile(entry, m.files.emplace_back()) && ok;
+            }
+        }
+        for (const ManifestFile& f : m.files)
+            ok = ok && fitsItsFile(f, m.chunkSize);
+    }
+    if (!ok) return plainFailure(std::string(notValid) + "unexpected value");
+    if (m.baseUrl.empty() || m.exe.empty() || m.files.empty()) return plainFailure("manifest is incomplete");
+
+    // The executable is joined to the game folder and started, so it obeys the file rules.
+    if (FileError e = checkManifestPath(m.exe); e.failed) return e;
+    // Two entries naming one file would have two workers write it at once; a file and its
+    // name + ".part" would have the download of the first write over the second.
+    std::set<std::u16string> seen;
+    for (const ManifestFile& f : m.files) {
+        const std::u16string key = pathIdentity(f.path);
+        if (seen.contains(key) || seen.contains(pathIdentity(f.path + ".part")) ||
+            (key.ends_with(u".PART") && seen.contains(key.substr(0, key.size() - 5)))) {
+            return plainFailure(std::string(notValid) + "duplicate path " + f.path);
+        }
+        seen.insert(key);
+    }
+
+    if (m.baseUrl.back() != '/') m.baseUrl += '/';
+    manifest = std::move(m);
+    return {};
+}
+
+std::string serializeManifest(const Manifest& m) {
+    std::string json = "{\"version\":" + jsonString(m.version) + ",\"baseUrl\":" + jsonString(m.baseUrl) +
+                       ",\"exe\":" + jsonString(m.exe) + ",\"chunkSize\":" + jsonInt(m.chunkSize) + ",\"files\":[";
+    for (std::size_t i = 0; i < m.files.size(); ++i) {
+        const ManifestFile& f = m.files[i];
+        if (i) json += ',';
+        json += "\n{\"path\":" + jsonString(f.path) + ",\"size\":" + jsonInt(f.size) +
+                ",\"sha256\":" + jsonString(f.sha256);
+        if (!f.chunks.empty()) {
+            json += ",\"chunks\":[";
+            for (std::size_t k = 0; k < f.chunks.size(); ++k)
+                json += (k ? "," : "") + jsonString(f.chunks[k]);
+            json += ']';
+        }
+        json += '}';
+    }
+    return json + "\n]}\n";
+}

@@ -1,0 +1,27 @@
+// Manifest paths: which ones are safe to write on Windows, how the file system tells them
+// apart, where they lie in the game folder and where they are downloaded from.
+#pragma once
+
+#include "store/file_error.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// A plain failure "unsafe path in manifest: " + path when the path could name anything but a
+// file of the game's inside the game folder on Windows (a device, a folder above, a stream, a
+// name Windows would change or refuse, the launcher's own state files); success otherwise.
+FileError checkManifestPath(std::string_view path);
+
+// The name Windows opens for a manifest path, as a key: separators unified and collapsed,
+// leading ones dropped, letter case folded as the file system folds it.
+std::u16string pathIdentity(std::string_view path);
+
+// The local path of a manifest path inside the game folder, after checkManifestPath.
+FileError resolveManifestPath(const std::wstring& gameDir, std::string_view path, std::wstring& out);
+
+// baseUrl followed by the path with every piece between slashes percent-encoded.
+std::string fileUrl(std::string_view baseUrl, std::string_view path);
+
+// The URL with "t=" and the time appended as a query, so no cache answers for the server.
+std::string cacheBustingUrl(std::string_view url, std::int64_t unixSeconds);

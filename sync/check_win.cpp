@@ -1,0 +1,167 @@
+#include "app/threads.h"
+#include "store/files.h"
+#include "store/paths.h"
+#include "store/sha256.h"
+#include "sync/check.h"
+
+#include <exception>
+#include <thread>
+
+void OpenTargets::insert(const std::string& path, FileHandle handle) {
+    std::lock_guard guard(lock_);
+    handles_[path] = std::move(handle);
+}
+
+HANDLE OpenTargets::find(const std::string& path) const {
+    const auto it = handles_.find(path);
+    return it == handles_.end() ? INVALID_HANDLE_VALUE : it->second.get();
+}
+
+FileHandle openTarget(const std::wstring& path, bool create) {
+    return FileHandle(CreateFileW(extendedPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FileError setFileSize(HANDLE file, const std::wstring& path, std::int64_t size) {
+    DWORD code = 0;
+    for (int attempt = 1; attempt <= setFileSizeAttempts; ++attempt) {
+        LARGE_INTEGER zero{}, at{}, target{};
+        target.QuadPart = size;
+        bool ok = SetFilePointerEx(file, zero, &at, FILE_CURRENT);
+        ok = ok && SetFilePointerEx(file, target, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+        if (!ok) code = lastErrorCode();
+        // The position goes back whatever happened; a failure here counts as the attempt's.
+        if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ok) {
+            ok = false;
+            code = lastErrorCode();
+        }
+        if (ok) return {};
+        std::this_thread::sleep_for(setFileSizePause * attempt);
+    }
+    return pathFailure("truncate", path, code);
+}
+
+namespace {
+
+void countFile(CheckContext& c) {
+    const std::uint64_t done = c.filesDone.fetch_add(1) + 1;
+    std::lock_guard guard(c.status.lock);
+    c.status.filesChecked = static_cast<std::int32_t>(done);
+}
+
+bool matchesRecord(const CheckContext& c, const ManifestFile& f, std::int64_t size, std::int64_t mtime) {
+    if (c.options.repair) return false;
+    const auto it = c.state.files.find(f.path);
+    if (it == c.state.files.end()) return false;
+    const InstallRecord& r = it->second;
+    return r.sha == f.sha256 && r.size == f.size && r.mtime == mtime && size == f.size;
+}
+
+void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, std::int64_t size,
+                      FileCheckResult& result) {
+    // Chunks are verified through a handle that only reads: a file that needs no writing is
+    // neither opened for writing nor has its attributes changed (a running game may share it
+    // for reading only; the player may have made it read-only).
+    {
+        FileHandle reader(CreateFileW(extendedPath(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!reader) {
+            result.failure = pathFailure("open", path, lastErrorCode());
+            return;
+        }
+        for (std::size_t i = 0; i < f.chunks.size(); ++i) {
+            const std::int64_t length = chunkLength(c.manifest, f, i);
+            if (!verifyRange(reader.get(), static_cast<std::int64_t>(i) * c.manifest.chunkSize, length,
+                             f.chunks[i])) {
+                result.jobs.push_back({&f, false, static_cast<std::int32_t>(i), length});
+            }
+        }
+    }
+    if (size == f.size && result.jobs.empty()) {
+        countFile(c);
+        return;
+    }
+    makeWritable(path);
+    FileHandle handle = openTarget(path, false);
+    if (!handle) {
+        result.jobs.clear();
+        result.failure = pathFailure("open", path, lastErrorCode());
+        return;
+    }
+    // Short files are extended and long ones cut, so that chunks land at their offsets and
+    // nothing follows the last one.
+    if (FileError e = setFileSize(handle.get(), path, f.size); e.failed) {
+        result.jobs.clear();
+        result.failure = std::move(e);
+        return;
+    }
+    c.targets.insert(f.path, std::move(handle));
+    countFile(c);
+}
+
+void checkFile(CheckContext& c, std::size_t index) {
+    if (cancelRequested.load()) return;
+    const ManifestFile& f = c.manifest.files[index];
+    FileCheckResult& result = c.results[index];
+
+    std::wstring path;
+    if (FileError e = resolveManifestPath(c.folder, f.path, path); e.failed) {
+        result.failure = std::move(e);
+        countFile(c);
+        return;
+    }
+    // The running launcher's executable cannot be written in place: it is always replaced
+    // whole, through its ".part" file, even when the manifest divides it into chunks.
+    const bool whole = f.chunks.empty() || isLauncherPath(path);
+    std::int64_t size = 0, mtime = 0;
+    if (!fileInfo(path, &size, &mtime)) {
+        result.jobs = allJobsFor(c.manifest, f, whole);
+        countFile(c);
+        return;
+    }
+    if (matchesRecord(c, f, size, mtime)) {
+        countFile(c);
+        return;
+    }
+    if (!whole) {
+        checkChunkedFile(c, f, path, size, result);
+        return;
+    }
+    std::string digest;
+    if (!hashFile(path, digest) || digest != f.sha256) result.jobs = allJobsFor(c.manifest, f, true);
+    countFile(c);
+}
+
+} // namespace
+
+FileError checkAllFiles(CheckContext& c) {
+    const auto worker = [&c] {
+        for (;;) {
+            const std::uint64_t index = c.nextIndex.fetch_add(1);
+            if (index >= c.manifest.files.size()) return;
+            // An exception (a failed allocation, say) fails this file, not the process.
+            try {
+                checkFile(c, index);
+            } catch (const std::exception& e) {
+                c.results[index].failure = plainFailure(std::string("check failed: ") + e.what());
+            } catch (...) {
+                c.results[index].failure = plainFailure("check failed: unknown error");
+            }
+        }
+    };
+    FileError startFailure;
+    std::thread threads[checkThreads];
+    for (auto& t : threads) {
+        startFailure = startThread(t, worker);
+        if (startFailure.failed) {
+            c.nextIndex.store(c.manifest.files.size()); // the threads running take no new file
+            break;
+        }
+    }
+    for (auto& t : threads) {
+        if (t.joinable()) t.join();
+    }
+    return startFailure;
+}

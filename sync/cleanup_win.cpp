@@ -1,0 +1,129 @@
+#include "sync/cleanup.h"
+
+#include "app/log.h"
+#include "net/manifest.h"
+#include "store/files.h"
+#include "store/paths.h"
+#include "store/state.h"
+#include "store/text.h"
+#include "sync/folder_guard.h"
+
+#include <windows.h>
+
+namespace {
+
+std::wstring lowerName(const std::wstring& path) {
+    std::wstring name(fileNameOf(path));
+    if (!name.empty()) CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+// The name the file system looks up: one backslash between components, none in front.
+std::wstring lookupKey(std::wstring path) {
+    std::wstring key;
+    key.reserve(path.size());
+    for (wchar_t c : path) {
+        if (c == L'/') c = L'\\';
+        if (c == L'\\' && (key.empty() || key.back() == L'\\')) continue;
+        key += c;
+    }
+    return key;
+}
+
+// Removes the folders between path and root that the removal of path left empty.
+void removeEmptyParents(const std::wstring& root, const std::wstring& path) {
+    for (std::wstring dir = parentFolder(path); dir.size() > root.size() && dir != path;
+         dir = parentFolder(dir)) {
+        if (!RemoveDirectoryW(extendedPath(dir).c_str())) return;
+    }
+}
+
+} // namespace
+
+bool FileSystemPaths::Less::operator()(const std::wstring& a, const std::wstring& b) const {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_LESS_THAN;
+}
+
+void FileSystemPaths::add(std::string_view path) {
+    const std::wstring key = lookupKey(toWide(path));
+    files_.insert(key);
+    for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos; sep = key.find(L'\\', sep + 1))
+        folders_.insert(key.substr(0, sep));
+}
+
+bool FileSystemPaths::containsFile(const std::wstring& path) const {
+    return files_.contains(lookupKey(path));
+}
+
+bool FileSystemPaths::containsFolder(const std::wstring& path) const {
+    return folders_.contains(lookupKey(path));
+}
+
+void listTree(const std::wstring& root, std::vector<std::wstring>* files, std::vector<std::wstring>* dirs) {
+    std::vector<DirEntry> entries;
+    if (!listDirectory(root, entries)) return;
+    for (const DirEntry& e : entries) {
+        const std::wstring path = joinPath(root, e.name);
+        if (e.isDir) {
+            if (dirs) dirs->push_back(path);
+            listTree(path, files, dirs);
+        } else if (files) {
+            files->push_back(path);
+        }
+    }
+}
+
+void removeEmptyDirectories(const std::wstring& root) {
+    std::vector<std::wstring> dirs;
+    listTree(root, nullptr, &dirs);
+    // Children come after their parents in the listing, so the walk back removes them first.
+    for (auto it = dirs.rbegin(); it != dirs.rend(); ++it)
+        removePath(*it);
+}
+
+void discardInterruptedDownloads(const std::wstring& folder) {
+    const std::wstring root = normalisePath(folder);
+    const std::wstring journal = joinPath(root, journalFileName);
+    std::string text;
+    // No journal: the last download phase ended in order, and nothing here is debris.
+    if (!readWholeFile(journal, text)) return;
+    // In a folder that holds the player's own files, only what the journal names is debris.
+    const bool guarded = isProtectedFolder(root);
+    for (const std::string& path : parseJournal(text)) {
+        std::wstring local;
+        if (resolveManifestPath(root, path, local).failed || isLauncherPath(local)) continue;
+        const bool removed = removePath(local) == 0;
+        if (guarded && (removePath(local + L".part") == 0 || removed)) removeEmptyParents(root, local);
+    }
+    if (!guarded) {
+        std::vector<std::wstring> files;
+        listTree(root, &files, nullptr);
+        for (const std::wstring& f : files) {
+            if (lowerName(f).ends_with(L".part")) removePath(f);
+        }
+    }
+    removePath(journal);
+    if (!guarded) removeEmptyDirectories(root);
+}
+
+void pruneUnknownFiles(const std::wstring& folder, const FileSystemPaths& manifestPaths) {
+    if (isProtectedFolder(folder)) {
+        appendLog("prune skipped: " + toUtf8(folder));
+        return;
+    }
+    std::vector<std::wstring> files;
+    listTree(folder, &files, nullptr);
+    const std::size_t prefix = folder.size() + (!folder.empty() && folder.back() == L'\\' ? 0 : 1);
+    for (const std::wstring& f : files) {
+        if (f.size() <= prefix) continue;
+        const std::wstring rel = f.substr(prefix);
+        // A link or junction is listed as a file; one on the way to a manifest file stays.
+        if (manifestPaths.containsFile(rel) || manifestPaths.containsFolder(rel) || isLauncherPath(f) ||
+            isProtectedName(lowerName(f))) {
+            continue;
+        }
+        removePath(f);
+    }
+    removeEmptyDirectories(folder);
+}

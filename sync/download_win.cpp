@@ -1,0 +1,153 @@
+// The two kinds of download job: a whole file through its ".part" file, and one chunk
+// written in place.
+#include "sync/download.h"
+
+#include "app/session_status.h"
+#include "net/http.h"
+#include "store/files.h"
+#include "store/paths.h"
+#include "store/sha256.h"
+
+#include <cwchar>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+// Streams the body into the open part file; the digest sees every byte written. A body longer
+// than the manifest's size ends at the first byte too many: a server must not fill the disk.
+FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& partPath, std::int64_t size,
+                      Sha256& digest, std::int64_t& received) {
+    std::vector<char> buffer(transferBufferBytes);
+    while (!cancelRequested.load()) {
+        std::uint32_t count = 0;
+        if (FileError e = request.read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), count);
+            e.failed) {
+            return e;
+        }
+        if (count == 0) return {};
+        if (count > size - received) return plainFailure("downloaded file is larger than its listed size");
+        if (const std::uint32_t code = writeAll(part, buffer.data(), count, partPath))
+            return pathFailure("write", partPath, code);
+        digest.update(buffer.data(), count);
+        received += count;
+    }
+    return cancelledFailure();
+}
+
+// A running program cannot be overwritten but can be renamed: the old executable moves
+// aside to ".old", where the next start of the launcher removes it.
+FileError replaceLauncher(const std::wstring& target, const std::wstring& part) {
+    const std::wstring old = target + L".old";
+    removePath(old);
+    if (const std::uint32_t code = moveReplacing(target, old)) {
+        removePath(part);
+        return twoPathFailure("rename", target, old, code);
+    }
+    if (const std::uint32_t code = moveReplacing(part, target)) {
+        moveReplacing(old, target);
+        return twoPathFailure("rename", part, target, code);
+    }
+    launcherReplaced.exchange(1);
+    return {};
+}
+
+} // namespace
+
+FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
+                            std::atomic<std::int64_t>& byteCounter) {
+    std::wstring target;
+    if (FileError e = resolveManifestPath(folder, job.file->path, target); e.failed) return e;
+    std::wstring failedDir;
+    if (const std::uint32_t code = makeDirs(parentFolder(target), failedDir)) {
+        return pathFailure("mkdir", failedDir, code);
+    }
+
+    HttpRequest request;
+    if (FileError e = request.get(fileUrl(manifest.baseUrl, job.file->path)); e.failed) return e;
+    if (request.status != 200) return plainFailure("HTTP " + std::to_string(request.status));
+
+    const std::wstring part = target + L".part";
+    FileHandle file(CreateFileW(extendedPath(part).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return pathFailure("open", part, lastErrorCode());
+
+    Sha256 digest;
+    std::int64_t received = 0;
+    FileError failure = receiveInto(request, file.get(), part, job.file->size, digest, received);
+    // The bytes reach the disk before the move makes them the file.
+    if (!failure.failed && !FlushFileBuffers(file.get()))
+        failure = pathFailure("write", part, lastErrorCode());
+    if (!CloseHandle(file.release()) && !failure.failed)
+        failure = pathFailure("close", part, lastErrorCode());
+    if (!failure.failed && digest.finishHex() != job.file->sha256) {
+        failure = plainFailure("downloaded file failed its checksum");
+    }
+    // The digest alone would let a file shorter than its listed size pass, and every later
+    // check would then disagree with the state.
+    if (!failure.failed && received != job.file->size) {
+        failure = plainFailure("downloaded file is smaller than its listed size");
+    }
+    if (failure.failed) {
+        removePath(part);
+        return failure;
+    }
+
+    if (isLauncherPath(target)) {
+        if (FileError e = replaceLauncher(target, part); e.failed) return e;
+    } else {
+        makeWritable(target); // a read-only file cannot be replaced
+        // The move is on the disk before the call returns, so a power cut never leaves the
+        // name pointing at data that was not written yet.
+        if (const std::uint32_t code = moveReplacing(part, target)) return twoPathFailure("rename", part, target, code);
+    }
+    // Counted once the file is in place: a move that fails is retried with a new download,
+    // which would count the same bytes again.
+    byteCounter.fetch_add(received);
+    return {};
+}
+
+FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
+                        HANDLE target, std::atomic<std::int64_t>& byteCounter) {
+    const ManifestFile& file = *job.file;
+    const std::int64_t offset = static_cast<std::int64_t>(job.chunkIndex) * manifest.chunkSize;
+    const std::int64_t length = job.length;
+    wchar_t range[96];
+    std::swprintf(range, std::size(range), L"Range: bytes=%lld-%lld\r\n", static_cast<long long>(offset),
+                  static_cast<long long>(offset + length - 1));
+
+    HttpRequest request;
+    if (FileError e = request.get(fileUrl(manifest.baseUrl, file.path), range); e.failed) return e;
+    // A server that ignores the range would send the whole file: its body is never read.
+    if (request.status != 206) {
+        return plainFailure("server did not honour range request (HTTP " + std::to_string(request.status) +
+                            ")");
+    }
+
+    // The whole chunk is held and checked in memory, so a bad transfer never touches the disk.
+    std::vector<char> buffer(static_cast<std::size_t>(length));
+    std::int64_t received = 0;
+    while (received < length) {
+        if (cancelRequested.load()) return cancelledFailure();
+        const auto want = static_cast<std::uint32_t>(std::min<std::int64_t>(transferBufferBytes, length - received));
+        std::uint32_t count = 0;
+        if (FileError e = request.read(buffer.data() + received, want, count); e.failed) return e;
+        if (count == 0) return plainFailure("unexpected EOF");
+        received += count;
+    }
+    Sha256 digest;
+    digest.update(buffer.data(), buffer.size());
+    if (digest.finishHex() != file.chunks[static_cast<std::size_t>(job.chunkIndex)]) {
+        return plainFailure("chunk failed its checksum");
+    }
+
+    // Chunks are written at explicit offsets, so workers share the handle and its file
+    // pointer is never used.
+    std::wstring path;
+    resolveManifestPath(folder, file.path, path);
+    if (const std::uint32_t code = writeAll(target, buffer.data(), buffer.size(), path, offset))
+        return pathFailure("write", path, code);
+    byteCounter.fetch_add(length);
+    return {};
+}

@@ -1,0 +1,81 @@
+// Folders that hold the player's own files, where the launcher never deletes what it does not
+// know: drive and share roots, and the folders that are or hold a user's known folders.
+#include "sync/folder_guard.h"
+
+#include "store/handle.h"
+#include "store/paths.h"
+
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include <array>
+
+namespace {
+
+std::wstring knownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    std::wstring out;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) out = path;
+    CoTaskMemFree(path);
+    return out;
+}
+
+std::wstring withoutExtendedPrefix(const std::wstring& path) {
+    if (path.rfind(LR"(\\?\UNC\)", 0) == 0) return LR"(\\)" + path.substr(8);
+    if (path.rfind(LR"(\\?\)", 0) == 0) return path.substr(4);
+    return path;
+}
+
+// The folder the system would open for path: absolute, without "." and "..", and through any
+// link or junction when it exists. Text comparisons of unresolved paths are fooled by
+// "Desktop\.", "Desktop\sub\.." or a junction to the Desktop.
+std::wstring resolvedFolder(const std::wstring& path) {
+    if (path.empty()) return path;
+    constexpr DWORD capacity = 32768;
+    std::wstring buffer(capacity, L'\0');
+    std::wstring resolved = path;
+    DWORD n = GetFullPathNameW(path.c_str(), capacity, buffer.data(), nullptr);
+    if (n > 0 && n < capacity) resolved.assign(buffer, 0, n);
+    FileHandle folder(CreateFileW(extendedPath(resolved).c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (folder) {
+        n = GetFinalPathNameByHandleW(folder.get(), buffer.data(), capacity,
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n > 0 && n < capacity) resolved.assign(buffer, 0, n);
+    }
+    return normalisePath(withoutExtendedPrefix(resolved));
+}
+
+// Whether inner is outer or lies below it, ignoring case.
+bool isWithin(const std::wstring& inner, const std::wstring& outer) {
+    if (inner.empty() || outer.empty() || inner.size() < outer.size()) return false;
+    const int n = static_cast<int>(outer.size());
+    if (CompareStringOrdinal(inner.c_str(), n, outer.c_str(), n, TRUE) != CSTR_EQUAL) return false;
+    return inner.size() == outer.size() || inner[outer.size()] == L'\\' || outer.back() == L'\\';
+}
+
+} // namespace
+
+bool isProtectedFolder(const std::wstring& folder) {
+    const std::wstring f = resolvedFolder(folder);
+    if (f.size() <= 3 && f.size() >= 2 && f[1] == L':') return true; // a drive root
+    // A network share's root: \\server\share.
+    if (f.rfind(LR"(\\)", 0) == 0 && f.find(L'\\', f.find(L'\\', 2) + 1) == std::wstring::npos) return true;
+    static const std::array<const KNOWNFOLDERID*, 23> ids = {
+        &FOLDERID_Profile,         &FOLDERID_Desktop,       &FOLDERID_Documents,
+        &FOLDERID_Downloads,       &FOLDERID_Pictures,      &FOLDERID_Music,
+        &FOLDERID_Videos,          &FOLDERID_SavedGames,    &FOLDERID_SkyDrive,
+        &FOLDERID_Public,          &FOLDERID_PublicDesktop, &FOLDERID_PublicDocuments,
+        &FOLDERID_PublicDownloads, &FOLDERID_PublicMusic,   &FOLDERID_PublicPictures,
+        &FOLDERID_PublicVideos,    &FOLDERID_UserProfiles,  &FOLDERID_LocalAppData,
+        &FOLDERID_RoamingAppData,  &FOLDERID_ProgramData,   &FOLDERID_ProgramFiles,
+        &FOLDERID_ProgramFilesX86, &FOLDERID_Windows,
+    };
+    for (const KNOWNFOLDERID* id : ids) {
+        const std::wstring known = knownFolder(*id);
+        if (!known.empty() && isWithin(resolvedFolder(known), f))
+            return true; // the game folder is or holds it
+    }
+    return false;
+}

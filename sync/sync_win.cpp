@@ -1,0 +1,135 @@
+// The orchestrator: one game folder brought into line with one validated manifest.
+#include "sync/sync.h"
+
+#include "app/game_folder.h"
+#include "store/files.h"
+#include "store/paths.h"
+#include "store/state.h"
+#include "store/text.h"
+#include "sync/check.h"
+#include "sync/cleanup.h"
+
+namespace {
+
+// Chunked files that will be written in place get their final size before any download, so
+// that the workers can write chunks at explicit offsets without growing the file.
+FileError prepareTargets(const std::wstring& folder, const std::vector<DownloadJob>& jobs,
+                         OpenTargets& targets) {
+    for (const DownloadJob& job : jobs) {
+        if (job.whole || targets.contains(job.file->path)) continue;
+        std::wstring path, failed;
+        if (FileError e = resolveManifestPath(folder, job.file->path, path); e.failed) return e;
+        makeDirs(parentFolder(path), failed); // a failure shows in the open below
+        FileHandle handle = openTarget(path, true);
+        if (!handle) return pathFailure("open", path, lastErrorCode());
+        const HANDLE h = handle.get();
+        targets.insert(job.file->path, std::move(handle));
+        if (FileError e = setFileSize(h, path, job.file->size); e.failed) return e;
+    }
+    return {};
+}
+
+FileError runDownloadPhase(const std::wstring& folder, const Manifest& manifest,
+                        const std::vector<DownloadJob>& jobs, std::int64_t total, const OpenTargets& targets,
+                        SessionStatus& status, RetryPause pause) {
+    std::set<std::string> journal;
+    for (const DownloadJob& job : jobs)
+        journal.insert(job.file->path);
+    for (const auto& [path, handle] : targets.handles())
+        journal.insert(path);
+    writeJournal(folder, journal);
+    {
+        std::lock_guard guard(status.lock);
+        status.phase = SessionPhase::Downloading;
+        status.bytesTotal = total;
+        status.bytesDone = 0;
+    }
+    FileError failure = runDownloads(folder, manifest, jobs, targets, status, pause);
+    if (!failure.failed && cancelRequested.load()) failure = cancelledFailure();
+    // After a cancellation the journal stays, so that the clean-up removes the files it names;
+    // after any other failure the partly written chunked files stay to be resumed.
+    if (!cancelRequested.load()) removePath(joinPath(folder, journalFileName));
+    return failure;
+}
+
+InstallState newState(const std::wstring& folder, const Manifest& manifest) {
+    InstallState state;
+    state.version = manifest.version;
+    state.exe = manifest.exe;
+    for (const ManifestFile& f : manifest.files) {
+        std::wstring path;
+        std::int64_t size = 0, mtime = 0;
+        if (resolveManifestPath(folder, f.path, path).failed || !fileInfo(path, &size, &mtime)) continue;
+        if (size == f.size) state.files[f.path] = InstallRecord{size, mtime, f.sha256};
+    }
+    return state;
+}
+
+} // namespace
+
+FileError syncFolder(const SessionOptions& options, const Manifest& manifest, SessionStatus& status,
+                     RetryPause retryPause) {
+    const std::wstring folder = normalisePath(options.gameDir);
+    std::wstring failedDir;
+    if (const std::uint32_t code = makeDirs(folder, failedDir)) return pathFailure("mkdir", failedDir, code);
+
+    discardInterruptedDownloads(folder);
+    InstallState state = loadInstallState(folder);
+    migrateLegacyInstall(folder, manifest, state);
+    // Only a recognised install is pruned: never a folder the launcher did not fill.
+    const bool mayPrune = fileInfo(joinGamePath(folder, manifest.exe)) || !state.files.empty();
+    {
+        std::lock_guard guard(status.lock);
+        status.phase = SessionPhase::Checking;
+        status.filesTotal = static_cast<std::int32_t>(manifest.files.size());
+        status.version = manifest.version;
+        status.exe = manifest.exe;
+    }
+
+    std::vector<FileCheckResult> results(manifest.files.size());
+    OpenTargets targets; // closes every handle on every return
+    CheckContext context{manifest, folder, options, state, results, status, targets};
+    if (FileError e = checkAllFiles(context); e.failed) return e;
+    if (cancelRequested.load()) return cancelledFailure();
+
+    std::vector<DownloadJob> jobs;
+    std::int64_t total = 0;
+    if (FileError e = collectJobs(results, jobs, total); e.failed) return e;
+    if (FileError e = prepareTargets(folder, jobs, targets); e.failed) return e;
+
+    // Any job means a download phase, even when every job has length 0: a missing empty file
+    // must be created too.
+    if (!jobs.empty()) {
+        if (FileError e = runDownloadPhase(folder, manifest, jobs, total, targets, status, retryPause);
+            e.failed) {
+            return e;
+        }
+    }
+
+    // A path the manifest still lists in another spelling ("Docs/A.txt" for "docs/a.txt",
+    // "data//a.pak" for "data/a.pak") names the same file: it is not dropped.
+    FileSystemPaths manifestPaths;
+    for (const ManifestFile& f : manifest.files)
+        manifestPaths.add(f.path);
+    for (const auto& [path, record] : state.files) {
+        std::wstring local;
+        if (!manifestPaths.containsFile(toWide(path)) && !resolveManifestPath(folder, path, local).failed)
+            removePath(local);
+    }
+    if (mayPrune) pruneUnknownFiles(folder, manifestPaths);
+
+    for (const auto& [path, handle] : targets.handles())
+        FlushFileBuffers(handle.get());
+    // A cancellation that came after the last job still leaves no state behind.
+    if (cancelRequested.load()) return cancelledFailure();
+    if (FileError e = replaceFileDurably(joinPath(folder, stateFileName),
+                                         serializeInstallState(newState(folder, manifest)));
+        e.failed) {
+        return e;
+    }
+    std::lock_guard guard(status.lock);
+    status.phase = SessionPhase::Ready;
+    status.upToDate = jobs.empty();
+    status.launcherReplaced = launcherReplaced.load() == 1;
+    return {};
+}

@@ -1,0 +1,510 @@
+#include "app/session.h"
+#include "app/threads.h"
+#include "store/files.h"
+#include "store/state.h"
+#include "support/game_build.h"
+#include "support/temp_dir.h"
+#include "sync/download.h"
+#include "sync/cleanup.h"
+#include "sync/folder_guard.h"
+#include "sync/sync.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace {
+
+constexpr RetryPause noPause{1};
+
+std::wstring local(const std::wstring& folder, const std::string& path) {
+    std::wstring out;
+    EXPECT_FALSE(resolveManifestPath(folder, path, out).failed);
+    return out;
+}
+
+std::string contentOf(const std::wstring& path) {
+    std::string bytes;
+    return readWholeFile(path, bytes) ? bytes : "<missing>";
+}
+
+struct Outcome {
+    FileError error;
+    SessionSnapshot status;
+};
+
+Outcome sync(const std::wstring& folder, const Manifest& m, bool repair = false) {
+    SessionOptions options{"unused", folder, repair};
+    SessionStatus status;
+    FileError e = syncFolder(options, m, status, noPause);
+    return {std::move(e), takeSnapshot(status)};
+}
+
+// Requests nginx logged for a build since the mark.
+class RequestLog {
+public:
+    explicit RequestLog(std::string build)
+        : build_("GET /" + std::move(build) + "/"), start_(accessLogSize()) {}
+    std::vector<std::string> lines() const {
+        std::vector<std::string> out;
+        std::istringstream in(accessLogFrom(start_));
+        for (std::string line; std::getline(in, line);) {
+            if (line.starts_with(build_)) out.push_back(line);
+        }
+        return out;
+    }
+
+private:
+    std::string build_;
+    std::size_t start_;
+};
+
+GameBuild sampleBuild(const std::string& name) {
+    GameBuild b;
+    b.name = name;
+    b.files = {
+        {"Vellumark Online.exe", pattern(3000, 1)},
+        {"readme.txt", "hello"},
+        {"empty.dat", ""},
+        {"Vellumark Online_Data/level 1.pak", pattern(5000, 2)},
+        {"Vellumark Online_Data/caf\xC3\xA9/\xE2\x82\xAC uro.bin", pattern(777, 3)},
+        {"Vellumark Online_Data/deep/er/still/x y.cfg", "cfg"},
+        {"big/one.pak", pattern(65536 * 3 + 1000, 4)}, // four chunks, the last of 1000 bytes
+        {"big/two.pak", pattern(65536 * 2 + 5, 5)},    // three chunks, the last of 5 bytes
+    };
+    return b;
+}
+
+InstallState expectedState(const std::wstring& folder, const Manifest& m) {
+    InstallState s;
+    s.version = m.version;
+    s.exe = m.exe;
+    for (const ManifestFile& f : m.files) {
+        std::int64_t size = 0, mtime = 0;
+        EXPECT_TRUE(fileInfo(local(folder, f.path), &size, &mtime)) << f.path;
+        s.files[f.path] = {size, mtime, f.sha256};
+    }
+    return s;
+}
+
+void expectInstalled(const std::wstring& folder, const GameBuild& b, const Manifest& m) {
+    for (const auto& [path, content] : b.files)
+        EXPECT_EQ(contentOf(local(folder, path)), content) << path;
+    EXPECT_EQ(contentOf(joinPath(folder, stateFileName)), serializeInstallState(expectedState(folder, m)));
+    EXPECT_FALSE(fileInfo(joinPath(folder, journalFileName)));
+    std::vector<std::wstring> files;
+    listTree(folder, &files, nullptr);
+    for (const auto& f : files)
+        EXPECT_FALSE(f.ends_with(L".part")) << toUtf8(f);
+}
+
+TEST(Sync, FreshInstallThenNothingToDo) {
+    TempDir dir;
+    const std::wstring game = dir / L"Vellumark";
+    const GameBuild b = sampleBuild("fresh");
+    const Manifest m = b.publishAll();
+    RequestLog requests("fresh");
+
+    const Outcome first = sync(game, m);
+    ASSERT_FALSE(first.error.failed) << first.error.message;
+    EXPECT_EQ(first.status.phase, SessionPhase::Ready);
+    EXPECT_FALSE(first.status.upToDate);
+    std::int64_t total = 0;
+    for (const auto& [path, content] : b.files)
+        total += static_cast<std::int64_t>(content.size());
+    EXPECT_EQ(first.status.bytesDone, total);
+    EXPECT_EQ(first.status.bytesTotal, total);
+    EXPECT_EQ(first.status.filesChecked, 8);
+    EXPECT_EQ(first.status.version, "fresh-1");
+    expectInstalled(game, b, m);
+    EXPECT_EQ(requests.lines().size(), 6u + 4u + 3u); // six whole files, seven chunks
+
+    // The second run trusts the state file: with every file locked against any opening, it
+    // still finds everything current and asks for nothing.
+    std::vector<FileHandle> locks;
+    for (const auto& [path, content] : b.files) {
+        locks.emplace_back(
+            CreateFileW(local(game, path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(locks.back().valid()) << path;
+    }
+    RequestLog again("fresh");
+    const Outcome second = sync(game, m);
+    ASSERT_FALSE(second.error.failed) << second.error.message;
+    EXPECT_TRUE(second.status.upToDate);
+    EXPECT_TRUE(again.lines().empty());
+    locks.clear();
+    expectInstalled(game, b, m);
+}
+
+// Rewrites a file's bytes but gives it back its write time, so only hashing can tell.
+void tamperKeepingTime(const std::wstring& path, std::int64_t at, const std::string& bytes) {
+    FileHandle h(
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(h.valid());
+    FILETIME written;
+    ASSERT_TRUE(GetFileTime(h.get(), nullptr, nullptr, &written));
+    OVERLAPPED o{};
+    o.Offset = static_cast<DWORD>(at);
+    DWORD n = 0;
+    ASSERT_TRUE(WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n, &o));
+    ASSERT_TRUE(SetFileTime(h.get(), nullptr, nullptr, &written));
+}
+
+TEST(Sync, RepairHashesEveryFileAndFetchesOnlyWhatChanged) {
+    TempDir dir;
+    const GameBuild b = sampleBuild("repair");
+    const Manifest m = b.publishAll();
+    ASSERT_FALSE(sync(dir.path(), m).error.failed);
+
+    tamperKeepingTime(local(dir.path(), "readme.txt"), 0, "J");
+    tamperKeepingTime(local(dir.path(), "big/one.pak"), 65536 * 2 + 7, "!!");
+    RequestLog normal("repair");
+    const Outcome trusted = sync(dir.path(), m);
+    EXPECT_TRUE(trusted.status.upToDate); // size and time as recorded: taken as current
+    EXPECT_TRUE(normal.lines().empty());
+
+    RequestLog repair("repair");
+    const Outcome repaired = sync(dir.path(), m, true);
+    ASSERT_FALSE(repaired.error.failed) << repaired.error.message;
+    EXPECT_FALSE(repaired.status.upToDate);
+    const auto lines = repair.lines();
+    ASSERT_EQ(lines.size(), 2u);
+    const std::string all = lines[0] + "\n" + lines[1];
+    EXPECT_NE(all.find("GET /repair/readme.txt HTTP/1.1 200"), std::string::npos) << all;
+    EXPECT_NE(all.find("GET /repair/big/one.pak HTTP/1.1 206 range=\"bytes=131072-196607\""),
+              std::string::npos)
+        << all;
+    expectInstalled(dir.path(), b, m);
+
+    RequestLog clean("repair");
+    EXPECT_TRUE(sync(dir.path(), m, true).status.upToDate);
+    EXPECT_TRUE(clean.lines().empty());
+}
+
+TEST(Sync, ChunkedFilesAreMendedChunkByChunk) {
+    TempDir dir;
+    const GameBuild b = sampleBuild("chunks");
+    const Manifest m = b.publishAll();
+    ASSERT_FALSE(sync(dir.path(), m).error.failed);
+
+    // One corrupt chunk (its write time changes): only that chunk is fetched.
+    {
+        FileHandle h(CreateFileW(local(dir.path(), "big/one.pak").c_str(), GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+        OVERLAPPED o{};
+        o.Offset = 65536 + 100;
+        DWORD n = 0;
+        ASSERT_TRUE(WriteFile(h.get(), "XYZ", 3, &n, &o));
+    }
+    // One file cut short, inside its second chunk; one made too long.
+    {
+        FileHandle h(CreateFileW(local(dir.path(), "big/two.pak").c_str(), GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+        LARGE_INTEGER at{};
+        at.QuadPart = 70000;
+        ASSERT_TRUE(SetFilePointerEx(h.get(), at, nullptr, FILE_BEGIN) && SetEndOfFile(h.get()));
+    }
+    const std::wstring readme = local(dir.path(), "readme.txt");
+    RequestLog requests("chunks");
+    const Outcome o = sync(dir.path(), m);
+    ASSERT_FALSE(o.error.failed) << o.error.message;
+    std::vector<std::string> lines = requests.lines();
+    std::sort(lines.begin(), lines.end());
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(lines[0].starts_with(R"(GET /chunks/big/one.pak HTTP/1.1 206 range="bytes=65536-131071")"))
+        << lines[0];
+    EXPECT_TRUE(lines[1].starts_with(R"(GET /chunks/big/two.pak HTTP/1.1 206 range="bytes=131072-131076")"))
+        << lines[1];
+    EXPECT_TRUE(lines[2].starts_with(R"(GET /chunks/big/two.pak HTTP/1.1 206 range="bytes=65536-131071")"))
+        << lines[2];
+    expectInstalled(dir.path(), b, m);
+
+    {
+        FileHandle h(CreateFileW(local(dir.path(), "big/one.pak").c_str(), FILE_APPEND_DATA, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+        DWORD n = 0;
+        ASSERT_TRUE(WriteFile(h.get(), "tail", 4, &n, nullptr));
+    }
+    RequestLog none("chunks");
+    ASSERT_FALSE(sync(dir.path(), m).error.failed);
+    EXPECT_TRUE(none.lines().empty());
+    expectInstalled(dir.path(), b, m); // cut back to size
+}
+
+TEST(Sync, DownloadFailuresAreRetriedThenReportedWithTheirPath) {
+    GameBuild b;
+    b.name = "faults";
+    b.files = {{"Vellumark Online.exe", "exe"}, {"good.bin", "good"}};
+    b.publishAll();
+    publish(L"faults/wrong.bin", "served bytes");
+    const std::string wrongChunked = pattern(65536 * 3, 9);
+    std::string served = wrongChunked;
+    served[65536 + 5] ^= 1; // the second chunk differs on the server
+    publish(L"faults/wrong.pak", served);
+
+    const struct {
+        std::string path;
+        std::string content; // what the manifest describes
+        std::string message;
+    } cases[] = {
+        {"gone.bin", "never published", "gone.bin: HTTP 404"},
+        {"wrong.bin", "expected bytes", "wrong.bin: downloaded file failed its checksum"},
+        {"wrong.pak", wrongChunked, "wrong.pak: chunk failed its checksum"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        GameBuild withFault = b;
+        withFault.files[c.path] = c.content;
+        const Manifest m = withFault.manifest();
+        RequestLog requests("faults");
+        const Outcome o = sync(dir.path(), m);
+        EXPECT_EQ(o.error.message, c.message);
+        EXPECT_EQ(o.status.phase, SessionPhase::Downloading); // the driver sets Failed
+        int attempts = 0;
+        for (const auto& line : requests.lines())
+            attempts += line.starts_with("GET /faults/" + c.path + " ");
+        EXPECT_EQ(attempts, c.path == "wrong.pak" ? 5 + 2 : 5) << c.path; // chunks 0 and 2 once each
+        EXPECT_FALSE(fileInfo(joinPath(dir.path(), journalFileName))) << c.path;
+        EXPECT_FALSE(fileInfo(local(dir.path(), c.path + ".part"))) << c.path;
+        EXPECT_FALSE(fileInfo(joinPath(dir.path(), stateFileName))) << c.path;
+    }
+
+    // The partly written chunked file stays, and once the server is right only its bad chunk
+    // is fetched.
+    TempDir dir;
+    GameBuild withFault = b;
+    withFault.files["wrong.pak"] = wrongChunked;
+    const Manifest m = withFault.manifest();
+    ASSERT_TRUE(sync(dir.path(), m).error.failed);
+    std::int64_t size = 0;
+    ASSERT_TRUE(fileInfo(local(dir.path(), "wrong.pak"), &size));
+    EXPECT_EQ(size, 65536 * 3);
+    publish(L"faults/wrong.pak", wrongChunked);
+    RequestLog resume("faults");
+    ASSERT_FALSE(sync(dir.path(), m).error.failed);
+    ASSERT_EQ(resume.lines().size(), 1u);
+    EXPECT_TRUE(
+        resume.lines()[0].starts_with(R"(GET /faults/wrong.pak HTTP/1.1 206 range="bytes=65536-131071")"));
+    EXPECT_EQ(contentOf(local(dir.path(), "wrong.pak")), wrongChunked);
+}
+
+TEST(Sync, FaultsOnlyABrokenServerShows) {
+    // The fault server: half a body then a closed connection, and 200 to a range request.
+    Manifest cut;
+    cut.baseUrl = faultUrl("/");
+    cut.exe = "cut/1000";
+    cut.files = {{"cut/1000", 2000, sha256Of(std::string(2000, 'x')), {}}};
+    TempDir a;
+    const Outcome o = sync(a.path(), cut);
+    // Wine ends a cut body quietly, so the short file fails its checksum.
+    EXPECT_TRUE(o.error.message == "cut/1000: downloaded file failed its checksum" ||
+                o.error.message == "cut/1000: unexpected EOF")
+        << o.error.message;
+    EXPECT_FALSE(fileInfo(a / L"cut\\1000"));
+
+    Manifest ignored;
+    ignored.baseUrl = faultUrl("/");
+    ignored.exe = "body/whole";
+    ignored.chunkSize = 4;
+    ignored.files = {{"body/whole", 5, sha256Of("whole"), {sha256Of("whol"), sha256Of("e")}}};
+    TempDir b;
+    EXPECT_EQ(sync(b.path(), ignored).error.message,
+              "body/whole: server did not honour range request (HTTP 200)");
+}
+
+TEST(Sync, ExceptionInADownloadFailsOnlyThatJob) {
+    // A chunk far larger than memory: its buffer cannot be allocated. The file is sparse on
+    // the tmpfs the fixture mounts, so preparing it at full size succeeds.
+    const std::wstring tmpfs = joinPath(serverDir(), L"tmpfs");
+    if (!fileInfo(joinPath(tmpfs, L".mounted")))
+        GTEST_SKIP() << "no tmpfs: the test servers were not started as root";
+    const std::wstring game = joinPath(tmpfs, L"huge");
+    Manifest m;
+    m.baseUrl = faultUrl("/");
+    m.exe = "range/huge.pak";
+    m.chunkSize = std::int64_t{1} << 62;
+    m.files = {{"range/huge.pak", m.chunkSize, sha256Of("x"), {sha256Of("x")}}};
+    const Outcome o = sync(game, m);
+    EXPECT_EQ(o.error.message, "range/huge.pak: download failed: std::bad_alloc");
+    TempDir::removeTree(game);
+}
+
+TEST(Sync, MissingEmptyFileIsCreatedOnItsOwn) {
+    TempDir dir;
+    GameBuild b;
+    b.name = "empty";
+    b.files = {{"Vellumark Online.exe", "exe"}, {"logs/empty.txt", ""}};
+    const Manifest m = b.publishAll();
+    ASSERT_FALSE(sync(dir.path(), m).error.failed);
+    ASSERT_EQ(removePath(local(dir.path(), "logs/empty.txt")), 0u);
+    const Outcome o = sync(dir.path(), m);
+    ASSERT_FALSE(o.error.failed) << o.error.message;
+    EXPECT_FALSE(o.status.upToDate);
+    EXPECT_EQ(contentOf(local(dir.path(), "logs/empty.txt")), "");
+    expectInstalled(dir.path(), b, m);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Sync, OtherSpellingsOfAPathNameTheSameFile) {
+    // A doubled slash names the file Windows opens; so does a new build that only changes
+    // letter case. Neither may be pruned or dropped, then fetched again (or not at all).
+    GameBuild doubled;
+    doubled.name = "spelling";
+    doubled.files = {{"Vellumark Online.exe", "exe"}, {"data//a.pak", "a"}, {"Docs/Manual.TXT", "manual"}};
+    TempDir dir;
+    ASSERT_FALSE(sync(dir.path(), doubled.publishAll()).error.failed);
+    RequestLog again("spelling");
+    const Outcome second = sync(dir.path(), doubled.manifest());
+    EXPECT_TRUE(second.status.upToDate) << second.error.message;
+    EXPECT_TRUE(again.lines().empty());
+
+    GameBuild renamed = doubled;
+    renamed.files.erase("Docs/Manual.TXT");
+    renamed.files["docs/manual.txt"] = "manual";
+    const Manifest m = renamed.publishAll();
+    const Outcome third = sync(dir.path(), m);
+    ASSERT_FALSE(third.error.failed) << third.error.message;
+    EXPECT_EQ(contentOf(local(dir.path(), "docs/manual.txt")), "manual");
+    EXPECT_EQ(contentOf(joinPath(dir.path(), stateFileName)),
+              serializeInstallState(expectedState(dir.path(), m)));
+}
+
+TEST(Sync, FilesThatNeedNoWritingAreOnlyRead) {
+    TempDir dir;
+    const GameBuild b = sampleBuild("readonly");
+    const Manifest m = b.publishAll();
+    ASSERT_FALSE(sync(dir.path(), m).error.failed);
+    // A running game shares its packs for reading only: a repair that finds them whole must
+    // not ask to write them.
+    const FileHandle game(CreateFileW(local(dir.path(), "big/one.pak").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(game.valid());
+    // Read-only files that changed are still replaced or mended.
+    tamperKeepingTime(local(dir.path(), "readme.txt"), 0, "J");
+    tamperKeepingTime(local(dir.path(), "big/two.pak"), 7, "!!");
+    for (const char* path : {"readme.txt", "big/two.pak"})
+        ASSERT_TRUE(SetFileAttributesW(local(dir.path(), path).c_str(), FILE_ATTRIBUTE_READONLY));
+    const Outcome o = sync(dir.path(), m, true);
+    ASSERT_FALSE(o.error.failed) << o.error.message;
+    expectInstalled(dir.path(), b, m);
+}
+
+TEST(Sync, AWholeFileMustHaveItsListedSize) {
+    const struct {
+        std::int64_t size;
+        std::string content; // what the digest covers
+        std::string message;
+    } cases[] = {
+        {3, "abc", "body/abcdef: downloaded file is larger than its listed size"},
+        {10, "abcdef", "body/abcdef: downloaded file is smaller than its listed size"},
+    };
+    for (const auto& c : cases) {
+        Manifest m;
+        m.baseUrl = faultUrl("/");
+        m.exe = "body/abcdef";
+        m.files = {{"body/abcdef", c.size, sha256Of(c.content), {}}};
+        TempDir dir;
+        const Outcome o = sync(dir.path(), m);
+        EXPECT_EQ(o.error.message, c.message);
+        EXPECT_FALSE(fileInfo(dir / LR"(body\abcdef.part)"));
+        EXPECT_FALSE(fileInfo(joinPath(dir.path(), stateFileName)));
+    }
+}
+
+TEST(Sync, AFileIsCountedOnceItIsInPlace) {
+    TempDir dir;
+    GameBuild b;
+    b.name = "counted";
+    b.files = {{"Vellumark Online.exe", "exe"}, {"data.bin", "new bytes"}};
+    const Manifest m = b.publishAll();
+    const std::wstring target = local(dir.path(), "data.bin");
+    ASSERT_FALSE(writeWholeFile(target, "old").failed);
+    std::atomic<std::int64_t> counter{0};
+    const DownloadJob job{&m.files[1], true, 0, m.files[1].size};
+    {
+        const FileHandle held(
+            CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_TRUE(downloadWholeFile(dir.path(), m, job, counter).failed); // the move fails
+    }
+    EXPECT_EQ(counter.load(), 0);
+    EXPECT_FALSE(downloadWholeFile(dir.path(), m, job, counter).failed);
+    EXPECT_EQ(counter.load(), m.files[1].size);
+}
+
+std::wstring tmpfsFolder() {
+    const std::wstring tmpfs = joinPath(serverDir(), L"tmpfs");
+    return fileInfo(joinPath(tmpfs, L".mounted")) ? tmpfs : std::wstring();
+}
+
+// Fills the volume of folder with one file, so that the next write finds no room.
+void fillVolume(const std::wstring& path) {
+    FileHandle fill(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::string block(65536, 'f');
+    DWORD n = 0;
+    while (WriteFile(fill.get(), block.data(), 65536, &n, nullptr) && n > 0) {
+    }
+    while (WriteFile(fill.get(), block.data(), 1, &n, nullptr) && n > 0) {
+    }
+}
+
+TEST(Sync, AFullDiskIsReportedAsOne) {
+    const std::wstring tmpfs = tmpfsFolder();
+    if (tmpfs.empty()) GTEST_SKIP() << "no tmpfs: the test servers were not started as root";
+    const std::wstring game = joinPath(tmpfs, L"full");
+    GameBuild b;
+    b.name = "fullwhole";
+    b.chunkThreshold = std::int64_t{1} << 40; // every file whole
+    b.files = {{"Vellumark Online.exe", "exe"}, {"big.bin", pattern((9 << 20) + 12345, 7)}};
+    const Outcome o = sync(game, b.publishAll());
+    EXPECT_EQ(o.error.code, static_cast<std::uint32_t>(ERROR_DISK_FULL)) << o.error.message;
+    TempDir::removeTree(game);
+}
+
+TEST(Sync, TheStateFileIsReplacedWholeOrNotAtAll) {
+    const std::wstring tmpfs = tmpfsFolder();
+    if (tmpfs.empty()) GTEST_SKIP() << "no tmpfs: the test servers were not started as root";
+    const std::wstring game = joinPath(tmpfs, L"state");
+    GameBuild b;
+    b.name = "durable";
+    b.files = {{"Vellumark Online.exe", "exe"}};
+    ASSERT_FALSE(sync(game, b.publishAll()).error.failed);
+    std::string before;
+    ASSERT_TRUE(readWholeFile(joinPath(game, stateFileName), before));
+    // The next state is larger than the room the disk has left, even with the old one gone.
+    fillVolume(joinPath(tmpfs, L"filler"));
+    b.files["empty.txt"] = "";
+    Manifest m = b.publishAll();
+    m.version = std::string(6000, 'v');
+    const Outcome o = sync(game, m);
+    EXPECT_TRUE(o.error.failed);
+    EXPECT_EQ(contentOf(joinPath(game, stateFileName)), before);
+    removePath(joinPath(tmpfs, L"filler"));
+    TempDir::removeTree(game);
+}
+
+TEST(Sync, AThreadThatCannotStartFailsTheSyncOnly) {
+    // Four check threads, six workers, then the sampler: a refusal at each of them.
+    for (const int allowed : {0, 2, 4, 7, 10}) {
+        TempDir dir;
+        GameBuild b = sampleBuild("threads");
+        threadStartsAllowed = allowed;
+        const Outcome o = sync(dir.path(), b.publishAll());
+        threadStartsAllowed = -1;
+        EXPECT_TRUE(o.error.message.find("could not start a thread: ") != std::string::npos)
+            << allowed << ": " << o.error.message;
+    }
+    // The session's own thread: the session fails at once, and the next one can start.
+    SessionStatus status;
+    threadStartsAllowed = 0;
+    EXPECT_EQ(startSession(LaunchOptions{}, &status, false), 0);
+    threadStartsAllowed = -1;
+    const SessionSnapshot s = takeSnapshot(status);
+    EXPECT_EQ(s.phase, SessionPhase::Failed);
+    EXPECT_TRUE(s.message.starts_with("could not start a thread: ")) << s.message;
+    EXPECT_EQ(sessionRunning.load(), 0);
+}
+
+} // namespace
