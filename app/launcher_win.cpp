@@ -24,9 +24,12 @@ int runLauncher() {
     collectArguments();
     LaunchOptions options = defaultOptions();
     switch (parseCommandLine(options)) {
-    case CommandLine::Read: break;
-    case CommandLine::Help: return exitOk; // help stays silent
-    case CommandLine::Bad: return exitBadCommandLine;
+    case CommandLine::Read:
+        break;
+    case CommandLine::Help:
+        return exitOk; // help stays silent
+    case CommandLine::Bad:
+        return exitBadCommandLine;
     }
 
     std::wstring self = exePath();

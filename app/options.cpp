@@ -15,7 +15,7 @@ bool parseBool(const std::wstring& text, bool& out) {
 }
 
 CommandLine parseArguments(const std::vector<std::wstring>& args, LaunchOptions& options,
-                   std::vector<ArgumentValue>* gameDirAt) {
+                           std::vector<ArgumentValue>* gameDirAt) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         // The first argument that is not an option ends the options; it and all after it are

@@ -37,7 +37,7 @@ struct ArgumentValue {
 };
 CommandLine parseCommandLine(LaunchOptions& options);
 CommandLine parseArguments(const std::vector<std::wstring>& args, LaunchOptions& options,
-                   std::vector<ArgumentValue>* gameDirAt = nullptr);
+                           std::vector<ArgumentValue>* gameDirAt = nullptr);
 
 // Makes a game folder given on the command line absolute, in the options and in the
 // argument list a self-restart passes on (the restarted launcher runs in its own folder).

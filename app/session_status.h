@@ -28,11 +28,11 @@ struct SessionSnapshot {
     std::int64_t bytesDone = 0;
     std::int64_t bytesTotal = 0;
     double bytesPerSecond = 0;
-    std::string version; // the manifest's; when Offline, the installed one
-    std::string exe;     // game executable relative to the game folder
+    std::string version{}; // the manifest's; when Offline, the installed one
+    std::string exe{};     // game executable relative to the game folder
     bool upToDate = false;
     bool launcherReplaced = false;
-    std::string message; // Offline: the manifest failure; Failed: the text for the player
+    std::string message{}; // Offline: the manifest failure; Failed: the text for the player
 };
 
 // Every field below lock is read and written only while lock is held. The fields are the

@@ -28,11 +28,11 @@ void composeFrame(benchmark::State& state, SessionPhase phase) {
     s.bytesTotal = 300 << 20;
     s.bytesPerSecond = 5 << 20;
     s.message = "Download problem. Check your internet connection and try again. (data/level2.pak: HTTP 404)";
-    std::vector<std::uint8_t> canvas(ui::canvasBytes);
+    ui::Canvas canvas;
     double time = 0;
     for (auto _ : state) {
-        ui::composeFrame(canvas.data(), buildView(s, time));
-        benchmark::DoNotOptimize(canvas.data());
+        ui::composeFrame(canvas, buildView(s, time));
+        benchmark::DoNotOptimize(canvas.pixels());
         time += 0.033;
     }
 }

@@ -9,10 +9,15 @@ bool setOption(HINTERNET handle, DWORD option, DWORD value) {
     return WinHttpSetOption(handle, option, &value, sizeof value) != 0;
 }
 
-HINTERNET openSession() {
+struct Session {
+    HINTERNET handle;
+    DWORD error; // why it could not be made
+};
+
+Session openSession() {
     const HINTERNET session = WinHttpOpen(userAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                           WINHTTP_NO_PROXY_BYPASS, 0);
-    if (!session) return session;
+    if (!session) return {session, GetLastError()};
     // TLS 1.2 and 1.3 only; a system that does not know 1.3 keeps 1.2.
     if (!setOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS,
                    WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3)) {
@@ -21,15 +26,19 @@ HINTERNET openSession() {
     // A redirect never leads from https to http. This is the system's default; the launcher
     // does not rely on a default for it.
     setOption(session, WINHTTP_OPTION_REDIRECT_POLICY, WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP);
+    return {session, 0};
+}
+
+// Made once even when several workers ask at once; a failure is not retried.
+const Session& theSession() {
+    static const Session session = openSession();
     return session;
 }
 
 } // namespace
 
 HINTERNET httpSession() {
-    // Made once even when several workers ask at once; a failure is not retried.
-    static const HINTERNET session = openSession();
-    return session;
+    return theSession().handle;
 }
 
 void HttpRequest::close() {
@@ -60,7 +69,7 @@ FileError HttpRequest::get(const std::string& url, const std::wstring& extraHead
     const std::string hostText = toUtf8(host);
 
     const HINTERNET session = httpSession();
-    if (!session) return requestFailure(url, "network error " + std::to_string(GetLastError()));
+    if (!session) return requestFailure(url, "network error " + std::to_string(theSession().error));
 
     const HINTERNET connection = WinHttpConnect(session, host.c_str(), parts.nPort, 0);
     if (!connection) return requestFailure(url, describeTransportError(GetLastError(), hostText));
@@ -68,9 +77,9 @@ FileError HttpRequest::get(const std::string& url, const std::wstring& extraHead
 
     std::wstring object = path + extra;
     if (object.empty() || object[0] != L'/') object.insert(0, 1, L'/');
-    const HINTERNET request = WinHttpOpenRequest(connection_.get(), L"GET", object.c_str(), nullptr,
-                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                 secure ? WINHTTP_FLAG_SECURE : 0);
+    const HINTERNET request =
+        WinHttpOpenRequest(connection_.get(), L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
+                           WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0);
     if (!request) return requestFailure(url, describeTransportError(GetLastError(), hostText));
     request_.reset(request);
 
@@ -80,8 +89,9 @@ FileError HttpRequest::get(const std::string& url, const std::wstring& extraHead
     setOption(request_.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES);
 
     const BOOL answered =
-        WinHttpSendRequest(request_.get(), extraHeaders.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : extraHeaders.c_str(),
-                           extraHeaders.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
+        WinHttpSendRequest(
+            request_.get(), extraHeaders.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : extraHeaders.c_str(),
+            extraHeaders.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
         WinHttpReceiveResponse(request_.get(), nullptr);
     if (!answered) return requestFailure(url, describeTransportError(GetLastError(), hostText));
 

@@ -116,7 +116,8 @@ FileError parseManifest(std::string_view body, Manifest& manifest) {
 
 std::string serializeManifest(const Manifest& m) {
     std::string json = "{\"version\":" + jsonString(m.version) + ",\"baseUrl\":" + jsonString(m.baseUrl) +
-                       ",\"exe\":" + jsonString(m.exe) + ",\"chunkSize\":" + jsonInt(m.chunkSize) + ",\"files\":[";
+                       ",\"exe\":" + jsonString(m.exe) + ",\"chunkSize\":" + jsonInt(m.chunkSize) +
+                       ",\"files\":[";
     for (std::size_t i = 0; i < m.files.size(); ++i) {
         const ManifestFile& f = m.files[i];
         if (i) json += ',';

@@ -8,7 +8,8 @@ FileError fetchManifest(const std::string& url, Manifest& manifest) {
     using namespace std::chrono;
     const std::int64_t now = duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
     HttpRequest request;
-    if (FileError e = request.get(cacheBustingUrl(url, now), L"Cache-Control: no-cache\r\n", manifestTimeoutMs);
+    if (FileError e =
+            request.get(cacheBustingUrl(url, now), L"Cache-Control: no-cache\r\n", manifestTimeoutMs);
         e.failed) {
         return e;
     }

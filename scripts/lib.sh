@@ -6,7 +6,7 @@ export VELLUMARK_WINEPREFIX=${VELLUMARK_WINEPREFIX:-$root/build/wineprefix}
 
 # Debian packages the builds and tests need.
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine wine64 python3
-          nginx openssl clang libclang-rt-14-dev
+          nginx openssl clang clang-format libclang-rt-14-dev
           libfreetype-dev zlib1g-dev fonts-dejavu-core fonts-dejavu-extra
           xvfb xdotool x11-utils imagemagick libssl-dev)
 
@@ -64,6 +64,12 @@ prepare_wine_prefix() {
             fi
         done
     fi
+}
+
+# Every C++ source is formatted as .clang-format says; names the files that are not.
+check_format() {
+    find app bench json net store sync tests tools ui -name '*.cpp' -o -name '*.h' | sort |
+        xargs clang-format --dry-run -Werror
 }
 
 # One wineserver for the whole run, so each program start costs a fraction of a second.

@@ -19,14 +19,9 @@ std::wstring lowerName(const std::wstring& path) {
 }
 
 // The name the file system looks up: one backslash between components, none in front.
-std::wstring lookupKey(std::wstring path) {
-    std::wstring key;
-    key.reserve(path.size());
-    for (wchar_t c : path) {
-        if (c == L'/') c = L'\\';
-        if (c == L'\\' && (key.empty() || key.back() == L'\\')) continue;
-        key += c;
-    }
+std::wstring lookupKey(const std::wstring& path) {
+    std::wstring key = normalisePath(path);
+    key.erase(0, key.find_first_not_of(L'\\'));
     return key;
 }
 

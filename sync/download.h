@@ -18,5 +18,5 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
                             std::atomic<std::int64_t>& byteCounter);
 
 // Fetches one chunk with a range request, checks it in memory, and writes it at its offset.
-FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job, HANDLE target,
-                        std::atomic<std::int64_t>& byteCounter);
+FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
+                        HANDLE target, std::atomic<std::int64_t>& byteCounter);

@@ -100,7 +100,8 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
         makeWritable(target); // a read-only file cannot be replaced
         // The move is on the disk before the call returns, so a power cut never leaves the
         // name pointing at data that was not written yet.
-        if (const std::uint32_t code = moveReplacing(part, target)) return twoPathFailure("rename", part, target, code);
+        if (const std::uint32_t code = moveReplacing(part, target))
+            return twoPathFailure("rename", part, target, code);
     }
     // Counted once the file is in place: a move that fails is retried with a new download,
     // which would count the same bytes again.
@@ -130,7 +131,8 @@ FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, co
     std::int64_t received = 0;
     while (received < length) {
         if (cancelRequested.load()) return cancelledFailure();
-        const auto want = static_cast<std::uint32_t>(std::min<std::int64_t>(transferBufferBytes, length - received));
+        const auto want =
+            static_cast<std::uint32_t>(std::min<std::int64_t>(transferBufferBytes, length - received));
         std::uint32_t count = 0;
         if (FileError e = request.read(buffer.data() + received, want, count); e.failed) return e;
         if (count == 0) return plainFailure("unexpected EOF");

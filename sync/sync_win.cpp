@@ -30,8 +30,8 @@ FileError prepareTargets(const std::wstring& folder, const std::vector<DownloadJ
 }
 
 FileError runDownloadPhase(const std::wstring& folder, const Manifest& manifest,
-                        const std::vector<DownloadJob>& jobs, std::int64_t total, const OpenTargets& targets,
-                        SessionStatus& status, RetryPause pause) {
+                           const std::vector<DownloadJob>& jobs, std::int64_t total,
+                           const OpenTargets& targets, SessionStatus& status, RetryPause pause) {
     std::set<std::string> journal;
     for (const DownloadJob& job : jobs)
         journal.insert(job.file->path);

@@ -22,5 +22,6 @@ inline constexpr RetryPause defaultRetryPause{1000};
 
 // Runs the jobs on the workers, each up to downloadAttempts times. The first job to fail for
 // good stops the phase; its message gets the path prefix.
-FileError runDownloads(const std::wstring& folder, const Manifest& manifest, const std::vector<DownloadJob>& jobs,
-                       const OpenTargets& targets, SessionStatus& status, RetryPause retryPause = defaultRetryPause);
+FileError runDownloads(const std::wstring& folder, const Manifest& manifest,
+                       const std::vector<DownloadJob>& jobs, const OpenTargets& targets,
+                       SessionStatus& status, RetryPause retryPause = defaultRetryPause);

@@ -13,7 +13,7 @@ namespace {
 // The shared record of one download phase; it outlives every thread of the phase.
 struct DownloadRun {
     DownloadRun(const std::wstring& f, const Manifest& m, const std::vector<DownloadJob>& j,
-                  const OpenTargets& t, RetryPause p)
+                const OpenTargets& t, RetryPause p)
         : folder(f), manifest(m), jobs(j), targets(t), retryPause(p) {}
 
     const std::wstring& folder;
@@ -33,8 +33,7 @@ FileError runJob(DownloadRun& run, const DownloadJob& job) {
     // An exception (a chunk buffer that cannot be allocated, say) fails this attempt only.
     try {
         if (job.whole) return downloadWholeFile(run.folder, run.manifest, job, run.bytes);
-        return downloadChunk(run.folder, run.manifest, job, run.targets.find(job.file->path),
-                             run.bytes);
+        return downloadChunk(run.folder, run.manifest, job, run.targets.find(job.file->path), run.bytes);
     } catch (const std::exception& e) {
         return plainFailure(std::string("download failed: ") + e.what());
     } catch (...) {
@@ -59,9 +58,10 @@ void downloadWorker(DownloadRun& run) {
         const DownloadJob& job = run.jobs[index];
         // A job skipped for a cancellation is a cancelled job: the phase must not end as a
         // success with files still unwritten.
-        FileError outcome = cancelledFailure();
-        for (int attempt = 0; attempt < downloadAttempts && !cancelRequested.load(); ++attempt) {
-            if (attempt > 0 && cancellableSleep(run.retryPause * (1 << attempt))) {
+        FileError outcome;
+        for (int attempt = 0; attempt < downloadAttempts; ++attempt) {
+            if (cancelRequested.load() ||
+                (attempt > 0 && cancellableSleep(run.retryPause * (1 << attempt)))) {
                 outcome = cancelledFailure();
                 break;
             }

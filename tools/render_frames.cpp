@@ -16,12 +16,6 @@ struct Still {
     double time;
 };
 
-SessionSnapshot in(SessionPhase phase) {
-    SessionSnapshot s;
-    s.phase = phase;
-    return s;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -34,36 +28,36 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    SessionSnapshot checking = in(SessionPhase::Checking);
+    SessionSnapshot checking = SessionSnapshot{.phase = SessionPhase::Checking};
     checking.filesChecked = 1234;
     checking.filesTotal = 3117;
-    SessionSnapshot downloading = in(SessionPhase::Downloading);
+    SessionSnapshot downloading = SessionSnapshot{.phase = SessionPhase::Downloading};
     downloading.bytesDone = 187LL << 20;
     downloading.bytesTotal = 412LL << 20;
     downloading.bytesPerSecond = 6.4 * (1 << 20);
-    SessionSnapshot ready = in(SessionPhase::Ready);
+    SessionSnapshot ready = SessionSnapshot{.phase = SessionPhase::Ready};
     ready.upToDate = true;
-    SessionSnapshot failed = in(SessionPhase::Failed);
+    SessionSnapshot failed = SessionSnapshot{.phase = SessionPhase::Failed};
     failed.message =
         "Download problem. Check your internet connection and try again. (Vellumark Online_Data/level2.pak: "
         "HTTP 404)";
-    SessionSnapshot unreachable = in(SessionPhase::Failed);
+    SessionSnapshot unreachable = SessionSnapshot{.phase = SessionPhase::Failed};
     unreachable.message = "Could not reach the update server. Check your internet connection and try again.";
     const Still stills[] = {
-        {"contacting", in(SessionPhase::Contacting), 0.4},
+        {"contacting", SessionSnapshot{.phase = SessionPhase::Contacting}, 0.4},
         {"checking", checking, 1.0},
         {"downloading", downloading, 2.0},
         {"ready", ready, 0.5},
-        {"offline", in(SessionPhase::Offline), 0},
+        {"offline", SessionSnapshot{.phase = SessionPhase::Offline}, 0},
         {"failed", failed, 0},
         {"failed-unreachable", unreachable, 0},
     };
-    std::vector<std::uint8_t> canvas(ui::canvasBytes);
+    ui::Canvas canvas;
     for (const Still& still : stills) {
-        ui::composeFrame(canvas.data(), buildView(still.snapshot, still.time));
-        for (std::size_t i = 3; i < canvas.size(); i += 4)
-            canvas[i] = 255; // shown opaque, as on screen
-        const std::vector<std::uint8_t> png = encodePng(ui::canvasWidth, ui::canvasHeight, canvas.data());
+        ui::composeFrame(canvas, buildView(still.snapshot, still.time));
+        for (std::size_t i = 3; i < canvas.bytes(); i += 4)
+            canvas.pixels()[i] = 255; // shown opaque, as on screen
+        const std::vector<std::uint8_t> png = encodePng(canvas.width(), canvas.height(), canvas.pixels());
         const std::string path = std::string(argv[2]) + "/frame-" + still.name + ".png";
         if (!writeFile(path, png.data(), png.size())) {
             std::fprintf(stderr, "render_frames: cannot write %s\n", path.c_str());

@@ -8,7 +8,7 @@
 
 namespace ui {
 
-void fillRoundedRect(std::uint8_t* canvas, Rect rect, int r, const ColorFunction& color) {
+void fillRoundedRect(Canvas& canvas, Rect rect, int r, const ColorFunction& color) {
     const int w = rect.right - rect.left, h = rect.bottom - rect.top;
     if (w <= 0 || h <= 0) return;
     for (int i = 0; i < h; ++i) {
@@ -53,8 +53,8 @@ std::uint8_t lighten(int c, double scale, double add) {
 
 } // namespace
 
-void bar(std::uint8_t* canvas, Rect rect, double value, bool indeterminate, double time,
-         const BarPalette& palette, const std::string& label) {
+void bar(Canvas& canvas, Rect rect, double value, bool indeterminate, double time, const BarPalette& palette,
+         const std::string& label) {
     const int frameH = rect.bottom - rect.top;
     fillRoundedRect(canvas, rect, 12, [frameH](int, int y) {
         const double t = static_cast<double>(y) / frameH;

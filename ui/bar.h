@@ -10,10 +10,6 @@
 
 namespace ui {
 
-struct Rect {
-    std::int32_t left = 0, top = 0, right = 0, bottom = 0; // right and bottom exclusive
-};
-
 struct BarPalette {
     Color topColor;
     Color bottomColor;
@@ -27,9 +23,9 @@ inline constexpr BarPalette failedPalette{{255, 120, 90, 255}, {170, 40, 25, 255
 using ColorFunction = std::function<Color(int x, int y)>;
 
 // Fills the rectangle with anti-aliased corners of radius r.
-void fillRoundedRect(std::uint8_t* canvas, Rect rect, int r, const ColorFunction& color);
+void fillRoundedRect(Canvas& canvas, Rect rect, int r, const ColorFunction& color);
 
-void bar(std::uint8_t* canvas, Rect rect, double value, bool indeterminate, double time,
-         const BarPalette& palette, const std::string& label);
+void bar(Canvas& canvas, Rect rect, double value, bool indeterminate, double time, const BarPalette& palette,
+         const std::string& label);
 
 } // namespace ui

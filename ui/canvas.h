@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace ui {
 
+// The frame's size in logical pixels.
 inline constexpr int canvasWidth = 960;
 inline constexpr int canvasHeight = 660;
 inline constexpr std::size_t canvasBytes = std::size_t{canvasWidth} * canvasHeight * 4; // R, G, B, A
@@ -14,6 +16,38 @@ inline constexpr std::size_t canvasBytes = std::size_t{canvasWidth} * canvasHeig
 struct Color {
     std::uint8_t r = 0, g = 0, b = 0, a = 0;
 };
+
+struct Rect {
+    std::int32_t left = 0, top = 0, right = 0, bottom = 0; // right and bottom exclusive
+
+    bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+};
+
+// The surface every primitive draws on: width * height pixels of R, G, B, A bytes, rows top
+// to bottom, transparent black when made.
+class Canvas {
+public:
+    Canvas(int width = canvasWidth, int height = canvasHeight)
+        : width_(width), height_(height), pixels_(static_cast<std::size_t>(width) * height * 4, 0) {}
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool contains(int x, int y) const { return x >= 0 && x < width_ && y >= 0 && y < height_; }
+    std::uint8_t* pixels() { return pixels_.data(); }
+    const std::uint8_t* pixels() const { return pixels_.data(); }
+    std::size_t bytes() const { return pixels_.size(); }
+    std::uint8_t* at(int x, int y) { return pixels_.data() + offset(x, y); }
+    const std::uint8_t* at(int x, int y) const { return pixels_.data() + offset(x, y); }
+
+private:
+    std::size_t offset(int x, int y) const { return (static_cast<std::size_t>(y) * width_ + x) * 4; }
+
+    int width_, height_;
+    std::vector<std::uint8_t> pixels_;
+};
+
+// The canvas as the 32-bit rows the screen takes: blue, green, red and a byte of 255.
+void toBgrx(const Canvas& canvas, std::uint8_t* out);
 
 // A picture used in place: width * height * 4 bytes, R, G, B, A, rows top to bottom.
 struct Image {
@@ -24,10 +58,9 @@ struct Image {
 
 // Premultiplied source-over compositing of the picture with its top-left corner at (x, y);
 // with useOpacity the source is scaled by opacity / 255 first. Pixels off the canvas are skipped.
-void blitImage(std::uint8_t* canvas, const Image& image, int x, int y, bool useOpacity = false,
-               int opacity = 255);
+void blitImage(Canvas& canvas, const Image& image, int x, int y, bool useOpacity = false, int opacity = 255);
 
 // Blends one colour into one pixel with a coverage factor; the canvas alpha stays.
-void blendPixel(std::uint8_t* canvas, int x, int y, Color color, double coverage);
+void blendPixel(Canvas& canvas, int x, int y, Color color, double coverage);
 
 } // namespace ui

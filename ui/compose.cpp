@@ -10,9 +10,13 @@ namespace ui {
 
 Artwork artwork;
 
-void bindArtwork(const std::uint8_t* const r[10]) {
-    artwork = {{960, 660, r[0]}, {960, 150, r[1]}, {292, 108, r[2]},
-               {292, 108, r[3]}, {292, 108, r[4]}, {292, 108, r[5]}};
+void bindArtwork(const std::uint8_t* const r[res::count]) {
+    const auto image = [](const res::Picture& p, const std::uint8_t* data) {
+        return Image{p.width, p.height, data};
+    };
+    artwork = {image(res::background, r[0]),    image(res::panel, r[1]),
+               image(res::buttonNormal, r[2]),  image(res::buttonHover, r[3]),
+               image(res::buttonPressed, r[4]), image(res::buttonDisabled, r[5])};
     labelFont.atlas = r[6];
     headlineFont.atlas = r[7];
     buttonFont.atlas = r[8];
@@ -23,7 +27,7 @@ namespace {
 
 constexpr Color shadow{10, 5, 2, 200};
 
-void drawShadowed(const Font& font, std::uint8_t* canvas, int x, int y, std::string_view text, Color color) {
+void drawShadowed(const Font& font, Canvas& canvas, int x, int y, std::string_view text, Color color) {
     drawText(font, canvas, x + 2, y + 2, text, shadow);
     drawText(font, canvas, x, y, text, color);
 }
@@ -43,14 +47,9 @@ std::vector<std::string> detailLines(const std::string& detail) {
 
 } // namespace
 
-Rect repairLinkRect() {
-    const int w = measureText(detailFont, "REPAIR FILES");
-    return {912 - w, 628, 928, 658};
-}
-
-void composeFrame(std::uint8_t* canvas, const ScreenView& v) {
-    std::memcpy(canvas, artwork.background.pixels, canvasBytes);
-    blitImage(canvas, artwork.panel, 0, 531);
+void composeFrame(Canvas& canvas, const ScreenView& v) {
+    std::memcpy(canvas.pixels(), artwork.background.pixels, canvasBytes);
+    blitImage(canvas, artwork.panel, 0, layout::panelTop);
 
     const bool failed = v.phase == SessionPhase::Failed, offline = v.phase == SessionPhase::Offline;
     drawShadowed(headlineFont, canvas, 44, 572, v.headline,
@@ -63,8 +62,7 @@ void composeFrame(std::uint8_t* canvas, const ScreenView& v) {
         std::snprintf(text, sizeof text, "%d%%", static_cast<int>(v.fraction * 100 + 0.5));
         label = text;
     }
-    bar(canvas, {40, 583, 620, 613}, offline || failed ? 1 : v.fraction, v.fraction < 0, v.time, palette,
-        label);
+    bar(canvas, layout::bar, offline || failed ? 1 : v.fraction, v.fraction < 0, v.time, palette, label);
 
     const std::vector<std::string> lines = detailLines(v.detail);
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -76,22 +74,23 @@ void composeFrame(std::uint8_t* canvas, const ScreenView& v) {
                                : v.buttonPressed ? artwork.buttonPressed
                                : v.buttonHover   ? artwork.buttonHover
                                                  : artwork.buttonNormal;
-        blitImage(canvas, picture, 644, 542);
+        blitImage(canvas, picture, layout::buttonX, layout::buttonY);
         // A slow pulse invites the player to click while the game is ready.
         if (&picture == &artwork.buttonNormal && v.phase == SessionPhase::Ready) {
-            blitImage(canvas, artwork.buttonHover, 644, 542, true,
+            blitImage(canvas, artwork.buttonHover, layout::buttonX, layout::buttonY, true,
                       static_cast<int>((std::sin(v.time * 3) + 1) * 0.5 * 70));
         }
         const int w = measureText(buttonFont, v.buttonLabel);
         const int baseline = (v.buttonPressed ? 598 : 596) + buttonFont.ascent / 2;
-        drawShadowed(buttonFont, canvas, 790 - w / 2, baseline, v.buttonLabel,
+        drawShadowed(buttonFont, canvas, layout::buttonLabelCentre - w / 2, baseline, v.buttonLabel,
                      v.buttonEnabled ? Color{255, 244, 200, 255} : Color{190, 176, 150, 255});
     }
 
     if (v.repairVisible) {
-        const int w = measureText(detailFont, "REPAIR FILES");
+        const int w = measureText(detailFont, layout::repairText);
         const Color color = v.repairHover ? Color{250, 232, 178, 255} : Color{200, 214, 196, 255};
-        drawShadowed(detailFont, canvas, 920 - w, 650, "REPAIR FILES", color);
+        drawShadowed(detailFont, canvas, layout::repairTextRight - w, layout::repairBaseline,
+                     layout::repairText, color);
         if (v.repairHover) {
             const Rect link = repairLinkRect();
             for (int x = link.left + 8; x < link.right - 8; ++x)

@@ -1,8 +1,10 @@
 // Drawing one whole frame of the launcher's screen from a ScreenView.
 #pragma once
 
+#include "resource_table.h"
 #include "ui/bar.h"
 #include "ui/canvas.h"
+#include "ui/layout.h"
 #include "ui/screen_view.h"
 
 #include <cstdint>
@@ -11,22 +13,18 @@ namespace ui {
 
 // The pictures and font atlases, used in place from the embedded resources.
 struct Artwork {
-    Image background;                                               // 960 x 660, opaque
-    Image panel;                                                    // 960 x 150, premultiplied
-    Image buttonNormal, buttonHover, buttonPressed, buttonDisabled; // 292 x 108, premultiplied
+    Image background;                                               // opaque
+    Image panel;                                                    // premultiplied
+    Image buttonNormal, buttonHover, buttonPressed, buttonDisabled; // premultiplied
 };
 extern Artwork artwork;
 
-// The data of resources 101 to 110, in that order, at least of the sizes below.
-inline constexpr std::size_t resourceSizes[10] = {2534400, 576000, 126144, 126144, 126144,
-                                                  126144,  31746,  69861,  122804, 29194};
-// Binds the pictures and the four fonts' atlases.
-void bindArtwork(const std::uint8_t* const resources[10]);
+// Binds the pictures and the four fonts' atlases: the data of every resource of res::all,
+// in that order, each of its listed size at least.
+void bindArtwork(const std::uint8_t* const resources[res::count]);
 
-// The "REPAIR FILES" link's hit rectangle.
-Rect repairLinkRect();
-
-// Draws the whole view into the canvas: background, panel, headline, bar, detail, button, link.
-void composeFrame(std::uint8_t* canvas, const ScreenView& view);
+// Draws the whole view into a frame-sized canvas: background, panel, headline, bar, detail,
+// button, link.
+void composeFrame(Canvas& canvas, const ScreenView& view);
 
 } // namespace ui

@@ -1,13 +1,22 @@
 #include "ui/font.h"
 
+#include "resource_table.h"
 #include "store/utf8.h"
 
 namespace ui {
 
-Font labelFont{1443, 22, nullptr, labelGlyphs, 18, 14};
-Font headlineFont{2117, 33, nullptr, headlineGlyphs, 27, 21};
-Font buttonFont{2791, 44, nullptr, buttonGlyphs, 36, 28};
-Font detailFont{1327, 22, nullptr, detailGlyphs, 18, 14};
+namespace {
+
+constexpr Font fontOf(const res::FontAtlas& atlas, const Glyph* glyphs) {
+    return {atlas.atlasWidth, atlas.atlasHeight, nullptr, glyphs, atlas.pixelSize, atlas.ascent};
+}
+
+} // namespace
+
+Font labelFont = fontOf(res::labelFont, labelGlyphs);
+Font headlineFont = fontOf(res::headlineFont, headlineGlyphs);
+Font buttonFont = fontOf(res::buttonFont, buttonGlyphs);
+Font detailFont = fontOf(res::detailFont, detailGlyphs);
 
 std::string sanitizeText(std::string_view utf8) {
     std::string out;
@@ -33,20 +42,20 @@ int measureText(const Font& font, std::string_view text) {
     return width;
 }
 
-void drawText(const Font& font, std::uint8_t* canvas, int x, int y, std::string_view text, Color color) {
+void drawText(const Font& font, Canvas& canvas, int x, int y, std::string_view text, Color color) {
     int pen = x;
     for (const char ch : sanitizeText(text)) {
         const Glyph& g = font.glyphs[static_cast<unsigned char>(ch)];
         for (int i = 0; i < g.height; ++i) {
             const int row = y + g.offsetY + i;
-            if (row < 0 || row >= canvasHeight) continue;
+            if (row < 0 || row >= canvas.height()) continue;
             for (int j = 0; j < g.width; ++j) {
                 const int column = pen + g.offsetX + j;
-                if (column < 0 || column >= canvasWidth) continue;
+                if (column < 0 || column >= canvas.width()) continue;
                 const int coverage = font.atlas[(g.atlasY + i) * font.atlasWidth + g.atlasX + j];
                 const int u = coverage * color.a / 255;
                 if (u == 0) continue;
-                std::uint8_t* d = canvas + (static_cast<std::size_t>(row) * canvasWidth + column) * 4;
+                std::uint8_t* d = canvas.at(column, row);
                 const int c[3] = {color.r, color.g, color.b};
                 for (int k = 0; k < 3; ++k)
                     d[k] = static_cast<std::uint8_t>(((255 - u) * d[k] + c[k] * u) / 255);

@@ -10,20 +10,29 @@
 
 namespace {
 
+// A copy of the launcher in the game folder, and a published build whose new launcher is the
+// stub, which records the arguments it is started with. The stub is large enough to be
+// chunked, but a running executable cannot be written in place.
+struct SelfUpdate {
+    explicit SelfUpdate(const TempDir& dir, const std::string& build)
+        : game(dir / L"game"), launcher(joinPath(game, L"Vellumark Launcher.exe")) {
+        make(launcher, "");
+        EXPECT_TRUE(CopyFileW(builtLauncher().c_str(), launcher.c_str(), FALSE));
+        GameBuild b = stubBuild(build);
+        b.files["Vellumark Launcher.exe"] = stubBytes();
+        url = manifestUrlOf(b);
+    }
+    std::wstring game, launcher;
+    std::string url;
+};
+
 TEST(Install, LauncherReplacesItselfAndRestartsWithTheSameArguments) {
     TempDir dir;
-    const std::wstring game = dir / L"game";
-    const std::wstring launcher = joinPath(game, L"Vellumark Launcher.exe");
-    make(launcher, "");
-    ASSERT_TRUE(CopyFileW(builtLauncher().c_str(), launcher.c_str(), FALSE));
+    const SelfUpdate update(dir, "hl-self");
+    const std::wstring &game = update.game, &launcher = update.launcher;
+    const std::string& url = update.url;
     std::string original;
     ASSERT_TRUE(readWholeFile(launcher, original));
-
-    // The new launcher is the stub, which records the arguments it is started with. It is
-    // large enough to be chunked, but a running executable cannot be written in place.
-    GameBuild b = stubBuild("hl-self");
-    b.files["Vellumark Launcher.exe"] = stubBytes();
-    const std::string url = manifestUrlOf(b);
     const std::wstring arguments = L"-headless -nolaunch -manifest " + toWide(url) + L" \"odd arg\" x\\\"y";
     const ProcessRun run = Process(launcher, arguments, dir.path(), dir / L"out.txt").wait();
     EXPECT_EQ(run.exitCode, 0u) << run.output;
@@ -50,17 +59,11 @@ TEST(Install, ARelativeGameFolderSurvivesASelfUpdate) {
     // Started from the folder above the game with "-dir game"; the restarted launcher runs in
     // its own folder, the game folder, where "game" would name another folder.
     TempDir dir;
-    const std::wstring game = dir / L"game";
-    const std::wstring launcher = joinPath(game, L"Vellumark Launcher.exe");
-    make(launcher, "");
-    ASSERT_TRUE(CopyFileW(builtLauncher().c_str(), launcher.c_str(), FALSE));
-    GameBuild b = stubBuild("hl-relative");
-    b.files["Vellumark Launcher.exe"] = stubBytes();
-    const std::wstring arguments =
-        L"-headless -nolaunch -manifest " + toWide(manifestUrlOf(b)) + L" -dir=game";
-    EXPECT_EQ(Process(launcher, arguments, dir.path(), dir / L"out.txt").wait().exitCode, 0u);
-    const std::string record = stubRecord(game);
-    EXPECT_NE(record.find(" -dir=" + toUtf8(game) + "\n"), std::string::npos) << record;
+    const SelfUpdate update(dir, "hl-relative");
+    const std::wstring arguments = L"-headless -nolaunch -manifest " + toWide(update.url) + L" -dir=game";
+    EXPECT_EQ(Process(update.launcher, arguments, dir.path(), dir / L"out.txt").wait().exitCode, 0u);
+    const std::string record = stubRecord(update.game);
+    EXPECT_NE(record.find(" -dir=" + toUtf8(update.game) + "\n"), std::string::npos) << record;
 }
 
 TEST(Install, GameFolderFoundFromWhereTheLauncherSits) {
@@ -137,11 +140,10 @@ TEST(Install, KilledInTheMiddleOfAChunkedDownloadEndsRightNextTime) {
     const std::wstring game = dir / L"game";
     const std::wstring args = L"-headless -nolaunch -manifest " + toWide(url) + L" -dir " + quoted(game);
     {
+        const std::size_t mark = faultLogSize();
         Process first(builtLauncher(), args, dir.path(), dir / L"first.txt");
-        for (int i = 0; i < 200 && !fileInfo(joinPath(game, journalFileName)); ++i)
-            Sleep(25);
+        waitForFaultArrivals(mark, "/slow/data.pak", 4); // every chunk in flight
         ASSERT_TRUE(fileInfo(joinPath(game, journalFileName))) << "the download phase never began";
-        Sleep(300);
         first.kill();
     }
     std::int64_t size = 0;

@@ -18,7 +18,8 @@ TEST(Options, DefaultManifestIsAnHttpsUrlOfTheGameManifest) {
 // arrives whole, dashes and all.
 TEST(Options, TheSystemSplitsTheLaunchersCommandLine) {
     int count = 0;
-    wchar_t** argv = CommandLineToArgvW(LR"(launcher.exe -dir "C:\Program Files\Vellumark Online" -manifest -x)", &count);
+    wchar_t** argv =
+        CommandLineToArgvW(LR"(launcher.exe -dir "C:\Program Files\Vellumark Online" -manifest -x)", &count);
     ASSERT_NE(argv, nullptr);
     const std::vector<std::wstring> args(argv + 1, argv + count);
     LocalFree(argv);

@@ -7,6 +7,8 @@
   /late/NAME     at once the headers of a 206 for the requested range (200 without one),
                 after 2 s its body of spaces
   /range/NAME    206 with ten bytes, whatever the range asked for
+  /hang/N       no answer for N seconds, then 404
+Every request is logged as "arrived PATH" when it comes, and with its status when answered.
   /status/N     status N with a short body
   /spaces/N     200 with N spaces
   /body/TEXT    200 with the rest of the path as the body
@@ -25,15 +27,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, fmt, *args):
         sys.stderr.write("%s\n" % (fmt % args))
 
+    def start(self, status, length):
+        """The status line and the headers of an answer of length bytes."""
+        self.send_response(status)
+        self.send_header("Content-Length", str(length))
+        self.end_headers()
+
     def do_GET(self):
+        sys.stderr.write("arrived %s\n" % self.path)
+        sys.stderr.flush()
         parts = urllib.parse.urlsplit(self.path).path.split("/", 2)
         kind = parts[1] if len(parts) > 1 else ""
         arg = urllib.parse.unquote(parts[2]) if len(parts) > 2 else ""
         if kind in ("cut", "stall"):
             n = int(arg)
-            self.send_response(200)
-            self.send_header("Content-Length", str(2 * n))
-            self.end_headers()
+            self.start(200, 2 * n)
             self.wfile.write(b"x" * n)
             self.wfile.flush()
             if kind == "stall":
@@ -42,9 +50,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.connection.shutdown(2)
         elif kind == "trickle":
             n = int(arg)
-            self.send_response(200)
-            self.send_header("Content-Length", str(n))
-            self.end_headers()
+            self.start(200, n)
             for _ in range(n):
                 self.wfile.write(b" ")
                 self.wfile.flush()
@@ -56,37 +62,30 @@ class Handler(http.server.BaseHTTPRequestHandler):
             ranged = self.headers.get("Range", "")
             if ranged.startswith("bytes="):
                 first, last = (int(v) for v in ranged[len("bytes="):].split("-"))
-            self.send_response(206 if ranged else 200)
-            self.send_header("Content-Length", str(last - first + 1))
-            self.end_headers()
+            self.start(206 if ranged else 200, last - first + 1)
             if kind == "late":
                 self.wfile.flush()
                 time.sleep(2)
             self.wfile.write(b" " * (last - first + 1))
         elif kind == "range":
-            self.send_response(206)
-            self.send_header("Content-Length", "10")
-            self.end_headers()
+            self.start(206, 10)
             self.wfile.write(b"0123456789")
+        elif kind == "hang":
+            time.sleep(int(arg))
+            self.send_error(404)
         elif kind == "spaces":
             n = int(arg)
-            self.send_response(200)
-            self.send_header("Content-Length", str(n))
-            self.end_headers()
+            self.start(200, n)
             block = b" " * 65536
             for at in range(0, n, len(block)):
                 self.wfile.write(block[:min(len(block), n - at)])
         elif kind == "status":
             body = b"status"
-            self.send_response(int(arg))
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
+            self.start(int(arg), len(body))
             self.wfile.write(body)
         elif kind == "body":
             body = arg.encode()
-            self.send_response(200)
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
+            self.start(200, len(body))
             self.wfile.write(body)
         else:
             self.send_error(404)

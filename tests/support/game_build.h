@@ -25,6 +25,16 @@ inline std::string pattern(std::size_t size, unsigned seed) {
     return s;
 }
 
+// A manifest of files the fault server serves; the first one is the "executable".
+inline Manifest faultManifest(std::vector<ManifestFile> files, std::int64_t chunkSize = 0) {
+    Manifest m;
+    m.baseUrl = faultUrl("/");
+    m.exe = files.front().path;
+    m.chunkSize = chunkSize;
+    m.files = std::move(files);
+    return m;
+}
+
 // Publishes the manifest as /name.json and returns its URL.
 inline std::string publishManifest(const std::string& name, const Manifest& m) {
     publish(toWide(name + ".json"), serializeManifest(m));
@@ -32,15 +42,16 @@ inline std::string publishManifest(const std::string& name, const Manifest& m) {
 }
 
 struct GameBuild {
-    std::string name;                        // folder of the web root: served at /name/
+    std::string name; // folder of the web root: served at /name/
     std::int64_t chunkSize = 65536;
-    std::int64_t chunkThreshold = 100000;    // files at least this large are chunked
+    std::int64_t chunkThreshold = 100000;     // files at least this large are chunked
     std::map<std::string, std::string> files; // manifest path -> content
     std::string exe = "Vellumark Online.exe";
 
     // Publishes every file and returns the manifest the launcher would get for them.
     Manifest publishAll(const std::string& baseUrl = "") const {
-        for (const auto& [path, content] : files) publish(toWide(name + "/" + path), content);
+        for (const auto& [path, content] : files)
+            publish(toWide(name + "/" + path), content);
         return manifest(baseUrl);
     }
 

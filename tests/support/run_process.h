@@ -64,9 +64,11 @@ private:
     KernelHandle process_;
 };
 
+#ifdef LAUNCHER_EXE
 inline std::wstring builtLauncher() {
     std::wstring p = toWide(LAUNCHER_EXE);
     for (wchar_t& c : p)
         c = c == L'/' ? L'\\' : c;
     return p;
 }
+#endif

@@ -6,6 +6,8 @@
 #include "store/paths.h"
 #include "store/text.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -45,24 +47,45 @@ inline void publish(const std::wstring& rel, const std::string& bytes) {
     ASSERT_FALSE(writeWholeFile(path, bytes).failed);
 }
 
-// Lines nginx logged from the given byte offset of its access log on.
-inline std::string accessLogFrom(std::size_t offset) {
-    std::string log;
-    readWholeFile(joinPath(serverDir(), L"access.log"), log);
-    return offset < log.size() ? log.substr(offset) : std::string();
+// What a server logged from the given byte offset of its log on, and where its log ends.
+inline std::string serverLogFrom(const wchar_t* log, std::size_t offset) {
+    std::string text;
+    readWholeFile(joinPath(serverDir(), log), text);
+    return offset < text.size() ? text.substr(offset) : std::string();
 }
-inline std::size_t accessLogSize() {
+inline std::size_t serverLogSize(const wchar_t* log) {
     std::int64_t size = 0;
-    fileInfo(joinPath(serverDir(), L"access.log"), &size);
+    fileInfo(joinPath(serverDir(), log), &size);
     return static_cast<std::size_t>(size);
 }
 
-// What the fault server logged from the given byte offset on: one line per answered request.
+// nginx: one line per answered request.
+inline std::string accessLogFrom(std::size_t offset) {
+    return serverLogFrom(L"access.log", offset);
+}
+inline std::size_t accessLogSize() {
+    return serverLogSize(L"access.log");
+}
+
+// The fault server: a line when a request arrives, another when it is answered.
 inline std::string faultLogFrom(std::size_t offset) {
-    std::string log;
-    readWholeFile(joinPath(serverDir(), L"fault.log"), log);
-    return offset < log.size() ? log.substr(offset) : std::string();
+    return serverLogFrom(L"fault.log", offset);
 }
 inline std::size_t faultLogSize() {
-    return faultLogFrom(0).size();
+    return serverLogSize(L"fault.log");
+}
+
+// Waits until count requests for paths starting with prefix have reached the fault server
+// since the offset of its log (they may not be answered yet).
+inline void waitForFaultArrivals(std::size_t from, const std::string& prefix, int count) {
+    const std::string line = "arrived " + prefix;
+    for (int waited = 0; waited < 20000; waited += 10) {
+        const std::string log = faultLogFrom(from);
+        int seen = 0;
+        for (std::size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1))
+            ++seen;
+        if (seen >= count) return;
+        Sleep(10);
+    }
+    ADD_FAILURE() << "the fault server never saw " << count << " requests for " << prefix;
 }

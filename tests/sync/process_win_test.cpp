@@ -5,6 +5,7 @@
 #include "store/files.h"
 #include "store/state.h"
 #include "support/game_build.h"
+#include "support/run_process.h"
 #include "support/temp_dir.h"
 #include "sync/cleanup.h"
 #include "sync/folder_guard.h"
@@ -22,22 +23,22 @@ std::wstring childFolder() {
     return n > 0 && n < 1024 ? std::wstring(value, n) : std::wstring();
 }
 
-// Runs exe with a gtest filter and the game folder in its environment; its exit code.
-DWORD runChild(const std::wstring& exe, const std::string& filter, const std::wstring& game) {
+// Runs a copy of this program, named name in dir, for one child test with the game folder
+// in its environment; its exit code.
+DWORD runChild(const TempDir& dir, const std::wstring& name, const std::string& childTest,
+               const std::wstring& game) {
+    const std::wstring exe = dir / name;
+    if (!fileInfo(exe) && !CopyFileW(exePath().c_str(), exe.c_str(), FALSE)) return 1000 + GetLastError();
     SetEnvironmentVariableW(L"VELLUMARK_CHILD_GAME", game.c_str());
-    std::wstring commandLine = L"\"" + exe + L"\" --gtest_filter=" + toWide(filter);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    const BOOL started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                        nullptr, &si, &pi);
+    Process child(exe, L"--gtest_filter=" + toWide(childTest), dir.path(), dir / L"child.txt");
     SetEnvironmentVariableW(L"VELLUMARK_CHILD_GAME", nullptr);
-    if (!started) return 1000 + GetLastError();
-    KernelHandle process(pi.hProcess), thread(pi.hThread);
-    WaitForSingleObject(process.get(), 120000);
-    DWORD code = 999;
-    GetExitCodeProcess(process.get(), &code);
-    return code;
+    return child.wait().exitCode;
+}
+
+// The journal's text, or "<none>".
+std::string journalOf(const std::wstring& game) {
+    std::string journal;
+    return readWholeFile(joinPath(game, journalFileName), journal) ? journal : "<none>";
 }
 
 GameBuild launcherBuild() {
@@ -56,7 +57,7 @@ TEST(Process, LauncherReplacesItsOwnExecutable) {
     ASSERT_TRUE(readWholeFile(exe, original));
     launcherBuild().publishAll();
 
-    EXPECT_EQ(runChild(exe, "ProcessChild.ReplaceOwnExecutable", dir.path()), 0u);
+    EXPECT_EQ(runChild(dir, L"Vellumark Launcher.exe", "ProcessChild.ReplaceOwnExecutable", dir.path()), 0u);
     std::string bytes;
     ASSERT_TRUE(readWholeFile(exe + L".old", bytes));
     EXPECT_TRUE(bytes == original) << "the old executable is kept as .old";
@@ -77,14 +78,10 @@ TEST(ProcessChild, ReplaceOwnExecutable) {
 
 TEST(Process, CancelledDownloadsLeaveTheJournalForTheCleanUp) {
     TempDir dir;
-    const std::wstring copy = dir / L"child.exe";
-    ASSERT_TRUE(CopyFileW(exePath().c_str(), copy.c_str(), FALSE));
     const std::wstring game = dir / L"game";
-    EXPECT_EQ(runChild(copy, "ProcessChild.CancelDuringDownloads", game), 0u);
+    EXPECT_EQ(runChild(dir, L"child.exe", "ProcessChild.CancelDuringDownloads", game), 0u);
 
-    std::string journal;
-    ASSERT_TRUE(readWholeFile(joinPath(game, journalFileName), journal));
-    EXPECT_EQ(journal, R"(["slow/big.pak","trickle/5"])");
+    EXPECT_EQ(journalOf(game), R"(["slow/big.pak","trickle/5"])");
     EXPECT_FALSE(fileInfo(joinPath(game, LR"(trickle\5.part)"))); // a cancelled whole file leaves no .part
     EXPECT_FALSE(fileInfo(joinPath(game, stateFileName)));
     std::int64_t size = 0;
@@ -102,21 +99,18 @@ TEST(ProcessChild, CancelDuringDownloads) {
     if (game.empty())
         GTEST_SKIP() << "runs as a child of Process.CancelledDownloadsLeaveTheJournalForTheCleanUp";
     // Slow answers keep the download phase busy long enough to cancel it.
-    Manifest m;
-    m.baseUrl = faultUrl("/");
-    m.exe = "trickle/5";
-    m.chunkSize = 100000;
     const std::string big = pattern(300000, 1);
-    m.files = {{"slow/big.pak", 300000, sha256Of(big), {}}, {"trickle/5", 5, sha256Of("     "), {}}};
+    Manifest m = faultManifest(
+        {{"slow/big.pak", 300000, sha256Of(big), {}}, {"trickle/5", 5, sha256Of("     "), {}}}, 100000);
+    m.exe = "trickle/5";
     for (int i = 0; i < 3; ++i)
         m.files[0].chunks.push_back(sha256Of(big.substr(i * 100000, 100000)));
 
     SessionStatus status;
     FileError result;
+    const std::size_t mark = faultLogSize();
     std::thread session([&] { result = syncFolder({"", game, false}, m, status, RetryPause{1}); });
-    while (takeSnapshot(status).phase != SessionPhase::Downloading)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    waitForFaultArrivals(mark, "/slow/big.pak", 3); // every chunk in flight
     requestCancel();
     session.join();
     EXPECT_TRUE(result.cancelled || result.message.ends_with(": cancelled")) << result.message;
@@ -124,32 +118,14 @@ TEST(ProcessChild, CancelDuringDownloads) {
         << result.message;
 }
 
-// Waits until the fault server has answered `count` requests for paths starting with prefix.
-void waitForFaultRequests(std::size_t from, const std::string& prefix, int count) {
-    for (int waited = 0; waited < 20000; waited += 10) {
-        const std::string log = faultLogFrom(from);
-        int seen = 0;
-        for (std::size_t at = log.find("GET " + prefix); at != std::string::npos;
-             at = log.find("GET " + prefix, at + 1))
-            ++seen;
-        if (seen >= count) return;
-        Sleep(10);
-    }
-    ADD_FAILURE() << "the fault server never saw " << count << " requests for " << prefix;
-}
-
 TEST(Process, ACancellationBetweenJobsNeverEndsAsASuccess) {
     TempDir dir;
-    const std::wstring copy = dir / L"child.exe";
-    ASSERT_TRUE(CopyFileW(exePath().c_str(), copy.c_str(), FALSE));
     const std::wstring game = dir / L"game";
-    EXPECT_EQ(runChild(copy, "ProcessChild.CancelBetweenJobs", game), 0u);
+    EXPECT_EQ(runChild(dir, L"child.exe", "ProcessChild.CancelBetweenJobs", game), 0u);
     // The chunks that did arrive are not enough: the state vouches for nothing, and the journal
     // names the file for the clean-up.
     EXPECT_FALSE(fileInfo(joinPath(game, stateFileName)));
-    std::string journal;
-    ASSERT_TRUE(readWholeFile(joinPath(game, journalFileName), journal));
-    EXPECT_EQ(journal, R"(["late/pack"])");
+    EXPECT_EQ(journalOf(game), R"(["late/pack"])");
 }
 
 TEST(ProcessChild, CancelBetweenJobs) {
@@ -158,18 +134,16 @@ TEST(ProcessChild, CancelBetweenJobs) {
         GTEST_SKIP() << "runs as a child of Process.ACancellationBetweenJobsNeverEndsAsASuccess";
     // Seven chunks for six workers: each running chunk has passed its last look at the flag
     // when the cancellation comes, and the seventh has not started.
-    Manifest m;
-    m.baseUrl = faultUrl("/");
-    m.exe = "late/pack";
-    m.chunkSize = 1000;
-    m.files = {{"late/pack", 7000, sha256Of(std::string(7000, ' ')), {}}};
+    Manifest m = faultManifest({{"late/pack", 7000, sha256Of(std::string(7000, ' ')), {}}}, 1000);
     for (int i = 0; i < 7; ++i)
         m.files[0].chunks.push_back(sha256Of(std::string(1000, ' ')));
     SessionStatus status;
     FileError result;
     const std::size_t mark = faultLogSize();
     std::thread session([&] { result = syncFolder({"", game, false}, m, status, RetryPause{1}); });
-    waitForFaultRequests(mark, "/late/pack", 6);
+    waitForFaultArrivals(mark, "/late/pack", 6);
+    // The six answers' headers come at once, their bodies after 2 s: each worker passes its
+    // last look at the flag well within this.
     Sleep(300);
     requestCancel();
     session.join();
@@ -178,24 +152,19 @@ TEST(ProcessChild, CancelBetweenJobs) {
 
 TEST(Process, ACancellationWakesTheRetryPause) {
     TempDir dir;
-    const std::wstring copy = dir / L"child.exe";
-    ASSERT_TRUE(CopyFileW(exePath().c_str(), copy.c_str(), FALSE));
-    EXPECT_EQ(runChild(copy, "ProcessChild.CancelDuringRetryPause", dir / L"game"), 0u);
+    EXPECT_EQ(runChild(dir, L"child.exe", "ProcessChild.CancelDuringRetryPause", dir / L"game"), 0u);
 }
 
 TEST(ProcessChild, CancelDuringRetryPause) {
     const std::wstring game = childFolder();
     if (game.empty()) GTEST_SKIP() << "runs as a child of Process.ACancellationWakesTheRetryPause";
-    Manifest m;
-    m.baseUrl = faultUrl("/");
-    m.exe = "status/503";
-    m.files = {{"status/503", 6, sha256Of("status"), {}}};
+    const Manifest m = faultManifest({{"status/503", 6, sha256Of("status"), {}}});
     SessionStatus status;
     FileError result;
     const std::size_t mark = faultLogSize();
     // The pause after the first failure lasts 20 s.
     std::thread session([&] { result = syncFolder({"", game, false}, m, status, RetryPause{10000}); });
-    waitForFaultRequests(mark, "/status/503", 1);
+    waitForFaultArrivals(mark, "/status/503", 1);
     const auto cancelledAt = std::chrono::steady_clock::now();
     requestCancel();
     session.join();
@@ -205,31 +174,24 @@ TEST(ProcessChild, CancelDuringRetryPause) {
 
 TEST(Process, AShutdownThatCannotWaitLeavesTheJournal) {
     TempDir dir;
-    const std::wstring copy = dir / L"child.exe";
-    ASSERT_TRUE(CopyFileW(exePath().c_str(), copy.c_str(), FALSE));
     const std::wstring game = dir / L"game";
-    EXPECT_EQ(runChild(copy, "ProcessChild.ShutdownDuringAStalledDownload", game), 0u);
-    std::string journal;
-    ASSERT_TRUE(readWholeFile(joinPath(game, journalFileName), journal));
-    EXPECT_EQ(journal, R"(["stall/100000"])");
+    EXPECT_EQ(runChild(dir, L"child.exe", "ProcessChild.ShutdownDuringAStalledDownload", game), 0u);
+    EXPECT_EQ(journalOf(game), R"(["hang/20"])");
 }
 
 TEST(ProcessChild, ShutdownDuringAStalledDownload) {
     const std::wstring game = childFolder();
     if (game.empty()) GTEST_SKIP() << "runs as a child of Process.AShutdownThatCannotWaitLeavesTheJournal";
-    // The body stops half-way for a minute, so the session outlives the shutdown's wait.
-    Manifest m;
+    // The server does not answer for 20 s, so the session outlives the shutdown's wait.
+    Manifest m = faultManifest({{"hang/20", 5, sha256Of("hang!"), {}}});
     m.version = "stalled";
-    m.baseUrl = faultUrl("/");
-    m.exe = "stall/100000";
-    m.files = {{"stall/100000", 200000, sha256Of(std::string(200000, 'x')), {}}};
     const std::string url = publishManifest("stalled", m);
     static SessionStatus status; // the session outlives this test
     const std::size_t mark = faultLogSize();
     std::thread([url, game] { runSession({url, game, false}, &status); }).detach();
-    waitForFaultRequests(mark, "/stall/100000", 1);
+    waitForFaultArrivals(mark, "/hang/20", 1); // the request is out, its answer far away
     shutdownSessions(game, std::chrono::milliseconds(500));
-    // The stalled worker is still inside its read: the process ends without waiting for it.
+    // The worker is still waiting for the answer: the process ends without waiting for it.
     std::fflush(stdout);
     TerminateProcess(GetCurrentProcess(), ::testing::Test::HasFailure() ? 1 : 0);
 }

@@ -4,8 +4,8 @@
 #include "store/state.h"
 #include "support/game_build.h"
 #include "support/temp_dir.h"
-#include "sync/download.h"
 #include "sync/cleanup.h"
+#include "sync/download.h"
 #include "sync/folder_guard.h"
 #include "sync/sync.h"
 
@@ -136,18 +136,22 @@ TEST(Sync, FreshInstallThenNothingToDo) {
     expectInstalled(game, b, m);
 }
 
-// Rewrites a file's bytes but gives it back its write time, so only hashing can tell.
-void tamperKeepingTime(const std::wstring& path, std::int64_t at, const std::string& bytes) {
+// Writes bytes at an offset of a file; keepTime gives the file its write time back, so that
+// only hashing can tell.
+void overwrite(const std::wstring& path, std::int64_t at, const std::string& bytes, bool keepTime = false) {
     FileHandle h(
         CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(h.valid());
     FILETIME written;
     ASSERT_TRUE(GetFileTime(h.get(), nullptr, nullptr, &written));
-    OVERLAPPED o{};
-    o.Offset = static_cast<DWORD>(at);
-    DWORD n = 0;
-    ASSERT_TRUE(WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n, &o));
-    ASSERT_TRUE(SetFileTime(h.get(), nullptr, nullptr, &written));
+    ASSERT_EQ(writeAll(h.get(), bytes.data(), bytes.size(), path, at), 0u);
+    if (keepTime) {
+        ASSERT_TRUE(SetFileTime(h.get(), nullptr, nullptr, &written));
+    }
+}
+
+void tamperKeepingTime(const std::wstring& path, std::int64_t at, const std::string& bytes) {
+    overwrite(path, at, bytes, true);
 }
 
 TEST(Sync, RepairHashesEveryFileAndFetchesOnlyWhatChanged) {
@@ -188,14 +192,7 @@ TEST(Sync, ChunkedFilesAreMendedChunkByChunk) {
     ASSERT_FALSE(sync(dir.path(), m).error.failed);
 
     // One corrupt chunk (its write time changes): only that chunk is fetched.
-    {
-        FileHandle h(CreateFileW(local(dir.path(), "big/one.pak").c_str(), GENERIC_WRITE, 0, nullptr,
-                                 OPEN_EXISTING, 0, nullptr));
-        OVERLAPPED o{};
-        o.Offset = 65536 + 100;
-        DWORD n = 0;
-        ASSERT_TRUE(WriteFile(h.get(), "XYZ", 3, &n, &o));
-    }
+    overwrite(local(dir.path(), "big/one.pak"), 65536 + 100, "XYZ");
     // One file cut short, inside its second chunk; one made too long.
     {
         FileHandle h(CreateFileW(local(dir.path(), "big/two.pak").c_str(), GENERIC_WRITE, 0, nullptr,
@@ -290,10 +287,7 @@ TEST(Sync, DownloadFailuresAreRetriedThenReportedWithTheirPath) {
 
 TEST(Sync, FaultsOnlyABrokenServerShows) {
     // The fault server: half a body then a closed connection, and 200 to a range request.
-    Manifest cut;
-    cut.baseUrl = faultUrl("/");
-    cut.exe = "cut/1000";
-    cut.files = {{"cut/1000", 2000, sha256Of(std::string(2000, 'x')), {}}};
+    const Manifest cut = faultManifest({{"cut/1000", 2000, sha256Of(std::string(2000, 'x')), {}}});
     TempDir a;
     const Outcome o = sync(a.path(), cut);
     // Wine ends a cut body quietly, so the short file fails its checksum.
@@ -302,31 +296,39 @@ TEST(Sync, FaultsOnlyABrokenServerShows) {
         << o.error.message;
     EXPECT_FALSE(fileInfo(a / L"cut\\1000"));
 
-    Manifest ignored;
-    ignored.baseUrl = faultUrl("/");
-    ignored.exe = "body/whole";
-    ignored.chunkSize = 4;
-    ignored.files = {{"body/whole", 5, sha256Of("whole"), {sha256Of("whol"), sha256Of("e")}}};
+    const Manifest ignored =
+        faultManifest({{"body/whole", 5, sha256Of("whole"), {sha256Of("whol"), sha256Of("e")}}}, 4);
     TempDir b;
     EXPECT_EQ(sync(b.path(), ignored).error.message,
               "body/whole: server did not honour range request (HTTP 200)");
 }
 
+// A folder on the 8 MiB tmpfs the fixture mounts when it runs as root (for full disks and
+// sparse files), removed with everything in it at the end.
+class TmpfsFolder {
+public:
+    explicit TmpfsFolder(const wchar_t* name)
+        : root_(joinPath(serverDir(), L"tmpfs")), path_(joinPath(root_, name)) {}
+    ~TmpfsFolder() { TempDir::removeTree(path_); }
+    bool available() const { return fileInfo(joinPath(root_, L".mounted")); }
+    const std::wstring& path() const { return path_; }
+    const std::wstring& volume() const { return root_; }
+
+private:
+    std::wstring root_, path_;
+};
+#define REQUIRE_TMPFS(folder)                                                                                \
+    if (!(folder).available()) GTEST_SKIP() << "no tmpfs: the test servers were not started as root"
+
 TEST(Sync, ExceptionInADownloadFailsOnlyThatJob) {
     // A chunk far larger than memory: its buffer cannot be allocated. The file is sparse on
     // the tmpfs the fixture mounts, so preparing it at full size succeeds.
-    const std::wstring tmpfs = joinPath(serverDir(), L"tmpfs");
-    if (!fileInfo(joinPath(tmpfs, L".mounted")))
-        GTEST_SKIP() << "no tmpfs: the test servers were not started as root";
-    const std::wstring game = joinPath(tmpfs, L"huge");
-    Manifest m;
-    m.baseUrl = faultUrl("/");
-    m.exe = "range/huge.pak";
-    m.chunkSize = std::int64_t{1} << 62;
-    m.files = {{"range/huge.pak", m.chunkSize, sha256Of("x"), {sha256Of("x")}}};
-    const Outcome o = sync(game, m);
+    const TmpfsFolder game(L"huge");
+    REQUIRE_TMPFS(game);
+    constexpr std::int64_t huge = std::int64_t{1} << 62;
+    const Manifest m = faultManifest({{"range/huge.pak", huge, sha256Of("x"), {sha256Of("x")}}}, huge);
+    const Outcome o = sync(game.path(), m);
     EXPECT_EQ(o.error.message, "range/huge.pak: download failed: std::bad_alloc");
-    TempDir::removeTree(game);
 }
 
 TEST(Sync, MissingEmptyFileIsCreatedOnItsOwn) {
@@ -402,10 +404,7 @@ TEST(Sync, AWholeFileMustHaveItsListedSize) {
         {10, "abcdef", "body/abcdef: downloaded file is smaller than its listed size"},
     };
     for (const auto& c : cases) {
-        Manifest m;
-        m.baseUrl = faultUrl("/");
-        m.exe = "body/abcdef";
-        m.files = {{"body/abcdef", c.size, sha256Of(c.content), {}}};
+        const Manifest m = faultManifest({{"body/abcdef", c.size, sha256Of(c.content), {}}});
         TempDir dir;
         const Outcome o = sync(dir.path(), m);
         EXPECT_EQ(o.error.message, c.message);
@@ -434,11 +433,6 @@ TEST(Sync, AFileIsCountedOnceItIsInPlace) {
     EXPECT_EQ(counter.load(), m.files[1].size);
 }
 
-std::wstring tmpfsFolder() {
-    const std::wstring tmpfs = joinPath(serverDir(), L"tmpfs");
-    return fileInfo(joinPath(tmpfs, L".mounted")) ? tmpfs : std::wstring();
-}
-
 // Fills the volume of folder with one file, so that the next write finds no room.
 void fillVolume(const std::wstring& path) {
     FileHandle fill(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
@@ -451,38 +445,33 @@ void fillVolume(const std::wstring& path) {
 }
 
 TEST(Sync, AFullDiskIsReportedAsOne) {
-    const std::wstring tmpfs = tmpfsFolder();
-    if (tmpfs.empty()) GTEST_SKIP() << "no tmpfs: the test servers were not started as root";
-    const std::wstring game = joinPath(tmpfs, L"full");
+    const TmpfsFolder game(L"full");
+    REQUIRE_TMPFS(game);
     GameBuild b;
     b.name = "fullwhole";
     b.chunkThreshold = std::int64_t{1} << 40; // every file whole
     b.files = {{"Vellumark Online.exe", "exe"}, {"big.bin", pattern((9 << 20) + 12345, 7)}};
-    const Outcome o = sync(game, b.publishAll());
+    const Outcome o = sync(game.path(), b.publishAll());
     EXPECT_EQ(o.error.code, static_cast<std::uint32_t>(ERROR_DISK_FULL)) << o.error.message;
-    TempDir::removeTree(game);
 }
 
 TEST(Sync, TheStateFileIsReplacedWholeOrNotAtAll) {
-    const std::wstring tmpfs = tmpfsFolder();
-    if (tmpfs.empty()) GTEST_SKIP() << "no tmpfs: the test servers were not started as root";
-    const std::wstring game = joinPath(tmpfs, L"state");
+    const TmpfsFolder game(L"state"), filler(L"filler");
+    REQUIRE_TMPFS(game);
     GameBuild b;
     b.name = "durable";
     b.files = {{"Vellumark Online.exe", "exe"}};
-    ASSERT_FALSE(sync(game, b.publishAll()).error.failed);
+    ASSERT_FALSE(sync(game.path(), b.publishAll()).error.failed);
     std::string before;
-    ASSERT_TRUE(readWholeFile(joinPath(game, stateFileName), before));
+    ASSERT_TRUE(readWholeFile(joinPath(game.path(), stateFileName), before));
     // The next state is larger than the room the disk has left, even with the old one gone.
-    fillVolume(joinPath(tmpfs, L"filler"));
+    fillVolume(filler.path());
     b.files["empty.txt"] = "";
     Manifest m = b.publishAll();
     m.version = std::string(6000, 'v');
-    const Outcome o = sync(game, m);
+    const Outcome o = sync(game.path(), m);
     EXPECT_TRUE(o.error.failed);
-    EXPECT_EQ(contentOf(joinPath(game, stateFileName)), before);
-    removePath(joinPath(tmpfs, L"filler"));
-    TempDir::removeTree(game);
+    EXPECT_EQ(contentOf(joinPath(game.path(), stateFileName)), before);
 }
 
 TEST(Sync, AThreadThatCannotStartFailsTheSyncOnly) {

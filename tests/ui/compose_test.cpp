@@ -17,17 +17,11 @@ protected:
     }
 
     std::vector<std::uint8_t> frame(const ScreenView& v) {
-        std::vector<std::uint8_t> canvas(ui::canvasBytes, 0);
-        ui::composeFrame(canvas.data(), v);
-        return canvas;
+        ui::Canvas canvas;
+        ui::composeFrame(canvas, v);
+        return std::vector<std::uint8_t>(canvas.pixels(), canvas.pixels() + canvas.bytes());
     }
 };
-
-SessionSnapshot in(SessionPhase phase) {
-    SessionSnapshot s;
-    s.phase = phase;
-    return s;
-}
 
 bool sameRegion(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b, ui::Rect r) {
     for (int y = r.top; y < r.bottom; ++y) {
@@ -55,8 +49,8 @@ TEST_F(Compose, RepairLinkShowsOnlyWhenReadyAndUnderlinesOnHover) {
     const ui::Rect link = ui::repairLinkRect();
     EXPECT_EQ(link.left, 912 - 132);
     EXPECT_EQ(link.right, 928);
-    ScreenView ready = buildView(in(SessionPhase::Ready), 0);
-    ScreenView offline = buildView(in(SessionPhase::Offline), 0);
+    ScreenView ready = buildView(SessionSnapshot{.phase = SessionPhase::Ready}, 0);
+    ScreenView offline = buildView(SessionSnapshot{.phase = SessionPhase::Offline}, 0);
     const auto withLink = frame(ready), withoutLink = frame(offline);
     EXPECT_FALSE(sameRegion(withLink, withoutLink, {780, 636, 921, 654}));
     ready.repairHover = true;
@@ -68,19 +62,19 @@ TEST_F(Compose, RepairLinkShowsOnlyWhenReadyAndUnderlinesOnHover) {
 }
 
 TEST_F(Compose, GlowPulsesOnlyInReadyWithoutHover) {
-    ScreenView ready = buildView(in(SessionPhase::Ready), 0);
-    ScreenView later = buildView(in(SessionPhase::Ready), 0.5);
+    ScreenView ready = buildView(SessionSnapshot{.phase = SessionPhase::Ready}, 0);
+    ScreenView later = buildView(SessionSnapshot{.phase = SessionPhase::Ready}, 0.5);
     const ui::Rect button{660, 558, 920, 634};
     EXPECT_FALSE(sameRegion(frame(ready), frame(later), button));
     ready.buttonHover = later.buttonHover = true;
     EXPECT_TRUE(sameRegion(frame(ready), frame(later), button));
-    ScreenView offline = buildView(in(SessionPhase::Offline), 0),
-               offlineLater = buildView(in(SessionPhase::Offline), 0.5);
+    ScreenView offline = buildView(SessionSnapshot{.phase = SessionPhase::Offline}, 0),
+               offlineLater = buildView(SessionSnapshot{.phase = SessionPhase::Offline}, 0.5);
     EXPECT_TRUE(sameRegion(frame(offline), frame(offlineLater), button));
 }
 
 TEST_F(Compose, LongFailureMessageShowsTwoLinesEndingInDots) {
-    SessionSnapshot failed = in(SessionPhase::Failed);
+    SessionSnapshot failed = SessionSnapshot{.phase = SessionPhase::Failed};
     failed.message = std::string(60, 'a') + " " + std::string(60, 'b') + " " + std::string(60, 'c') + ". . ";
     const auto cut = frame(buildView(failed, 0));
     failed.message = std::string(60, 'a') + " " + std::string(60, 'b') + "...";

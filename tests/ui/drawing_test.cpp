@@ -2,6 +2,7 @@
 #include "ui/bar.h"
 #include "ui/canvas.h"
 #include "ui/font.h"
+#include "ui/layout.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +13,12 @@ namespace {
 
 using namespace ui;
 
-struct Canvas {
-    std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(canvasBytes, 0);
-    std::uint8_t* data() { return bytes.data(); }
-    const std::uint8_t* at(int x, int y) const {
-        return &bytes[(static_cast<std::size_t>(y) * canvasWidth + x) * 4];
+void fill(Canvas& c, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
+    for (std::size_t i = 0; i < c.bytes(); i += 4) {
+        std::uint8_t* p = c.pixels() + i;
+        p[0] = r, p[1] = g, p[2] = b, p[3] = a;
     }
-    void fill(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
-        for (std::size_t i = 0; i < bytes.size(); i += 4)
-            bytes[i] = r, bytes[i + 1] = g, bytes[i + 2] = b, bytes[i + 3] = a;
-    }
-};
+}
 
 TEST(Drawing, BlitCompositesPremultipliedAndClipsAtEveryEdge) {
     // A 4 x 4 picture: opaque red, half-transparent green, fully transparent, opaque blue.
@@ -33,8 +29,8 @@ TEST(Drawing, BlitCompositesPremultipliedAndClipsAtEveryEdge) {
     }
     const Image image{4, 4, pixels.data()};
     Canvas c;
-    c.fill(100, 100, 100, 255);
-    blitImage(c.data(), image, 10, 10);
+    fill(c, 100, 100, 100, 255);
+    blitImage(c, image, 10, 10);
     EXPECT_EQ(std::vector<int>(c.at(10, 10), c.at(10, 10) + 4), (std::vector<int>{255, 0, 0, 255}));
     // d = ((66049 * 127 * 100) / 65535 + 128 * 257) >> 8 for green; 100 -> 49 elsewhere.
     EXPECT_EQ(std::vector<int>(c.at(11, 10), c.at(11, 10) + 4), (std::vector<int>{49, 178, 49, 255}));
@@ -44,7 +40,7 @@ TEST(Drawing, BlitCompositesPremultipliedAndClipsAtEveryEdge) {
     Canvas edges;
     for (const auto& [x, y] : std::vector<std::pair<int, int>>{
              {-2, 100}, {958, 100}, {100, -2}, {100, 658}, {-3, -3}, {959, 659}}) {
-        blitImage(edges.data(), image, x, y);
+        blitImage(edges, image, x, y);
     }
     EXPECT_EQ(edges.at(0, 100)[2], 0);   // column 2 of the picture (transparent) at x 0
     EXPECT_EQ(edges.at(1, 100)[2], 255); // column 3 (blue) at x 1
@@ -54,8 +50,8 @@ TEST(Drawing, BlitCompositesPremultipliedAndClipsAtEveryEdge) {
     EXPECT_EQ(edges.at(0, 0)[2], 255); // (-3, -3): only its last column and row land
     EXPECT_EQ(edges.at(959, 659)[0], 255);
     int touched = 0;
-    for (std::size_t i = 0; i < edges.bytes.size(); i += 4)
-        touched += edges.bytes[i + 3] != 0;
+    for (std::size_t i = 0; i < edges.bytes(); i += 4)
+        touched += edges.pixels()[i + 3] != 0;
     EXPECT_EQ(touched, 2 * 4 + 2 * 4 + 2 * 4 + 2 * 4 + 1 + 1 - 8); // transparent pixels leave alpha 0
 }
 
@@ -63,17 +59,17 @@ TEST(Drawing, BlitWithOpacity) {
     const std::uint8_t opaque[4] = {200, 100, 50, 255};
     const std::uint8_t clear[4] = {0, 0, 0, 0};
     Canvas c;
-    c.fill(10, 20, 30, 255);
-    blitImage(c.data(), {1, 1, opaque}, 5, 5, true, 0);
+    fill(c, 10, 20, 30, 255);
+    blitImage(c, {1, 1, opaque}, 5, 5, true, 0);
     EXPECT_EQ(std::vector<int>(c.at(5, 5), c.at(5, 5) + 4), (std::vector<int>{10, 20, 30, 255}));
-    blitImage(c.data(), {1, 1, opaque}, 5, 5, true, 255);
+    blitImage(c, {1, 1, opaque}, 5, 5, true, 255);
     EXPECT_EQ(std::vector<int>(c.at(5, 5), c.at(5, 5) + 4), (std::vector<int>{200, 100, 50, 255}));
     for (int o : {0, 70, 255}) {
-        blitImage(c.data(), {1, 1, clear}, 6, 6, true, o);
-        blitImage(c.data(), {1, 1, clear}, 6, 6, false, o);
+        blitImage(c, {1, 1, clear}, 6, 6, true, o);
+        blitImage(c, {1, 1, clear}, 6, 6, false, o);
         EXPECT_EQ(std::vector<int>(c.at(6, 6), c.at(6, 6) + 4), (std::vector<int>{10, 20, 30, 255}));
     }
-    blitImage(c.data(), {1, 1, opaque}, 7, 7, true, 128);
+    blitImage(c, {1, 1, opaque}, 7, 7, true, 128);
     // t = 255 * 128 * 66049; r = 16842495 - (t / 65535) * 257; d = ((10 * r + 200 * 128 * 66049) / 65535) >>
     // 8
     const std::uint32_t t = 255u * 128u * 66049u, r = 16842495u - (t / 65535) * 257;
@@ -83,18 +79,18 @@ TEST(Drawing, BlitWithOpacity) {
 
 TEST(Drawing, BlendPixel) {
     Canvas c;
-    c.fill(100, 100, 100, 7);
-    blendPixel(c.data(), 3, 3, {200, 50, 0, 255}, 1);
+    fill(c, 100, 100, 100, 7);
+    blendPixel(c, 3, 3, {200, 50, 0, 255}, 1);
     EXPECT_EQ(std::vector<int>(c.at(3, 3), c.at(3, 3) + 4), (std::vector<int>{200, 50, 0, 7}));
-    blendPixel(c.data(), 4, 4, {200, 50, 0, 0}, 1);
+    blendPixel(c, 4, 4, {200, 50, 0, 0}, 1);
     EXPECT_EQ(c.at(4, 4)[0], 100);
-    blendPixel(c.data(), 5, 5, {200, 50, 0, 255}, 0.5);
+    blendPixel(c, 5, 5, {200, 50, 0, 255}, 0.5);
     EXPECT_EQ(c.at(5, 5)[0], 150);
     EXPECT_EQ(c.at(5, 5)[1], 75);
-    blendPixel(c.data(), 6, 6, {200, 50, 0, 255}, 0);
+    blendPixel(c, 6, 6, {200, 50, 0, 255}, 0);
     EXPECT_EQ(c.at(6, 6)[0], 100);
     for (auto [x, y] : std::vector<std::pair<int, int>>{{-1, 0}, {960, 0}, {0, -1}, {0, 660}}) {
-        blendPixel(c.data(), x, y, {255, 255, 255, 255}, 1); // off the canvas: nothing, no wrap
+        blendPixel(c, x, y, {255, 255, 255, 255}, 1); // off the canvas: nothing, no wrap
     }
     EXPECT_EQ(c.at(959, 0)[0], 100);
     EXPECT_EQ(c.at(0, 1)[0], 100);
@@ -116,8 +112,8 @@ struct BoxFont {
 TEST(Drawing, TextIsBlendedAndClippedNeverWrapped) {
     BoxFont box;
     Canvas c;
-    c.fill(0, 0, 0, 0);
-    drawText(box.font, c.data(), 10, 20, "ab", {255, 128, 0, 255});
+    fill(c, 0, 0, 0, 0);
+    drawText(box.font, c, 10, 20, "ab", {255, 128, 0, 255});
     EXPECT_EQ(std::vector<int>(c.at(11, 16), c.at(11, 16) + 4), (std::vector<int>{255, 128, 0, 255}));
     EXPECT_EQ(c.at(13, 19)[0], 255);
     EXPECT_EQ(c.at(14, 19)[3], 0);   // the gap between the two boxes
@@ -125,18 +121,18 @@ TEST(Drawing, TextIsBlendedAndClippedNeverWrapped) {
     EXPECT_EQ(c.at(11, 20)[3], 0);   // the baseline row itself is below the box
 
     Canvas half;
-    half.fill(100, 100, 100, 5);
-    drawText(box.font, half.data(), 10, 20, "a", {200, 0, 0, 128});
+    fill(half, 100, 100, 100, 5);
+    drawText(box.font, half, 10, 20, "a", {200, 0, 0, 128});
     // u = 255 * 128 / 255 = 128; d = ((255 - 128) * 100 + 200 * 128) / 255
     EXPECT_EQ(half.at(11, 16)[0], ((255 - 128) * 100 + 200 * 128) / 255);
     EXPECT_EQ(half.at(11, 16)[3], 255);
     Canvas none;
-    drawText(box.font, none.data(), 10, 20, "a", {200, 0, 0, 0});
+    drawText(box.font, none, 10, 20, "a", {200, 0, 0, 0});
     EXPECT_EQ(none.at(11, 16)[3], 0);
 
     Canvas edges;
-    drawText(box.font, edges.data(), -2, 2, "a", {255, 255, 255, 255});    // left and top
-    drawText(box.font, edges.data(), 957, 661, "a", {255, 255, 255, 255}); // right and bottom
+    drawText(box.font, edges, -2, 2, "a", {255, 255, 255, 255});    // left and top
+    drawText(box.font, edges, 957, 661, "a", {255, 255, 255, 255}); // right and bottom
     EXPECT_EQ(edges.at(0, 0)[0], 255);
     EXPECT_EQ(edges.at(0, 1)[0], 255);
     EXPECT_EQ(edges.at(2, 0)[0], 0);
@@ -144,8 +140,8 @@ TEST(Drawing, TextIsBlendedAndClippedNeverWrapped) {
     EXPECT_EQ(edges.at(959, 659)[0], 255);
     EXPECT_EQ(edges.at(0, 658)[0], 0); // nothing wrapped onto the next row
     int drawn = 0;
-    for (std::size_t i = 0; i < edges.bytes.size(); i += 4)
-        drawn += edges.bytes[i] != 0;
+    for (std::size_t i = 0; i < edges.bytes(); i += 4)
+        drawn += edges.pixels()[i] != 0;
     EXPECT_EQ(drawn, 2 * 2 + 2 * 3); // 2 x 2 at the top left, 2 x 3 at the bottom right
 }
 
@@ -215,20 +211,20 @@ TEST(Drawing, WrapText) {
 TEST(Drawing, RoundedRectAndBarGeometry) {
     Canvas c;
     const Color white{255, 255, 255, 255};
-    fillRoundedRect(c.data(), {10, 10, 40, 30}, 8, [&](int, int) { return white; });
+    fillRoundedRect(c, {10, 10, 40, 30}, 8, [&](int, int) { return white; });
     EXPECT_EQ(c.at(10, 10)[0], 0);                 // outside the corner's arc
     EXPECT_EQ(c.at(25, 10)[0], 255);               // top edge, between the corners
     EXPECT_EQ(c.at(39, 20)[0], 255);               // right edge, between the corners
     EXPECT_EQ(c.at(40, 20)[0], 0);                 // right is exclusive
     const double d = std::hypot(0.5 - 8, 0.5 - 8); // corner pixel (0, 0)
     EXPECT_EQ(c.at(10, 10)[0], static_cast<int>(255 * std::min(1.0, std::max(0.0, 8.5 - d)) + 0.5));
-    fillRoundedRect(c.data(), {100, 100, 100, 120}, 4, [&](int, int) { return white; }); // empty
+    fillRoundedRect(c, {100, 100, 100, 120}, 4, [&](int, int) { return white; }); // empty
     EXPECT_EQ(c.at(100, 100)[0], 0);
 
     // Bar fill widths: a value of 0.5 fills 285 pixels of the 570-pixel well, 0.01 fills 6.
     const auto fillEnd = [](double value, bool indeterminate, double time) {
         Canvas b;
-        bar(b.data(), {40, 583, 620, 613}, value, indeterminate, time, normalPalette, "");
+        bar(b, {40, 583, 620, 613}, value, indeterminate, time, normalPalette, "");
         // The fill is green-dominant; the well is dark brown.
         int first = -1, last = -1;
         for (int x = 45; x < 615; ++x) {
@@ -252,7 +248,7 @@ TEST(Drawing, RoundedRectAndBarGeometry) {
 TEST(Drawing, FullBarHasNoStripesAndPartialBarHas) {
     const auto rowOfFill = [](double value) {
         Canvas b;
-        bar(b.data(), {40, 583, 620, 613}, value, false, 0, normalPalette, "");
+        bar(b, {40, 583, 620, 613}, value, false, 0, normalPalette, "");
         std::vector<int> greens;
         for (int x = 60; x < 100; ++x)
             greens.push_back(b.at(x, 600)[1]);
@@ -261,6 +257,42 @@ TEST(Drawing, FullBarHasNoStripesAndPartialBarHas) {
     const std::vector<int> full = rowOfFill(1), partial = rowOfFill(0.9);
     EXPECT_EQ(std::count(full.begin(), full.end(), full[0]), static_cast<long>(full.size()));
     EXPECT_NE(std::count(partial.begin(), partial.end(), partial[0]), static_cast<long>(partial.size()));
+}
+
+} // namespace
+
+namespace {
+
+TEST(Drawing, SmallCanvasesClipAtTheirOwnEdgesAndShowAsBgrx) {
+    Canvas small(3, 2);
+    const std::uint8_t red[4] = {255, 0, 0, 255};
+    blitImage(small, {1, 1, red}, 2, 1);
+    blitImage(small, {1, 1, red}, 3, 1); // off the canvas: nothing, no wrap to the next row
+    blendPixel(small, 0, 2, {255, 255, 255, 255}, 1);
+    int touched = 0;
+    for (std::size_t i = 3; i < small.bytes(); i += 4)
+        touched += small.pixels()[i] != 0;
+    EXPECT_EQ(touched, 1);
+    std::vector<std::uint8_t> screen(small.bytes());
+    toBgrx(small, screen.data());
+    EXPECT_EQ(std::vector<int>(screen.end() - 4, screen.end()), (std::vector<int>{0, 0, 255, 255}));
+    EXPECT_EQ(std::vector<int>(screen.begin(), screen.begin() + 4), (std::vector<int>{0, 0, 0, 255}));
+}
+
+TEST(Layout, HitTestFindsTheButtonAndTheLink) {
+    const struct {
+        int x, y;
+        bool button, link;
+    } cases[] = {
+        {660, 558, true, false},  {919, 633, true, true},   {659, 600, false, false},
+        {920, 600, false, false}, {700, 557, false, false}, {700, 634, false, false},
+        {900, 640, false, true},  {779, 640, false, false}, {790, 20, false, false},
+    };
+    for (const auto& c : cases) {
+        const Hit hit = hitTest(c.x, c.y);
+        EXPECT_EQ(hit.button, c.button) << c.x << "," << c.y;
+        EXPECT_EQ(hit.repairLink, c.link) << c.x << "," << c.y;
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@ Needs the test servers (ctest fixture) and VELLUMARK_HTTPS_PORT / VELLUMARK_FAUL
 import hashlib
 import json
 import os
+import pwd
 import shutil
 import subprocess
 import sys
@@ -21,6 +22,8 @@ FAULT = "https://localhost:%s" % os.environ["VELLUMARK_FAULT_PORT"]
 BUTTON = (790, 595)   # the middle of the main button, in client pixels
 REPAIR = (850, 643)   # on the "REPAIR FILES" link
 work = tempfile.mkdtemp(prefix="window-test-")
+LOG = os.path.join(os.environ["VELLUMARK_WINEPREFIX"], "drive_c", "users", pwd.getpwuid(os.getuid()).pw_name,
+                   "Temp", "vellumark-launcher.log")
 
 
 def run(*args, **kw):
@@ -88,6 +91,24 @@ class Launcher:
             raise AssertionError("the launcher did not end within %s s" % timeout)
 
 
+class LauncherLog:
+    """The launcher's log from the moment this is made: sessions that end write to it."""
+
+    def __init__(self):
+        self.start = os.path.getsize(LOG) if os.path.exists(LOG) else 0
+
+    def lines(self, text):
+        if not os.path.exists(LOG):
+            return 0
+        with open(LOG, errors="replace") as f:
+            f.seek(self.start)
+            return sum(text in line for line in f)
+
+
+def modified(path):
+    return os.stat(path).st_mtime_ns if os.path.exists(path) else 0
+
+
 def count(log, text):
     with open(os.path.join(SERVERS, log), errors="replace") as f:
         return sum(text in line for line in f)
@@ -120,13 +141,19 @@ def test_failed_screen_is_pixel_exact_and_retry_starts_a_session():
     assert launcher.size == (960, 660), "client area %s at 96 DPI" % (launcher.size,)
     run("xdotool", "mousemove", "--sync", "0", "0")
     wait_for(lambda: count("access.log", "GET /window/missing.json") >= 1, 20, "the manifest request")
-    time.sleep(1.5)  # the Failed screen has no animation
     shot, expected = os.path.join(work, "screen.png"), os.path.join(work, "frames")
     os.makedirs(expected, exist_ok=True)
     subprocess.run([RENDER, RESOURCES, expected], check=True)
-    launcher.capture(shot)
-    result = run("compare", "-metric", "AE", shot, os.path.join(expected, "frame-failed-unreachable.png"), "null:")
-    assert result.stderr.strip() == "0", "pixels differ from the native frame: " + result.stderr
+
+    def differing_pixels():
+        launcher.capture(shot)
+        return run("compare", "-metric", "AE", shot, os.path.join(expected, "frame-failed-unreachable.png"),
+                   "null:").stderr.strip()
+    # The Failed screen has no animation: once it shows, every pixel stays the native frame's.
+    try:
+        wait_for(lambda: differing_pixels() == "0", 10, "the Failed screen")
+    except AssertionError:
+        raise AssertionError("pixels differ from the native frame: " + differing_pixels())
 
     before = count("access.log", "GET /window/missing.json")
     launcher.click(BUTTON)
@@ -137,9 +164,9 @@ def test_failed_screen_is_pixel_exact_and_retry_starts_a_session():
 
 def test_a_press_taken_away_clicks_nothing():
     url = HTTPS + "/window/taken.json"
+    log = LauncherLog()
     launcher = Launcher("-manifest", url, "-dir", windows_path(os.path.join(work, "taken")))
-    wait_for(lambda: count("access.log", "GET /window/taken.json") >= 1, 20, "the manifest request")
-    time.sleep(1)  # Failed: the button reads RETRY
+    wait_for(lambda: log.lines("manifest failed: ") >= 1, 20, "Failed: the button reads RETRY")
     launcher.move(*BUTTON)
     run("xdotool", "mousedown", "1")
     time.sleep(0.2)
@@ -155,9 +182,11 @@ def test_a_press_taken_away_clicks_nothing():
 
 def test_disabled_button_does_nothing():
     game = os.path.join(work, "disabled")
+    log = LauncherLog()
     launcher = Launcher("-manifest", FAULT + "/slow/window.json", "-dir", windows_path(game))
     launcher.click(BUTTON)  # the session is still contacting the server: the button is disabled
-    time.sleep(4)  # the slow answer comes after 2 s and is no manifest: Failed
+    # The slow answer comes after 2 s and is no manifest: Failed.
+    wait_for(lambda: log.lines("manifest failed: ") >= 1, 20, "the Failed phase")
     assert count("fault.log", "GET /slow/window.json") == 1, "the press started a session"
     launcher.close()
     assert launcher.wait(15) == 0
@@ -180,13 +209,17 @@ def test_repair_and_play():
     os.utime(readme, ns=(stat.st_atime_ns, stat.st_mtime_ns))
 
     before = count("access.log", "GET /window-play/readme.txt")
+    state = os.path.join(game, ".launcher-state.json")
+    installed = modified(state)
     launcher = Launcher("-manifest", url, "-dir", windows_path(game))
-    time.sleep(3)
+    # Every session that reaches Ready writes the state file anew.
+    wait_for(lambda: modified(state) != installed, 20, "Ready")
+    checked = modified(state)
     assert count("access.log", "GET /window-play/readme.txt") == before, "a normal check trusts the state file"
     launcher.click(REPAIR)
     wait_for(lambda: count("access.log", "GET /window-play/readme.txt") == before + 1, 20, "the repair")
     wait_for(lambda: open(readme, "rb").read() == b"read me\n", 10, "the repaired file")
-    time.sleep(1)
+    wait_for(lambda: modified(state) != checked, 20, "Ready after the repair")
 
     launcher.click(BUTTON)
     assert launcher.wait(15) == 0
@@ -206,8 +239,7 @@ def test_closing_during_a_download_cancels_and_cleans_up():
         json.dump(manifest, f)
     game = os.path.join(work, "slow")
     launcher = Launcher("-manifest", HTTPS + "/window-slow.json", "-dir", windows_path(game))
-    wait_for(lambda: os.path.exists(os.path.join(game, ".launcher-downloading.json")), 20, "the download phase")
-    time.sleep(1)
+    wait_for(lambda: count("fault.log", "arrived /slow/data.pak") >= 1, 20, "the downloads")
     closed = time.time()
     launcher.close()
     assert launcher.wait(20) == 0

@@ -14,4 +14,6 @@ private:
 
 } // namespace
 
-std::unique_ptr<Hasher> newHasher() { return std::make_unique<CngHasher>(); }
+std::unique_ptr<Hasher> newHasher() {
+    return std::make_unique<CngHasher>();
+}

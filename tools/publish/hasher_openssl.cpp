@@ -10,7 +10,8 @@ namespace {
 class OpenSslHasher : public Hasher {
 public:
     OpenSslHasher() : context_(EVP_MD_CTX_new()) {
-        if (!context_ || !EVP_DigestInit_ex(context_, EVP_sha256(), nullptr)) throw std::runtime_error("no SHA-256");
+        if (!context_ || !EVP_DigestInit_ex(context_, EVP_sha256(), nullptr))
+            throw std::runtime_error("no SHA-256");
     }
     ~OpenSslHasher() override { EVP_MD_CTX_free(context_); }
     OpenSslHasher(const OpenSslHasher&) = delete;
@@ -30,4 +31,6 @@ private:
 
 } // namespace
 
-std::unique_ptr<Hasher> newHasher() { return std::make_unique<OpenSslHasher>(); }
+std::unique_ptr<Hasher> newHasher() {
+    return std::make_unique<OpenSslHasher>();
+}

@@ -12,7 +12,8 @@ namespace {
 
 int usage(const std::string& problem) {
     std::cerr << "vellumark-publish: " << problem << "\n"
-              << "usage: vellumark-publish BUILD_DIR --base-url URL --exe NAME [--version TEXT] [--chunk-size BYTES]\n"
+              << "usage: vellumark-publish BUILD_DIR --base-url URL --exe NAME [--version TEXT] "
+                 "[--chunk-size BYTES]\n"
                  "       [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]\n";
     return 2;
 }
@@ -86,8 +87,8 @@ int main(int argc, char** argv) {
         }
         parseManifest(json, after);
         const DownloadEstimate d = estimateDownload(before, after);
-        std::cerr << "a player of the previous build downloads " << d.files << " files (" << d.chunks << " chunks), "
-                  << d.bytes << " bytes\n";
+        std::cerr << "a player of the previous build downloads " << d.files << " files (" << d.chunks
+                  << " chunks), " << d.bytes << " bytes\n";
     }
     return 0;
 }

@@ -1,6 +1,5 @@
 #include "tools/publish/publish.h"
 
-
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -47,7 +46,8 @@ FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out) {
         }
     }
     if (chunked && inChunk > 0) out.chunks.push_back(chunk->finishHex());
-    if (in.bad() || total != out.size) return plainFailure("cannot read " + e.path + " (it changed while it was read)");
+    if (in.bad() || total != out.size)
+        return plainFailure("cannot read " + e.path + " (it changed while it was read)");
     out.sha256 = whole->finishHex();
     return {};
 }
@@ -56,14 +56,15 @@ FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out) {
 
 FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
                        const std::function<void(const std::string&)>& progress) {
-    if (o.chunkSize <= 0 || o.chunkThreshold <= 0) return plainFailure("the chunk size and threshold must be positive");
+    if (o.chunkSize <= 0 || o.chunkThreshold <= 0)
+        return plainFailure("the chunk size and threshold must be positive");
     std::error_code ec;
     if (!fs::is_directory(o.buildDir, ec)) return plainFailure("not a folder: " + o.buildDir.string());
     if (o.baseUrl.empty()) return plainFailure("--base-url is required");
 
     std::vector<Entry> entries;
-    for (auto it = fs::recursive_directory_iterator(o.buildDir, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(o.buildDir, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (!it->is_regular_file()) continue;
         entries.push_back({manifestPath(fs::relative(it->path(), o.buildDir)), it->path()});
     }
@@ -76,7 +77,8 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
         if (FileError bad = checkManifestPath(e.path); bad.failed) return bad;
     }
     if (FileError bad = checkManifestPath(o.exe); bad.failed) return bad;
-    const bool hasExe = std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.path == o.exe; });
+    const bool hasExe =
+        std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.path == o.exe; });
     if (!hasExe) return plainFailure("the build has no " + o.exe);
 
     std::vector<ManifestFile> files;
@@ -107,7 +109,8 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
 
 DownloadEstimate estimateDownload(const Manifest& previous, const Manifest& next) {
     std::map<std::string, const ManifestFile*> old;
-    for (const ManifestFile& f : previous.files) old[f.path] = &f;
+    for (const ManifestFile& f : previous.files)
+        old[f.path] = &f;
     DownloadEstimate e;
     for (const ManifestFile& f : next.files) {
         const auto it = old.find(f.path);

@@ -25,7 +25,8 @@ ScreenView view;
 double uiScale = 1;
 bool overButton = false, overRepair = false, buttonDown = false;
 HCURSOR arrowCursor = nullptr, handCursor = nullptr;
-std::vector<std::uint8_t> canvas;
+// The frame and its screen form; made during static initialisation, as the display buffer is.
+ui::Canvas canvas;
 std::vector<std::uint8_t> presentBuffer(ui::canvasBytes);
 
 int scaled(int logical) {
@@ -33,9 +34,9 @@ int scaled(int logical) {
 }
 
 void hitTest(int x, int y) {
-    overButton = x >= 660 && x <= 919 && y >= 558 && y <= 633;
-    const ui::Rect link = ui::repairLinkRect();
-    overRepair = x >= link.left && x < link.right && y >= link.top && y < link.bottom;
+    const ui::Hit hit = ui::hitTest(x, y);
+    overButton = hit.button;
+    overRepair = hit.repairLink;
 }
 
 void hitTestAt(LPARAM lParam) {
@@ -52,13 +53,8 @@ void paint(HWND window) {
     view.buttonHover = overButton && view.buttonEnabled;
     view.buttonPressed = buttonDown && overButton && view.buttonEnabled;
     view.repairHover = overRepair && view.repairVisible;
-    ui::composeFrame(canvas.data(), view);
-    for (std::size_t i = 0; i < ui::canvasBytes; i += 4) {
-        presentBuffer[i] = canvas[i + 2];
-        presentBuffer[i + 1] = canvas[i + 1];
-        presentBuffer[i + 2] = canvas[i];
-        presentBuffer[i + 3] = 255;
-    }
+    ui::composeFrame(canvas, view);
+    ui::toBgrx(canvas, presentBuffer.data());
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -167,11 +163,10 @@ const std::uint8_t* loadResource(int number, std::size_t minSize) {
 
 void runWindow(const LaunchOptions& launchOptions) {
     options = launchOptions;
-    const std::uint8_t* resources[10];
-    for (int i = 0; i < 10; ++i)
-        resources[i] = loadResource(101 + i, ui::resourceSizes[i]);
+    const std::uint8_t* resources[res::count];
+    for (int i = 0; i < res::count; ++i)
+        resources[i] = loadResource(res::all[i].id, res::all[i].bytes);
     ui::bindArtwork(resources);
-    canvas.assign(ui::canvasBytes, 0);
 
     SetProcessDPIAware();
     if (const HDC screen = GetDC(nullptr)) {
@@ -208,7 +203,7 @@ void runWindow(const LaunchOptions& launchOptions) {
     if (!window) throw std::runtime_error("could not create window");
 
     startSession(options, &status, false);
-    SetTimer(window, 1, 33, nullptr);
+    SetTimer(window, 1, frameInterval, nullptr);
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     MSG message;
