@@ -4,6 +4,7 @@
 #include "app/log.h"
 #include "app/player_message.h"
 #include "app/threads.h"
+#include "app/trusted_keys.h"
 #include "net/manifest.h"
 #include "store/files.h"
 #include "store/paths.h"
@@ -46,6 +47,9 @@ void afterManifestFailure(const SessionOptions& options, SessionStatus* status, 
     const InstallState state = loadInstallState(options.gameDir);
     const std::string exe = findGameExe(options.gameDir);
     if (fileInfo(joinGamePath(options.gameDir, exe)) && !state.files.empty()) {
+        // A launcher that checks signatures says why it stays offline: a refusal may be an attack.
+        if (!trustedKeys().empty())
+            appendLog("manifest failed: " + shortened(failure.message, maxLoggedBytes));
         std::lock_guard guard(status->lock);
         status->phase = SessionPhase::Offline;
         status->exe = exe;
@@ -59,14 +63,29 @@ void afterManifestFailure(const SessionOptions& options, SessionStatus* status, 
     status->message = unreachable;
 }
 
+// A signed launcher never goes back to an older build than the one installed: the state file
+// records the sequence of the build it installed.
+FileError checkNotOlder(const SessionOptions& options, const Manifest& manifest) {
+    const InstallState state = loadInstallState(options.gameDir);
+    if (!state.sequence || (manifest.sequence && *manifest.sequence >= *state.sequence)) return {};
+    return plainFailure("older than the installed build (sequence " +
+                        (manifest.sequence ? std::to_string(*manifest.sequence) : std::string("none")) +
+                        ", installed " + std::to_string(*state.sequence) + ")");
+}
+
 void driveSession(const SessionOptions& options, SessionStatus* status) {
     resetStatus(*status);
     Manifest manifest;
-    if (FileError e = fetchManifest(options.manifestUrl, manifest); e.failed) {
+    const std::vector<EcPoint>& keys = trustedKeys();
+    FileError e = fetchManifest(options.manifestUrl, manifest, keys);
+    if (!e.failed && !keys.empty()) e = checkNotOlder(options, manifest);
+    if (e.failed) {
         afterManifestFailure(options, status, e);
         return;
     }
-    if (FileError e = syncFolder(options, manifest, *status); e.failed) failSession(status, e);
+    // Without keys the sequence means nothing, and the state file stays as it always was.
+    if (keys.empty()) manifest.sequence.reset();
+    if (FileError f = syncFolder(options, manifest, *status); f.failed) failSession(status, f);
 }
 
 struct SessionBlock {

@@ -81,6 +81,12 @@ FileError parseManifest(std::string_view body, Manifest& manifest) {
         ok = getText(root, "baseUrl", m.baseUrl) && ok;
         ok = getText(root, "exe", m.exe) && ok;
         ok = getInt(root, "chunkSize", m.chunkSize) && ok;
+        if (const JsonValue* sequence = findMember(root, "sequence");
+            sequence && sequence->kind != JsonValue::Null) {
+            std::int64_t value = 0;
+            ok = getInt(root, "sequence", value) && ok;
+            m.sequence = value;
+        }
         if (const JsonValue* files = findMember(root, "files"); files && files->kind != JsonValue::Null) {
             if (files->kind != JsonValue::Array) {
                 ok = false;
@@ -116,8 +122,9 @@ FileError parseManifest(std::string_view body, Manifest& manifest) {
 
 std::string serializeManifest(const Manifest& m) {
     std::string json = "{\"version\":" + jsonString(m.version) + ",\"baseUrl\":" + jsonString(m.baseUrl) +
-                       ",\"exe\":" + jsonString(m.exe) + ",\"chunkSize\":" + jsonInt(m.chunkSize) +
-                       ",\"files\":[";
+                       ",\"exe\":" + jsonString(m.exe) + ",\"chunkSize\":" + jsonInt(m.chunkSize);
+    if (m.sequence) json += ",\"sequence\":" + jsonInt(*m.sequence);
+    json += ",\"files\":[";
     for (std::size_t i = 0; i < m.files.size(); ++i) {
         const ManifestFile& f = m.files[i];
         if (i) json += ',';

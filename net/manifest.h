@@ -2,9 +2,11 @@
 #pragma once
 
 #include "net/manifest_path.h"
+#include "net/signature.h"
 #include "store/file_error.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +24,7 @@ struct Manifest {
     std::string exe;
     std::int64_t chunkSize = 0;
     std::vector<ManifestFile> files;
+    std::optional<std::int64_t> sequence; // a signed build's place in the order of builds
 };
 
 // The largest manifest body, file and chunk the launcher accepts.
@@ -32,10 +35,13 @@ inline constexpr std::int64_t maxChunkSize = std::int64_t{64} << 20;
 // Parses and validates a manifest body; on failure `manifest` is left untouched.
 FileError parseManifest(std::string_view body, Manifest& manifest);
 
-// The manifest as vellumark-publish writes it: members in a fixed order, one file a line,
-// chunks only for chunked files, a line feed at the end.
+// The manifest as vellumark-publish writes it: members in a fixed order (the sequence only
+// when there is one), one file a line, chunks only for chunked files, a line feed at the end.
 std::string serializeManifest(const Manifest& manifest);
 
-// Fetches the manifest with a cache-busting query, then parses and validates it.
+// Fetches the manifest with a cache-busting query, then parses and validates it. With trusted
+// keys, the signature is fetched right after it (same query) and checked over the body's
+// exact bytes before anything is parsed.
 inline constexpr std::int32_t manifestTimeoutMs = 30000; // for the answer, and for the whole body
-FileError fetchManifest(const std::string& url, Manifest& manifest);
+FileError fetchManifest(const std::string& url, Manifest& manifest,
+                        const std::vector<EcPoint>& trustedKeys = {});

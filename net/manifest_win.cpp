@@ -4,34 +4,87 @@
 #include <chrono>
 #include <vector>
 
-FileError fetchManifest(const std::string& url, Manifest& manifest) {
+namespace {
+
+// A signature line is 140 bytes; anything much longer is not one.
+constexpr std::int64_t maxSignatureBytes = 1024;
+
+// What went wrong reading a body: a failure of the read, a body over the limit, or one that
+// took longer than the limit; the caller words it.
+enum class BodyProblem { None, Read, TooLarge, Timeout };
+
+// Reads a whole answer into body within maxBytes and the manifest's time limit.
+BodyProblem readBody(HttpRequest& request, std::int64_t maxBytes, std::string& body, FileError& readFailure) {
     using namespace std::chrono;
-    const std::int64_t now = duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
-    HttpRequest request;
+    std::vector<char> buffer(transferBufferBytes);
+    const auto start = steady_clock::now();
+    for (;;) {
+        std::uint32_t count = 0;
+        if (readFailure = request.read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), count);
+            readFailure.failed) {
+            return BodyProblem::Read;
+        }
+        if (count == 0) return BodyProblem::None;
+        // A server could otherwise make the launcher hold any amount of text.
+        if (static_cast<std::int64_t>(body.size() + count) > maxBytes) return BodyProblem::TooLarge;
+        body.append(buffer.data(), count);
+        // A server that trickles its answer is given the same time for the whole body.
+        if (steady_clock::now() - start > milliseconds(manifestTimeoutMs)) return BodyProblem::Timeout;
+    }
+}
+
+// GET with the cache-busting query and "no-cache": the status and, for a 200, the body.
+FileError fetchText(const std::string& url, std::int64_t now, std::int64_t maxBytes, HttpRequest& request,
+                    std::string& body, BodyProblem& problem, FileError& readFailure) {
     if (FileError e =
             request.get(cacheBustingUrl(url, now), L"Cache-Control: no-cache\r\n", manifestTimeoutMs);
         e.failed) {
         return e;
     }
-    if (request.status != 200) return plainFailure("manifest: HTTP " + std::to_string(request.status));
+    problem = request.status == 200 ? readBody(request, maxBytes, body, readFailure) : BodyProblem::None;
+    return {};
+}
 
+// The signature is fetched right after the manifest, with its query, and checked over the
+// body's exact bytes; whatever keeps it from being read is a missing signature.
+FileError checkSignature(const std::string& url, std::int64_t now, std::string_view body,
+                         const std::vector<EcPoint>& trustedKeys) {
+    HttpRequest request;
+    std::string text;
+    BodyProblem problem = BodyProblem::None;
+    FileError readFailure;
+    if (fetchText(signatureUrl(url), now, maxSignatureBytes, request, text, problem, readFailure).failed ||
+        request.status != 200 || problem != BodyProblem::None) {
+        return plainFailure("signature missing");
+    }
+    return checkManifestSignature(body, text, trustedKeys, verifyEcdsa);
+}
+
+} // namespace
+
+FileError fetchManifest(const std::string& url, Manifest& manifest, const std::vector<EcPoint>& trustedKeys) {
+    using namespace std::chrono;
+    const std::int64_t now = duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+    HttpRequest request;
     std::string body;
-    std::vector<char> buffer(transferBufferBytes);
-    const auto start = steady_clock::now();
-    for (;;) {
-        std::uint32_t count = 0;
-        if (FileError e = request.read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), count);
-            e.failed) {
-            return plainFailure("manifest is not valid: " + e.message);
-        }
-        if (count == 0) break;
-        // A server could otherwise make the launcher hold any amount of text.
-        if (static_cast<std::int64_t>(body.size() + count) > maxManifestBytes)
-            return plainFailure("manifest is not valid: larger than 64 MiB");
-        body.append(buffer.data(), count);
-        // A server that trickles its answer is given 30 s for the whole body.
-        if (steady_clock::now() - start > milliseconds(manifestTimeoutMs))
-            return plainFailure("manifest is not valid: timeout");
+    BodyProblem problem = BodyProblem::None;
+    FileError readFailure;
+    if (FileError e = fetchText(url, now, maxManifestBytes, request, body, problem, readFailure); e.failed)
+        return e;
+    if (request.status != 200) return plainFailure("manifest: HTTP " + std::to_string(request.status));
+    switch (problem) {
+    case BodyProblem::None:
+        break;
+    case BodyProblem::Read:
+        return plainFailure("manifest is not valid: " + readFailure.message);
+    case BodyProblem::TooLarge:
+        return plainFailure("manifest is not valid: larger than 64 MiB");
+    case BodyProblem::Timeout:
+        return plainFailure("manifest is not valid: timeout");
+    }
+    request.close();
+    if (!trustedKeys.empty()) {
+        if (FileError e = checkSignature(url, now, body, trustedKeys); e.failed) return e;
     }
     return parseManifest(body, manifest);
 }

@@ -21,6 +21,8 @@ public:
     Sha256();
 
     void update(const void* data, std::size_t size);
+    // The 32 bytes of the digest; false when the system could not make a hash object.
+    bool finish(std::uint8_t (&digest)[32]);
     // The digest text; empty when the system could not make a hash object, so it never
     // matches an expected digest.
     std::string finishHex();

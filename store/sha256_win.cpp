@@ -92,10 +92,13 @@ void Sha256::update(const void* data, std::size_t size) {
     }
 }
 
+bool Sha256::finish(std::uint8_t (&digest)[32]) {
+    return hash_ && BCRYPT_SUCCESS(BCryptFinishHash(hash_.get(), digest, sizeof digest, 0));
+}
+
 std::string Sha256::finishHex() {
-    UCHAR digest[32];
-    if (!hash_ || !BCRYPT_SUCCESS(BCryptFinishHash(hash_.get(), digest, sizeof digest, 0))) return {};
-    return hexText(digest, sizeof digest);
+    std::uint8_t digest[32];
+    return finish(digest) ? hexText(digest, sizeof digest) : std::string();
 }
 
 bool hashFile(const std::wstring& path, std::string& digest) {

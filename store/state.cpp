@@ -17,6 +17,9 @@ InstallState parseInstallState(std::string_view document) {
     if (!parseDocument(document, root) || root.kind != JsonValue::Object) return state;
     state.version = textMember(root, "version");
     state.exe = textMember(root, "exe");
+    if (const JsonValue* v = findMember(root, "sequence"); v && v->kind == JsonValue::Number) {
+        if (std::int64_t sequence = 0; getInt(root, "sequence", sequence)) state.sequence = sequence;
+    }
     const JsonValue* files = findMember(root, "files");
     if (!files || files->kind != JsonValue::Object) return state;
     for (const auto& [path, value] : files->members) {
@@ -44,7 +47,9 @@ std::string serializeInstallState(const InstallState& state) {
         out += ":{\"size\":" + jsonInt(record.size) + ",\"mtime\":" + jsonInt(record.mtime) +
                ",\"sha\":" + jsonString(record.sha) + "}";
     }
-    return out + "}}";
+    out += "}";
+    if (state.sequence) out += ",\"sequence\":" + jsonInt(*state.sequence);
+    return out + "}";
 }
 
 std::vector<std::string> parseJournal(std::string_view document) {

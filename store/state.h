@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@ struct InstallState {
     std::string version;
     std::string exe;
     std::map<std::string, InstallRecord> files; // by manifest path, in byte order
+    std::optional<std::int64_t> sequence;       // the signed build installed; written last when set
 };
 
 // Reading is lenient: a damaged document gives an empty result, which costs only a rehash

@@ -56,6 +56,7 @@ InstallState newState(const std::wstring& folder, const Manifest& manifest) {
     InstallState state;
     state.version = manifest.version;
     state.exe = manifest.exe;
+    state.sequence = manifest.sequence;
     for (const ManifestFile& f : manifest.files) {
         std::wstring path;
         std::int64_t size = 0, mtime = 0;

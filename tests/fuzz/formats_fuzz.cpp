@@ -2,6 +2,7 @@
 // validator with its limits, the path rule, the state file and the journal, and the JSON
 // string writer they rely on.
 #include "net/manifest.h"
+#include "net/signature.h"
 #include "store/state.h"
 #include "store/unicode_case.h"
 #include "json/reader.h"
@@ -61,6 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(key != pathIdentity(".launcher-state.json") &&
                 key != pathIdentity(".launcher-downloading.json"));
     }
+    // A signature file is one line exactly, the one it reads back as.
+    if (EcSignature signature; parseSignatureFile(bytes, signature)) {
+        const std::string line = ecLine(signature);
+        require(bytes == line || bytes == line + "\n");
+    }
+
     // Folding case twice changes nothing more.
     for (const char16_t c : utf16Of(bytes.substr(0, 256)))
         require(upcaseUnit(upcaseUnit(c)) == upcaseUnit(c));

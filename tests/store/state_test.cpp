@@ -51,6 +51,14 @@ TEST(StateText, SerialisedShapeIsExact) {
               R"("B/x":{"size":9223372036854775807,"mtime":-9223372036854775808,"sha":"d1"},)"
               R"("a":{"size":0,"mtime":0,"sha":""},)"
               R"("b/x":{"size":10,"mtime":-5,"sha":"d2"}}})");
+    // A signed build's sequence comes last, and only when there is one.
+    s.files.clear();
+    s.sequence = 42;
+    EXPECT_EQ(serializeInstallState(s),
+              R"({"version":"1.2","exe":"Vellumark Online.exe","files":{},"sequence":42})");
+    EXPECT_EQ(parseInstallState(serializeInstallState(s)).sequence, 42);
+    EXPECT_FALSE(parseInstallState(R"({"files":{},"sequence":null})").sequence);
+    EXPECT_FALSE(parseInstallState(R"({"files":{},"sequence":"42"})").sequence);
 }
 
 TEST(StateText, RoundTripIsByteIdentical) {

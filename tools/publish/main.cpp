@@ -1,7 +1,11 @@
 // vellumark-publish BUILD_DIR --base-url URL --exe "Vellumark Online.exe" [--version TEXT]
 //     [--chunk-size BYTES] [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]
+//     [--sign PRIVATE_KEY_FILE] [--sequence N]
+// vellumark-publish keygen PRIVATE_KEY_FILE
+// vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE
 #include "tools/publish/publish.h"
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -14,25 +18,47 @@ int usage(const std::string& problem) {
     std::cerr << "vellumark-publish: " << problem << "\n"
               << "usage: vellumark-publish BUILD_DIR --base-url URL --exe NAME [--version TEXT] "
                  "[--chunk-size BYTES]\n"
-                 "       [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]\n";
+                 "       [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]\n"
+                 "       [--sign PRIVATE_KEY_FILE] [--sequence N]\n"
+                 "       vellumark-publish keygen PRIVATE_KEY_FILE\n"
+                 "       vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE\n";
     return 2;
 }
 
-bool readNumber(const std::string& text, std::int64_t& out) {
+bool readNumber(const std::string& text, std::int64_t& out, std::int64_t least = 1) {
     try {
         std::size_t used = 0;
         out = std::stoll(text, &used);
-        return used == text.size() && out > 0;
+        return used == text.size() && out >= least;
     } catch (...) {
         return false;
     }
 }
 
+int failed(const FileError& e) {
+    std::cerr << "vellumark-publish: " << e.message << "\n";
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "keygen") {
+        if (argc != 3) return usage("keygen needs the file for the private key");
+        std::string line;
+        if (const FileError e = generateKeyFile(argv[2], line); e.failed) return failed(e);
+        std::cout << line << "\n";
+        return 0;
+    }
+    if (command == "sign") {
+        if (argc != 4) return usage("sign needs the manifest file and the private key file");
+        if (const FileError e = signManifestFile(argv[2], argv[3]); e.failed) return failed(e);
+        return 0;
+    }
+
     PublishOptions o;
-    std::string output, previous;
+    std::string output, previous, key;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const auto value = [&](std::string& out) {
@@ -51,6 +77,12 @@ int main(int argc, char** argv) {
             if (!value(text) || !readNumber(text, a == "--chunk-size" ? o.chunkSize : o.chunkThreshold)) {
                 return usage(a + " needs a positive number of bytes");
             }
+        } else if (a == "--sign") {
+            if (!value(key)) return usage("--sign needs a private key file");
+        } else if (a == "--sequence") {
+            std::int64_t n = 0;
+            if (!value(text) || !readNumber(text, n, 0)) return usage("--sequence needs a whole number");
+            o.sequence = n;
         } else if (a == "-o") {
             if (!value(output)) return usage("-o needs a file");
         } else if (a == "--previous") {
@@ -63,6 +95,14 @@ int main(int argc, char** argv) {
     }
     if (o.buildDir.empty()) return usage("no build folder");
     if (o.exe.empty()) return usage("--exe is required");
+    if (!key.empty() && output.empty())
+        return usage("--sign needs -o: the signature goes beside the manifest");
+    // A signed build is numbered by default with the time it is published at.
+    if (!key.empty() && !o.sequence) {
+        o.sequence = std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    }
 
     std::string json;
     const FileError e = publishBuild(o, json, [](const std::string& line) { std::cerr << line << "\n"; });
@@ -75,6 +115,9 @@ int main(int argc, char** argv) {
     } else if (std::ofstream out(output, std::ios::binary); !(out << json)) {
         std::cerr << "vellumark-publish: cannot write " << output << "\n";
         return 1;
+    }
+    if (!key.empty()) {
+        if (const FileError e = signManifestFile(output, key); e.failed) return failed(e);
     }
 
     if (!previous.empty()) {

@@ -1,5 +1,7 @@
 #include "tools/publish/publish.h"
 
+#include "tools/publish/signing.h"
+
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -97,6 +99,7 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
     manifest.baseUrl = o.baseUrl;
     manifest.exe = o.exe;
     manifest.chunkSize = o.chunkSize;
+    manifest.sequence = o.sequence;
     manifest.files = std::move(files);
     std::string json = serializeManifest(manifest);
     // Whatever else the launcher would refuse (two names for one file on Windows, say), it
@@ -130,4 +133,48 @@ DownloadEstimate estimateDownload(const Manifest& previous, const Manifest& next
         }
     }
     return e;
+}
+
+namespace {
+
+bool readText(const fs::path& file, std::string& text) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool writeText(const fs::path& file, const std::string& text) {
+    std::ofstream out(file, std::ios::binary);
+    return static_cast<bool>(out << text);
+}
+
+} // namespace
+
+FileError generateKeyFile(const fs::path& file, std::string& publicKeyLine) {
+    std::error_code ec;
+    if (fs::exists(file, ec) || ec)
+        return plainFailure(file.string() + " exists: a key is never overwritten");
+    std::string pem, problem;
+    const std::unique_ptr<Signer> signer = generateSigner(pem, problem);
+    if (!signer) return plainFailure(problem);
+    if (!writeText(file, pem)) return plainFailure("cannot write " + file.string());
+    // Only its owner may read a private key.
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, ec);
+    publicKeyLine = ecLine(signer->publicKey());
+    return {};
+}
+
+FileError signManifestFile(const fs::path& manifest, const fs::path& keyFile) {
+    std::string pem, bytes, problem;
+    if (!readText(keyFile, pem)) return plainFailure("cannot read " + keyFile.string());
+    const std::unique_ptr<Signer> signer = loadSigner(pem, problem);
+    if (!signer) return plainFailure(keyFile.string() + ": " + problem);
+    if (!readText(manifest, bytes)) return plainFailure("cannot read " + manifest.string());
+    EcSignature signature;
+    if (!signer->sign(bytes, signature)) return plainFailure("cannot sign " + manifest.string());
+    fs::path sig = manifest;
+    sig += ".sig";
+    if (!writeText(sig, ecLine(signature) + "\n")) return plainFailure("cannot write " + sig.string());
+    return {};
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 // SHA-256 as the platform provides it (OpenSSL natively, CNG on Windows).
@@ -26,6 +27,7 @@ struct PublishOptions {
     std::string version;
     std::int64_t chunkSize = 4 << 20;
     std::int64_t chunkThreshold = 8 << 20; // files at least this large are divided into chunks
+    std::optional<std::int64_t> sequence;  // written into the manifest when set
 };
 
 // Walks and hashes the build and writes the manifest text. A name the launcher would refuse,
@@ -40,3 +42,11 @@ struct DownloadEstimate {
     std::int64_t bytes = 0;
 };
 DownloadEstimate estimateDownload(const Manifest& previous, const Manifest& next);
+
+// Writes a new ECDSA P-256 private key (PEM) to file, refusing a file that exists; the public
+// key line the launcher is built with.
+FileError generateKeyFile(const std::filesystem::path& file, std::string& publicKeyLine);
+
+// Writes manifest + ".sig": one line, the signature of the manifest file's exact bytes with
+// the key of keyFile, and a line feed.
+FileError signManifestFile(const std::filesystem::path& manifest, const std::filesystem::path& keyFile);
