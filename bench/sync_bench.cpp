@@ -76,21 +76,19 @@ void timeSignatureCheck(const Manifest& m) {
         return;
     }
     constexpr int runs = 200;
-    const auto start = std::chrono::steady_clock::now();
-    bool all = true;
-    for (int i = 0; i < runs; ++i)
-        all = verifyEcdsa(body, signature, signer->publicKey()) && all;
-    const double whole = secondsSince(start) * 1000 / runs;
-    const auto hashStart = std::chrono::steady_clock::now();
-    for (int i = 0; i < runs; ++i) {
-        Sha256 hash;
-        hash.update(body.data(), body.size());
-        std::uint8_t digest[32];
-        hash.finish(digest);
-    }
-    const double hashing = secondsSince(hashStart) * 1000 / runs;
-    std::printf("signature check of a %zu-byte manifest: %.3f ms (%.3f ms hashing, %.3f ms ECDSA)%s\n",
-                body.size(), whole, hashing, whole - hashing, all ? "" : " FAILED");
+    const auto timed = [&](std::string_view message, const EcSignature& sig) {
+        const auto start = std::chrono::steady_clock::now();
+        bool all = true;
+        for (int i = 0; i < runs; ++i)
+            all = verifyEcdsa(message, sig, signer->publicKey()) && all;
+        return all ? secondsSince(start) * 1000 / runs : -1.0;
+    };
+    EcSignature ofNothing{};
+    signer->sign("", ofNothing);
+    const double whole = timed(body, signature), ecdsa = timed("", ofNothing);
+    std::printf(
+        "signature check of a %zu-byte manifest: %.3f ms, of which ECDSA %.3f ms and hashing the rest\n",
+        body.size(), whole, ecdsa);
 }
 
 } // namespace
