@@ -22,11 +22,22 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The process's user and kernel time so far, in seconds (the wineserver's share is not in it).
+double cpuSeconds() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto seconds = [](FILETIME t) {
+        return static_cast<double>((std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+
 bool timedSync(const char* label, const SessionOptions& options, const Manifest& m) {
     std::int64_t bytes = 0;
     for (const ManifestFile& f : m.files)
         bytes += f.size;
     SessionStatus status;
+    const double cpuStart = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     FileError e;
     std::atomic<bool> finished{false};
@@ -60,7 +71,7 @@ bool timedSync(const char* label, const SessionOptions& options, const Manifest&
     std::printf("%-22s %6zu files %9.1f MB in %7.2f s: %9.0f files/s %8.1f MB/s%s\n", label, m.files.size(),
                 bytes / 1048576.0, s, m.files.size() / s, bytes / 1048576.0 / s,
                 takeSnapshot(status).upToDate ? " (up to date)" : "");
-    std::printf("%22s%s\n", "", phases.c_str());
+    std::printf("%22s%s, cpu %.2f s\n", "", phases.c_str(), cpuSeconds() - cpuStart);
     return true;
 }
 

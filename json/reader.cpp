@@ -97,14 +97,18 @@ bool parseUnicodeEscape(JsonParser& p, std::string& out) {
     ++p.pos;
     for (;;) {
         if (atEnd(p)) return false;
+        // Plain bytes are copied a run at a time.
+        const std::uint64_t start = p.pos;
+        while (!atEnd(p) && current(p) != '"' && current(p) != '\\' &&
+               static_cast<unsigned char>(current(p)) >= 0x20) {
+            ++p.pos;
+        }
+        out.append(p.input.substr(start, p.pos - start));
+        if (atEnd(p)) return false;
         const unsigned char c = static_cast<unsigned char>(current(p));
         ++p.pos;
         if (c == '"') return true;
         if (c < 0x20) return false;
-        if (c != '\\') {
-            out += static_cast<char>(c);
-            continue;
-        }
         if (atEnd(p)) return false;
         const char e = current(p);
         ++p.pos;
@@ -185,8 +189,8 @@ template <class T> [[gnu::noinline]] T& appendNew(std::vector<T>& list) {
     return list.emplace_back();
 }
 
-[[gnu::noinline]] bool parseArray(JsonParser& p, JsonValue& v) {
-    v.kind = JsonValue::Array;
+// The items of the array at pos (at its '['): onItem parses each one.
+template <class OnItem> bool forEachItem(JsonParser& p, OnItem&& onItem) {
     ++p.pos;
     skipSpace(p);
     if (!atEnd(p) && current(p) == ']') {
@@ -194,7 +198,7 @@ template <class T> [[gnu::noinline]] T& appendNew(std::vector<T>& list) {
         return true;
     }
     for (;;) {
-        if (!parseValue(p, appendNew(v.items))) return false;
+        if (!onItem()) return false;
         skipSpace(p);
         if (atEnd(p)) return false;
         const char c = current(p);
@@ -204,8 +208,9 @@ template <class T> [[gnu::noinline]] T& appendNew(std::vector<T>& list) {
     }
 }
 
-[[gnu::noinline]] bool parseObject(JsonParser& p, JsonValue& v) {
-    v.kind = JsonValue::Object;
+// The members of the object at pos (at its '{'): key() gives the string each key is read
+// into, and onValue() parses the value after it.
+template <class Key, class OnValue> bool forEachMember(JsonParser& p, Key&& key, OnValue&& onValue) {
     ++p.pos;
     skipSpace(p);
     if (!atEnd(p) && current(p) == '}') {
@@ -215,12 +220,11 @@ template <class T> [[gnu::noinline]] T& appendNew(std::vector<T>& list) {
     for (;;) {
         skipSpace(p);
         if (atEnd(p) || current(p) != '"') return false;
-        auto& member = appendNew(v.members);
-        if (!parseString(p, member.key)) return false;
+        if (!parseString(p, key())) return false;
         skipSpace(p);
         if (atEnd(p) || current(p) != ':') return false;
         ++p.pos;
-        if (!parseValue(p, member.value)) return false;
+        if (!onValue()) return false;
         skipSpace(p);
         if (atEnd(p)) return false;
         const char c = current(p);
@@ -228,6 +232,18 @@ template <class T> [[gnu::noinline]] T& appendNew(std::vector<T>& list) {
         if (c == '}') return true;
         if (c != ',') return false;
     }
+}
+
+[[gnu::noinline]] bool parseArray(JsonParser& p, JsonValue& v) {
+    v.kind = JsonValue::Array;
+    return forEachItem(p, [&] { return parseValue(p, appendNew(v.items)); });
+}
+
+[[gnu::noinline]] bool parseObject(JsonParser& p, JsonValue& v) {
+    v.kind = JsonValue::Object;
+    return forEachMember(
+        p, [&]() -> std::string& { return appendNew(v.members).key; },
+        [&] { return parseValue(p, v.members.back().value); });
 }
 
 bool dispatch(JsonParser& p, JsonValue& v) {
@@ -271,6 +287,37 @@ bool parseDocument(std::string_view document, JsonValue& value) {
     return atEnd(parser);
 }
 
+char peekValue(JsonParser& parser) {
+    skipSpace(parser);
+    return atEnd(parser) ? '\0' : current(parser);
+}
+
+bool parseMembers(JsonParser& parser, const std::function<bool(std::string& key, JsonParser&)>& onMember) {
+    if (peekValue(parser) != '{' || ++parser.depth > maxJsonDepth) return false;
+    std::string key;
+    const bool ok = forEachMember(
+        parser,
+        [&]() -> std::string& {
+            key.clear();
+            return key;
+        },
+        [&] { return onMember(key, parser); });
+    --parser.depth;
+    return ok;
+}
+
+bool parseItems(JsonParser& parser, const std::function<bool(JsonParser&)>& onItem) {
+    if (peekValue(parser) != '[' || ++parser.depth > maxJsonDepth) return false;
+    const bool ok = forEachItem(parser, [&] { return onItem(parser); });
+    --parser.depth;
+    return ok;
+}
+
+bool atDocumentEnd(JsonParser& parser) {
+    skipSpace(parser);
+    return atEnd(parser);
+}
+
 const JsonValue* findMember(const JsonValue& object, std::string_view key) {
     const JsonValue* found = nullptr;
     for (const auto& [name, value] : object.members) {
@@ -281,10 +328,12 @@ const JsonValue* findMember(const JsonValue& object, std::string_view key) {
 
 bool getInt(const JsonValue& object, std::string_view key, std::int64_t& out) {
     const JsonValue* v = findMember(object, key);
-    if (!v || v->kind == JsonValue::Null) return true;
-    if (v->kind != JsonValue::Number) return false;
+    return !v || v->kind == JsonValue::Null || intValue(*v, out);
+}
 
-    std::string_view digits = v->text;
+bool intValue(const JsonValue& value, std::int64_t& out) {
+    if (value.kind != JsonValue::Number) return false;
+    std::string_view digits = value.text;
     const bool negative = !digits.empty() && digits.front() == '-';
     if (negative) digits.remove_prefix(1);
     if (digits.empty()) return false;

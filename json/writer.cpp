@@ -6,6 +6,10 @@ namespace {
 
 constexpr char hexDigits[] = "0123456789abcdef";
 
+bool isPlain(unsigned char c) {
+    return c >= 0x20 && c < 0x80 && c != '"' && c != '\\' && c != '&' && c != '<' && c != '>';
+}
+
 } // namespace
 
 std::string jsonString(std::string_view bytes) {
@@ -14,6 +18,12 @@ std::string jsonString(std::string_view bytes) {
     out += '"';
     std::size_t i = 0;
     while (i < bytes.size()) {
+        // Bytes that need no escape are copied a run at a time.
+        const std::size_t start = i;
+        while (i < bytes.size() && isPlain(static_cast<unsigned char>(bytes[i])))
+            ++i;
+        out.append(bytes.substr(start, i - start));
+        if (i == bytes.size()) break;
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c < 0x80) {
             switch (c) {

@@ -31,7 +31,7 @@ inline constexpr int sendTimeoutMs = 30000;
 inline constexpr int receiveTimeoutMs = 60000;
 
 // The size of every read of a body.
-inline constexpr std::uint32_t transferBufferBytes = 65536;
+inline constexpr std::uint32_t transferBufferBytes = 262144;
 
 class HttpRequest {
 public:

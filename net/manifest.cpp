@@ -1,6 +1,7 @@
 // Turning a manifest body into a Manifest, with the checks that keep a bad manifest from
 // ever reaching the game folder.
 #include "net/manifest.h"
+#include "store/ascii.h"
 #include "json/reader.h"
 #include "json/writer.h"
 
@@ -64,18 +65,49 @@ bool fitsItsFile(const ManifestFile& file, std::int64_t chunkSize) {
     return static_cast<std::int64_t>(file.chunks.size()) == needed;
 }
 
+// The root object, but for its "files" member: the entries of the last one are read into files
+// one at a time, never held as one tree (a build may list tens of thousands of files). filesOk
+// tells whether that member and all its entries were of the expected kinds.
+bool parseRoot(JsonParser& parser, JsonValue& root, std::vector<ManifestFile>& files, bool& filesOk) {
+    if (peekValue(parser) != '{') return parseValue(parser, root);
+    root.kind = JsonValue::Object;
+    JsonValue entry;
+    return parseMembers(parser, [&](std::string& key, JsonParser& p) {
+        if (!equalsFoldingAscii(key, "files")) {
+            JsonMember& member = root.members.emplace_back();
+            member.key = std::move(key);
+            return parseValue(p, member.value);
+        }
+        files.clear();
+        if (peekValue(p) != '[') {
+            entry = JsonValue{};
+            if (!parseValue(p, entry)) return false;
+            filesOk = entry.kind == JsonValue::Null;
+            return true;
+        }
+        filesOk = true;
+        return parseItems(p, [&](JsonParser& p) {
+            entry = JsonValue{};
+            if (!parseValue(p, entry)) return false;
+            filesOk = readFile(entry, files.emplace_back()) && filesOk;
+            return true;
+        });
+    });
+}
+
 } // namespace
 
 FileError parseManifest(std::string_view body, Manifest& manifest) {
     JsonParser parser(body);
     JsonValue root;
-    if (!parseValue(parser, root)) return plainFailure(std::string(notValid) + "bad JSON");
+    Manifest m;
+    bool filesOk = true;
+    if (!parseRoot(parser, root, m.files, filesOk)) return plainFailure(std::string(notValid) + "bad JSON");
     if (root.kind != JsonValue::Object && root.kind != JsonValue::Null) {
         return plainFailure(std::string(notValid) + "unexpected value");
     }
 
-    Manifest m;
-    bool ok = true;
+    bool ok = filesOk;
     if (root.kind == JsonValue::Object) {
         ok = getText(root, "version", m.version) && ok;
         ok = getText(root, "baseUrl", m.baseUrl) && ok;
@@ -86,14 +118,6 @@ FileError parseManifest(std::string_view body, Manifest& manifest) {
             std::int64_t value = 0;
             ok = getInt(root, "sequence", value) && ok;
             m.sequence = value;
-        }
-        if (const JsonValue* files = findMember(root, "files"); files && files->kind != JsonValue::Null) {
-            if (files->kind != JsonValue::Array) {
-                ok = false;
-            } else {
-                for (const JsonValue& entry : files->items)
-                    ok = readFile(entry, m.files.emplace_back()) && ok;
-            }
         }
         for (const ManifestFile& f : m.files)
             ok = ok && fitsItsFile(f, m.chunkSize);
@@ -132,8 +156,10 @@ std::string serializeManifest(const Manifest& m) {
                 ",\"sha256\":" + jsonString(f.sha256);
         if (!f.chunks.empty()) {
             json += ",\"chunks\":[";
-            for (std::size_t k = 0; k < f.chunks.size(); ++k)
-                json += (k ? "," : "") + jsonString(f.chunks[k]);
+            for (std::size_t k = 0; k < f.chunks.size(); ++k) {
+                if (k) json += ',';
+                json += jsonString(f.chunks[k]);
+            }
             json += ']';
         }
         json += '}';

@@ -10,8 +10,11 @@
 #include <vector>
 
 struct DirEntry {
-    std::wstring name;  // without folder
-    bool isDir = false; // a directory and not a reparse point, so walks never follow links
+    std::wstring name;      // without folder
+    bool isDir = false;     // a directory and not a reparse point, so walks never follow links
+    bool isLink = false;    // a reparse point: a link or junction, whose own size means nothing
+    std::int64_t size = 0;  // as fileInfo gives them
+    std::int64_t mtime = 0; // nanoseconds since 1970
 };
 
 // False when the path cannot be read (treated as absent). mtime is nanoseconds since 1970.
@@ -51,6 +54,8 @@ std::uint32_t moveReplacing(const std::wstring& from, const std::wstring& to);
 // Entries except "." and "..", sorted by the bytes of their UTF-8 names. A missing folder's
 // search that fails with "file not found" gives true and no entries.
 bool listDirectory(const std::wstring& dir, std::vector<DirEntry>& entries);
+// The same entries in the order the system gives them, which costs no sorting.
+bool listDirectoryUnsorted(const std::wstring& dir, std::vector<DirEntry>& entries);
 
 // A file time (100 ns units since 1601) as nanoseconds since 1970, in wrapping arithmetic.
 std::int64_t fileTimeToUnixNanos(std::uint64_t fileTime);

@@ -160,27 +160,44 @@ void makeWritable(const std::wstring& path) {
         SetFileAttributesW(p.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
-bool listDirectory(const std::wstring& dir, std::vector<DirEntry>& entries) {
+bool listDirectoryUnsorted(const std::wstring& dir, std::vector<DirEntry>& entries) {
     entries.clear();
     WIN32_FIND_DATAW data;
-    const HANDLE first = FindFirstFileW(extendedPath(joinPath(dir, L"*")).c_str(), &data);
+    const HANDLE first = FindFirstFileExW(extendedPath(joinPath(dir, L"*")).c_str(), FindExInfoBasic, &data,
+                                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     const DWORD code = GetLastError();
     const FindHandle find(first);
     if (!find) return code == ERROR_FILE_NOT_FOUND;
-
-    std::vector<std::pair<std::string, DirEntry>> found;
     do {
-        const std::wstring name = data.cFileName;
+        const std::wstring_view name = data.cFileName;
         if (name == L"." || name == L"..") continue;
-        const bool isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                           !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-        found.push_back({toUtf8(name), DirEntry{name, isDir}});
+        DirEntry e;
+        e.name = name;
+        e.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        e.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !e.isLink;
+        e.size = static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
+        e.mtime = fileTimeToUnixNanos((std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                                      data.ftLastWriteTime.dwLowDateTime);
+        entries.push_back(std::move(e));
     } while (FindNextFileW(find.get(), &data));
+    return true;
+}
 
+bool listDirectory(const std::wstring& dir, std::vector<DirEntry>& entries) {
+    std::vector<DirEntry> found;
+    if (!listDirectoryUnsorted(dir, found)) {
+        entries.clear();
+        return false;
+    }
     // std::string compares as unsigned bytes, shorter first on a common prefix.
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::pair<std::string, std::size_t>> order;
+    order.reserve(found.size());
+    for (std::size_t i = 0; i < found.size(); ++i)
+        order.emplace_back(toUtf8(found[i].name), i);
+    std::sort(order.begin(), order.end());
+    entries.clear();
     entries.reserve(found.size());
-    for (auto& f : found)
-        entries.push_back(std::move(f.second));
+    for (const auto& [name, i] : order)
+        entries.push_back(std::move(found[i]));
     return true;
 }

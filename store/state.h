@@ -17,6 +17,8 @@ struct InstallRecord {
     std::int64_t size = 0;
     std::int64_t mtime = 0; // nanoseconds since 1970
     std::string sha;
+
+    bool operator==(const InstallRecord&) const = default;
 };
 
 struct InstallState {
@@ -24,6 +26,8 @@ struct InstallState {
     std::string exe;
     std::map<std::string, InstallRecord> files; // by manifest path, in byte order
     std::optional<std::int64_t> sequence;       // the signed build installed; written last when set
+
+    bool operator==(const InstallState&) const = default;
 };
 
 // Reading is lenient: a damaged document gives an empty result, which costs only a rehash

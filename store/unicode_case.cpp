@@ -20,6 +20,7 @@ constexpr CaseRun caseRuns[] = {
 } // namespace
 
 char16_t upcaseUnit(char16_t c) {
+    if (c < 0x80) return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 0x20) : c;
     // The last run that starts at or before c.
     const auto after = std::upper_bound(std::begin(caseRuns), std::end(caseRuns), c,
                                         [](char16_t unit, const CaseRun& run) { return unit < run.first; });
@@ -27,6 +28,15 @@ char16_t upcaseUnit(char16_t c) {
     const CaseRun& run = *std::prev(after);
     if (c > run.last || (c - run.first) % run.step != 0) return c;
     return static_cast<char16_t>(c + run.delta);
+}
+
+std::wstring upcased(std::wstring_view text) {
+    std::wstring out(text);
+    for (wchar_t& c : out) {
+        if (static_cast<std::uint32_t>(c) >> 16 != 0) continue;
+        c = static_cast<wchar_t>(upcaseUnit(static_cast<char16_t>(c)));
+    }
+    return out;
 }
 
 std::u16string utf16Of(std::string_view utf8) {

@@ -7,6 +7,9 @@
 #include <string_view>
 
 char16_t upcaseUnit(char16_t c);
+// Every unit of text upper-cased so; a unit above U+FFFF (only where wchar_t has 32 bits)
+// stays as it is.
+std::wstring upcased(std::wstring_view text);
 
 // UTF-8 as UTF-16 units; a byte that starts no well-formed sequence becomes U+FFFD.
 std::u16string utf16Of(std::string_view utf8);

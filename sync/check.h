@@ -7,6 +7,7 @@
 #include "store/file_error.h"
 #include "store/handle.h"
 #include "store/state.h"
+#include "sync/file_index.h"
 #include "sync/plan.h"
 
 #include <chrono>
@@ -40,6 +41,7 @@ struct CheckContext {
     std::vector<FileCheckResult>& results; // one per manifest file
     SessionStatus& status;
     OpenTargets& targets;
+    FileIndex& index; // what the folder holds, as the check found it
     std::atomic<std::uint64_t> nextIndex{0};
     std::atomic<std::uint64_t> filesDone{0};
 };

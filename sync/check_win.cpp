@@ -4,6 +4,7 @@
 #include "store/sha256.h"
 #include "sync/check.h"
 
+#include <algorithm>
 #include <exception>
 #include <thread>
 
@@ -46,8 +47,11 @@ namespace {
 
 void countFile(CheckContext& c) {
     const std::uint64_t done = c.filesDone.fetch_add(1) + 1;
+    // The count is shown, not used: taking the status lock for every file of a large up-to-date
+    // install only makes the threads wait on each other.
+    if (done % 64 != 0 && done != c.manifest.files.size()) return;
     std::lock_guard guard(c.status.lock);
-    c.status.filesChecked = static_cast<std::int32_t>(done);
+    c.status.filesChecked = std::max(c.status.filesChecked, static_cast<std::int32_t>(done));
 }
 
 bool matchesRecord(const CheckContext& c, const ManifestFile& f, std::int64_t size, std::int64_t mtime) {
@@ -101,32 +105,44 @@ void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring
     countFile(c);
 }
 
-void checkFile(CheckContext& c, std::size_t index) {
+// What the listing alone settles: a missing file, or one its record vouches for. True when the
+// file's contents must be read.
+bool lookUpFile(CheckContext& c, std::size_t index, std::wstring& path) {
+    const ManifestFile& f = c.manifest.files[index];
+    FileCheckResult& result = c.results[index];
+    if (FileError e = resolveManifestPath(c.folder, f.path, path); e.failed) {
+        result.failure = std::move(e);
+        countFile(c);
+        return false;
+    }
+    std::int64_t size = 0, mtime = 0;
+    if (!c.index.find(path, &size, &mtime)) {
+        // The running launcher's executable cannot be written in place: it is always replaced
+        // whole, through its ".part" file, even when the manifest divides it into chunks.
+        result.jobs = allJobsFor(c.manifest, f, f.chunks.empty() || isLauncherPath(path));
+        countFile(c);
+        return false;
+    }
+    result.found = true;
+    result.size = size;
+    result.mtime = mtime;
+    if (!matchesRecord(c, f, size, mtime)) return true;
+    countFile(c);
+    return false;
+}
+
+void readFile(CheckContext& c, std::size_t index) {
     if (cancelRequested.load()) return;
     const ManifestFile& f = c.manifest.files[index];
     FileCheckResult& result = c.results[index];
-
     std::wstring path;
     if (FileError e = resolveManifestPath(c.folder, f.path, path); e.failed) {
         result.failure = std::move(e);
         countFile(c);
         return;
     }
-    // The running launcher's executable cannot be written in place: it is always replaced
-    // whole, through its ".part" file, even when the manifest divides it into chunks.
-    const bool whole = f.chunks.empty() || isLauncherPath(path);
-    std::int64_t size = 0, mtime = 0;
-    if (!fileInfo(path, &size, &mtime)) {
-        result.jobs = allJobsFor(c.manifest, f, whole);
-        countFile(c);
-        return;
-    }
-    if (matchesRecord(c, f, size, mtime)) {
-        countFile(c);
-        return;
-    }
-    if (!whole) {
-        checkChunkedFile(c, f, path, size, result);
+    if (!f.chunks.empty() && !isLauncherPath(path)) {
+        checkChunkedFile(c, f, path, result.size, result);
         return;
     }
     std::string digest;
@@ -137,13 +153,28 @@ void checkFile(CheckContext& c, std::size_t index) {
 } // namespace
 
 FileError checkAllFiles(CheckContext& c) {
-    const auto worker = [&c] {
+    // The folders are listed and the records matched on this thread alone: the file system
+    // serves one listing at a time anyway, and threads doing such small steps would only wait
+    // on each other. Threads read only the files that must be read.
+    std::vector<std::size_t> toRead;
+    std::wstring path;
+    for (std::size_t i = 0; i < c.manifest.files.size() && !cancelRequested.load(); ++i) {
+        try {
+            if (lookUpFile(c, i, path)) toRead.push_back(i);
+        } catch (const std::exception& e) {
+            c.results[i].failure = plainFailure(std::string("check failed: ") + e.what());
+        } catch (...) {
+            c.results[i].failure = plainFailure("check failed: unknown error");
+        }
+    }
+    const auto worker = [&c, &toRead] {
         for (;;) {
-            const std::uint64_t index = c.nextIndex.fetch_add(1);
-            if (index >= c.manifest.files.size()) return;
+            const std::uint64_t next = c.nextIndex.fetch_add(1);
+            if (next >= toRead.size()) return;
+            const std::size_t index = toRead[next];
             // An exception (a failed allocation, say) fails this file, not the process.
             try {
-                checkFile(c, index);
+                readFile(c, index);
             } catch (const std::exception& e) {
                 c.results[index].failure = plainFailure(std::string("check failed: ") + e.what());
             } catch (...) {
@@ -154,9 +185,10 @@ FileError checkAllFiles(CheckContext& c) {
     FileError startFailure;
     std::thread threads[checkThreads];
     for (auto& t : threads) {
+        if (toRead.empty()) break;
         startFailure = startThread(t, worker);
         if (startFailure.failed) {
-            c.nextIndex.store(c.manifest.files.size()); // the threads running take no new file
+            c.nextIndex.store(toRead.size()); // the threads running take no new file
             break;
         }
     }

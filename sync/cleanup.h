@@ -2,10 +2,12 @@
 // manifest does not list.
 #pragma once
 
-#include <set>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
+
+class FileIndex;
 
 // Paths relative to the game folder as the file system tells them apart: separators unified,
 // runs of them collapsed, leading ones dropped, letter case ignored for all of Unicode.
@@ -17,10 +19,7 @@ public:
     bool containsFolder(const std::wstring& path) const;
 
 private:
-    struct Less {
-        bool operator()(const std::wstring& a, const std::wstring& b) const;
-    };
-    std::set<std::wstring, Less> files_, folders_;
+    std::unordered_set<std::wstring> files_, folders_; // upper-cased as names are compared
 };
 
 // Names that pruning never removes, given lower-cased: the launcher's state and journal, and
@@ -36,5 +35,6 @@ void removeEmptyDirectories(const std::wstring& root);
 // only the named files, their ".part" files and the folders their removal emptied go.
 void discardInterruptedDownloads(const std::wstring& folder);
 // Removes every file the manifest does not list, but the launcher and its working files, and
-// links that lead to manifest files. Never in a protected folder.
-void pruneUnknownFiles(const std::wstring& folder, const FileSystemPaths& manifestPaths);
+// links that lead to manifest files. Never in a protected folder. Folders are read through
+// index: what a folder held when the check listed it is what is pruned.
+void pruneUnknownFiles(const std::wstring& folder, const FileSystemPaths& manifestPaths, FileIndex& index);

@@ -6,6 +6,8 @@
 #include "store/paths.h"
 #include "store/state.h"
 #include "store/text.h"
+#include "store/unicode_case.h"
+#include "sync/file_index.h"
 #include "sync/folder_guard.h"
 
 #include <windows.h>
@@ -18,11 +20,12 @@ std::wstring lowerName(const std::wstring& path) {
     return name;
 }
 
-// The name the file system looks up: one backslash between components, none in front.
+// The name the file system looks up: one backslash between components, none in front, and
+// letter case as the file system ignores it.
 std::wstring lookupKey(const std::wstring& path) {
     std::wstring key = normalisePath(path);
     key.erase(0, key.find_first_not_of(L'\\'));
-    return key;
+    return upcased(key);
 }
 
 // Removes the folders between path and root that the removal of path left empty.
@@ -35,16 +38,14 @@ void removeEmptyParents(const std::wstring& root, const std::wstring& path) {
 
 } // namespace
 
-bool FileSystemPaths::Less::operator()(const std::wstring& a, const std::wstring& b) const {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_LESS_THAN;
-}
-
 void FileSystemPaths::add(std::string_view path) {
-    const std::wstring key = lookupKey(toWide(path));
-    files_.insert(key);
-    for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos; sep = key.find(L'\\', sep + 1))
-        folders_.insert(key.substr(0, sep));
+    std::wstring key = lookupKey(toWide(path));
+    // The folders on the way, deepest first: once one is known, so are those above it.
+    for (std::size_t sep = key.rfind(L'\\'); sep != std::wstring::npos && sep > 0;
+         sep = key.rfind(L'\\', sep - 1)) {
+        if (!folders_.insert(key.substr(0, sep)).second) break;
+    }
+    files_.insert(std::move(key));
 }
 
 bool FileSystemPaths::containsFile(const std::wstring& path) const {
@@ -102,13 +103,35 @@ void discardInterruptedDownloads(const std::wstring& folder) {
     if (!guarded) removeEmptyDirectories(root);
 }
 
-void pruneUnknownFiles(const std::wstring& folder, const FileSystemPaths& manifestPaths) {
+namespace {
+
+// Every file below dir (links and junctions count as files) and every folder, each folder
+// before its contents, as index lists them.
+void walk(FileIndex& index, const std::wstring& dir, std::vector<std::wstring>& files,
+          std::vector<std::wstring>& dirs) {
+    const std::vector<DirEntry>* entries = index.entries(dir);
+    if (!entries) return;
+    for (const DirEntry& e : *entries) {
+        std::wstring path = joinPath(dir, e.name);
+        if (e.isDir) {
+            dirs.push_back(path);
+            walk(index, path, files, dirs);
+        } else {
+            files.push_back(std::move(path));
+        }
+    }
+}
+
+} // namespace
+
+void pruneUnknownFiles(const std::wstring& folder, const FileSystemPaths& manifestPaths, FileIndex& index) {
     if (isProtectedFolder(folder)) {
         appendLog("prune skipped: " + toUtf8(folder));
         return;
     }
-    std::vector<std::wstring> files;
-    listTree(folder, &files, nullptr);
+    // One walk serves both the files and, afterwards, the folders left empty.
+    std::vector<std::wstring> files, dirs;
+    walk(index, folder, files, dirs);
     const std::size_t prefix = folder.size() + (!folder.empty() && folder.back() == L'\\' ? 0 : 1);
     for (const std::wstring& f : files) {
         if (f.size() <= prefix) continue;
@@ -120,5 +143,9 @@ void pruneUnknownFiles(const std::wstring& folder, const FileSystemPaths& manife
         }
         removePath(f);
     }
-    removeEmptyDirectories(folder);
+    // Children come after their parents in the walk, so the walk back removes them first. A
+    // folder on the way to a manifest file holds that file.
+    for (auto it = dirs.rbegin(); it != dirs.rend(); ++it) {
+        if (it->size() <= prefix || !manifestPaths.containsFolder(it->substr(prefix))) removePath(*it);
+    }
 }

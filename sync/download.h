@@ -11,12 +11,27 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+// Memory a download worker keeps from job to job: a chunk is received into it whole, a whole
+// file passes through it. Made once per worker, it grows to the largest job and stays.
+class TransferBuffer {
+public:
+    char* reserve(std::size_t bytes) {
+        if (bytes_.size() < bytes) bytes_.resize(bytes);
+        return bytes_.data();
+    }
+
+private:
+    std::vector<char> bytes_;
+};
 
 // Streams the file into "<target>.part" while hashing it and moves it into place only when
 // the digest matches. The launcher's own executable is first moved aside to "<target>.old".
 FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
-                            std::atomic<std::int64_t>& byteCounter);
+                            std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer);
 
-// Fetches one chunk with a range request, checks it in memory, and writes it at its offset.
+// Fetches one chunk with a range request, hashing it as it arrives, checks it in memory, and
+// writes it at its offset.
 FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
-                        HANDLE target, std::atomic<std::int64_t>& byteCounter);
+                        HANDLE target, std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer);

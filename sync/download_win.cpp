@@ -14,23 +14,35 @@
 
 namespace {
 
-// Streams the body into the open part file; the digest sees every byte written. A body longer
-// than the manifest's size ends at the first byte too many: a server must not fill the disk.
+// Whole files are written in pieces of this size: fewer, larger writes than the reads.
+constexpr std::size_t writePiece = std::size_t{1} << 20;
+
+// Streams the body into the open part file; the digest sees every byte as it arrives, while
+// it is still in the cache. A body longer than the manifest's size ends at the first byte too
+// many: a server must not fill the disk.
 FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& partPath, std::int64_t size,
-                      Sha256& digest, std::int64_t& received) {
-    std::vector<char> buffer(transferBufferBytes);
+                      Sha256& digest, std::int64_t& received, TransferBuffer& transfer) {
+    char* const buffer = transfer.reserve(writePiece);
+    std::size_t held = 0; // received, not yet written
+    const auto flush = [&]() -> FileError {
+        if (const std::uint32_t code = writeAll(part, buffer, held, partPath))
+            return pathFailure("write", partPath, code);
+        held = 0;
+        return {};
+    };
     while (!cancelRequested.load()) {
         std::uint32_t count = 0;
-        if (FileError e = request.read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), count);
-            e.failed) {
-            return e;
-        }
-        if (count == 0) return {};
+        const auto room =
+            static_cast<std::uint32_t>(std::min<std::size_t>(transferBufferBytes, writePiece - held));
+        if (FileError e = request.read(buffer + held, room, count); e.failed) return e;
+        if (count == 0) return flush();
         if (count > size - received) return plainFailure("downloaded file is larger than its listed size");
-        if (const std::uint32_t code = writeAll(part, buffer.data(), count, partPath))
-            return pathFailure("write", partPath, code);
-        digest.update(buffer.data(), count);
+        digest.update(buffer + held, count);
+        held += count;
         received += count;
+        if (held == writePiece) {
+            if (FileError e = flush(); e.failed) return e;
+        }
     }
     return cancelledFailure();
 }
@@ -55,7 +67,7 @@ FileError replaceLauncher(const std::wstring& target, const std::wstring& part) 
 } // namespace
 
 FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
-                            std::atomic<std::int64_t>& byteCounter) {
+                            std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer) {
     std::wstring target;
     if (FileError e = resolveManifestPath(folder, job.file->path, target); e.failed) return e;
     std::wstring failedDir;
@@ -75,7 +87,7 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
 
     Sha256 digest;
     std::int64_t received = 0;
-    FileError failure = receiveInto(request, file.get(), part, job.file->size, digest, received);
+    FileError failure = receiveInto(request, file.get(), part, job.file->size, digest, received, buffer);
     // The bytes reach the disk before the move makes them the file.
     if (!failure.failed && !FlushFileBuffers(file.get()))
         failure = pathFailure("write", part, lastErrorCode());
@@ -110,7 +122,7 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
 }
 
 FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
-                        HANDLE target, std::atomic<std::int64_t>& byteCounter) {
+                        HANDLE target, std::atomic<std::int64_t>& byteCounter, TransferBuffer& transfer) {
     const ManifestFile& file = *job.file;
     const std::int64_t offset = static_cast<std::int64_t>(job.chunkIndex) * manifest.chunkSize;
     const std::int64_t length = job.length;
@@ -127,19 +139,20 @@ FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, co
     }
 
     // The whole chunk is held and checked in memory, so a bad transfer never touches the disk.
-    std::vector<char> buffer(static_cast<std::size_t>(length));
+    // It is hashed as it arrives, while each piece is still in the cache.
+    char* const buffer = transfer.reserve(static_cast<std::size_t>(length));
+    Sha256 digest;
     std::int64_t received = 0;
     while (received < length) {
         if (cancelRequested.load()) return cancelledFailure();
         const auto want =
             static_cast<std::uint32_t>(std::min<std::int64_t>(transferBufferBytes, length - received));
         std::uint32_t count = 0;
-        if (FileError e = request.read(buffer.data() + received, want, count); e.failed) return e;
+        if (FileError e = request.read(buffer + received, want, count); e.failed) return e;
         if (count == 0) return plainFailure("unexpected EOF");
+        digest.update(buffer + received, count);
         received += count;
     }
-    Sha256 digest;
-    digest.update(buffer.data(), buffer.size());
     if (digest.finishHex() != file.chunks[static_cast<std::size_t>(job.chunkIndex)]) {
         return plainFailure("chunk failed its checksum");
     }
@@ -148,7 +161,7 @@ FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, co
     // pointer is never used.
     std::wstring path;
     resolveManifestPath(folder, file.path, path);
-    if (const std::uint32_t code = writeAll(target, buffer.data(), buffer.size(), path, offset))
+    if (const std::uint32_t code = writeAll(target, buffer, static_cast<std::size_t>(length), path, offset))
         return pathFailure("write", path, code);
     byteCounter.fetch_add(length);
     return {};

@@ -18,6 +18,10 @@ struct DownloadJob {
 struct FileCheckResult {
     std::vector<DownloadJob> jobs; // chunk jobs in ascending order; empty when current
     FileError failure;
+    // The file as the check found it, before reading any of it.
+    bool found = false;
+    std::int64_t size = 0;
+    std::int64_t mtime = 0; // nanoseconds since 1970
 };
 
 // The bytes of chunk index: the chunk size, or what is left of the file for the last one.

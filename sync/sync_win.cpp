@@ -52,15 +52,29 @@ FileError runDownloadPhase(const std::wstring& folder, const Manifest& manifest,
     return failure;
 }
 
-InstallState newState(const std::wstring& folder, const Manifest& manifest) {
+// The record of what the folder now holds. A file the check found current is recorded as the
+// check saw it, before any hashing: a change since shows as a new write time and the file is
+// hashed again. A file written since is asked anew: through a fresh listing of its folder, or
+// of the system while it is still open here, as a listing may not show its latest size and
+// write time yet.
+InstallState newState(const std::wstring& folder, const Manifest& manifest,
+                      const std::vector<FileCheckResult>& results, const OpenTargets& open) {
+    FileIndex written;
     InstallState state;
     state.version = manifest.version;
     state.exe = manifest.exe;
     state.sequence = manifest.sequence;
-    for (const ManifestFile& f : manifest.files) {
-        std::wstring path;
-        std::int64_t size = 0, mtime = 0;
-        if (resolveManifestPath(folder, f.path, path).failed || !fileInfo(path, &size, &mtime)) continue;
+    for (std::size_t i = 0; i < manifest.files.size(); ++i) {
+        const ManifestFile& f = manifest.files[i];
+        const FileCheckResult& seen = results[i];
+        std::int64_t size = seen.size, mtime = seen.mtime;
+        if (open.contains(f.path) || !seen.jobs.empty() || !seen.found) {
+            std::wstring path;
+            if (resolveManifestPath(folder, f.path, path).failed) continue;
+            const bool found =
+                open.contains(f.path) ? fileInfo(path, &size, &mtime) : written.find(path, &size, &mtime);
+            if (!found) continue;
+        }
         if (size == f.size) state.files[f.path] = InstallRecord{size, mtime, f.sha256};
     }
     return state;
@@ -89,7 +103,8 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
 
     std::vector<FileCheckResult> results(manifest.files.size());
     OpenTargets targets; // closes every handle on every return
-    CheckContext context{manifest, folder, options, state, results, status, targets};
+    FileIndex index;
+    CheckContext context{manifest, folder, options, state, results, status, targets, index};
     if (FileError e = checkAllFiles(context); e.failed) return e;
     if (cancelRequested.load()) return cancelledFailure();
 
@@ -117,16 +132,18 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
         if (!manifestPaths.containsFile(toWide(path)) && !resolveManifestPath(folder, path, local).failed)
             removePath(local);
     }
-    if (mayPrune) pruneUnknownFiles(folder, manifestPaths);
+    if (mayPrune) pruneUnknownFiles(folder, manifestPaths, index);
 
     for (const auto& [path, handle] : targets.handles())
         FlushFileBuffers(handle.get());
     // A cancellation that came after the last job still leaves no state behind.
     if (cancelRequested.load()) return cancelledFailure();
-    if (FileError e = replaceFileDurably(joinPath(folder, stateFileName),
-                                         serializeInstallState(newState(folder, manifest)));
-        e.failed) {
-        return e;
+    // An unchanged install keeps its state file as it is: a re-check writes nothing.
+    if (const InstallState now = newState(folder, manifest, results, targets); now != state) {
+        if (FileError e = replaceFileDurably(joinPath(folder, stateFileName), serializeInstallState(now));
+            e.failed) {
+            return e;
+        }
     }
     std::lock_guard guard(status.lock);
     status.phase = SessionPhase::Ready;

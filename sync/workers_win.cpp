@@ -29,11 +29,12 @@ struct DownloadRun {
     std::atomic<std::int64_t> bytes{0};
 };
 
-FileError runJob(DownloadRun& run, const DownloadJob& job) {
+FileError runJob(DownloadRun& run, const DownloadJob& job, TransferBuffer& buffer) {
     // An exception (a chunk buffer that cannot be allocated, say) fails this attempt only.
     try {
-        if (job.whole) return downloadWholeFile(run.folder, run.manifest, job, run.bytes);
-        return downloadChunk(run.folder, run.manifest, job, run.targets.find(job.file->path), run.bytes);
+        if (job.whole) return downloadWholeFile(run.folder, run.manifest, job, run.bytes, buffer);
+        return downloadChunk(run.folder, run.manifest, job, run.targets.find(job.file->path), run.bytes,
+                             buffer);
     } catch (const std::exception& e) {
         return plainFailure(std::string("download failed: ") + e.what());
     } catch (...) {
@@ -51,6 +52,7 @@ void recordFailure(DownloadRun& run, const DownloadJob& job, FileError failure) 
 }
 
 void downloadWorker(DownloadRun& run) {
+    TransferBuffer buffer; // kept from job to job
     for (;;) {
         const std::uint64_t index = run.nextJob.fetch_add(1);
         if (index >= run.jobs.size()) return;
@@ -65,7 +67,7 @@ void downloadWorker(DownloadRun& run) {
                 outcome = cancelledFailure();
                 break;
             }
-            outcome = runJob(run, job);
+            outcome = runJob(run, job, buffer);
             if (!outcome.failed) break;
         }
         if (outcome.failed) recordFailure(run, job, std::move(outcome));

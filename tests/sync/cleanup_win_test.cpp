@@ -5,6 +5,7 @@
 #include "support/temp_dir.h"
 #include "support/unix_link.h"
 #include "sync/cleanup.h"
+#include "sync/file_index.h"
 #include "sync/folder_guard.h"
 #include "sync/sync.h"
 
@@ -98,8 +99,11 @@ TEST(Cleanup, PruningKeepsTheManifestsFilesAndTheLaunchersOwn) {
     const UnixLink packs(elsewhere.path(), dir / L"packs");
     ASSERT_TRUE(packs.made());
     // The file system finds every one of these under the other spelling.
-    pruneUnknownFiles(dir.path(), pathsOf({"game.exe", "data/file.pak", "\\lead.txt", "a//b.txt",
-                                           "caf\xC3\xA9.pak", "packs/big.pak"}));
+    FileIndex index;
+    pruneUnknownFiles(
+        dir.path(),
+        pathsOf({"game.exe", "data/file.pak", "\\lead.txt", "a//b.txt", "caf\xC3\xA9.pak", "packs/big.pak"}),
+        index);
     EXPECT_EQ(relativeTree(dir.path()),
               (std::vector<std::string>{".launcher-state.json", "CAF\xC3\x89.pak", "Data/", "Data/File.pak",
                                         "a/", "a/b.txt", "game.exe", "lead.txt", "packs", "sub/",

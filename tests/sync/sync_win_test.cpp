@@ -423,13 +423,14 @@ TEST(Sync, AFileIsCountedOnceItIsInPlace) {
     ASSERT_FALSE(writeWholeFile(target, "old").failed);
     std::atomic<std::int64_t> counter{0};
     const DownloadJob job{&m.files[1], true, 0, m.files[1].size};
+    TransferBuffer buffer;
     {
         const FileHandle held(
             CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        EXPECT_TRUE(downloadWholeFile(dir.path(), m, job, counter).failed); // the move fails
+        EXPECT_TRUE(downloadWholeFile(dir.path(), m, job, counter, buffer).failed); // the move fails
     }
     EXPECT_EQ(counter.load(), 0);
-    EXPECT_FALSE(downloadWholeFile(dir.path(), m, job, counter).failed);
+    EXPECT_FALSE(downloadWholeFile(dir.path(), m, job, counter, buffer).failed);
     EXPECT_EQ(counter.load(), m.files[1].size);
 }
 
@@ -475,8 +476,9 @@ TEST(Sync, TheStateFileIsReplacedWholeOrNotAtAll) {
 }
 
 TEST(Sync, AThreadThatCannotStartFailsTheSyncOnly) {
-    // Four check threads, six workers, then the sampler: a refusal at each of them.
-    for (const int allowed : {0, 2, 4, 7, 10}) {
+    // A fresh install reads no file, so it starts six workers, then the sampler; a repair
+    // starts four check threads first. A refusal at each of them.
+    for (const int allowed : {0, 3, 6}) {
         TempDir dir;
         GameBuild b = sampleBuild("threads");
         threadStartsAllowed = allowed;
@@ -484,6 +486,17 @@ TEST(Sync, AThreadThatCannotStartFailsTheSyncOnly) {
         threadStartsAllowed = -1;
         EXPECT_TRUE(o.error.message.find("could not start a thread: ") != std::string::npos)
             << allowed << ": " << o.error.message;
+    }
+    for (const int allowed : {0, 2}) {
+        TempDir dir;
+        GameBuild b = sampleBuild("threads");
+        const Manifest m = b.publishAll();
+        ASSERT_FALSE(sync(dir.path(), m).error.failed);
+        threadStartsAllowed = allowed;
+        const Outcome o = sync(dir.path(), m, true);
+        threadStartsAllowed = -1;
+        EXPECT_TRUE(o.error.message.find("could not start a thread: ") != std::string::npos)
+            << "repair " << allowed << ": " << o.error.message;
     }
     // The session's own thread: the session fails at once, and the next one can start.
     SessionStatus status;
