@@ -37,6 +37,24 @@ void composeFrame(benchmark::State& state, SessionPhase phase) {
     }
 }
 
+// One tick of the window idle at Ready: the areas the pulse changed, redrawn.
+void readyTick(benchmark::State& state) {
+    bindOnce();
+    ui::Canvas canvas;
+    double time = 0;
+    ScreenView before = buildView(SessionSnapshot{.phase = SessionPhase::Ready}, time);
+    ui::composeFrame(canvas, before);
+    for (auto _ : state) {
+        time += 0.033;
+        const ScreenView after = buildView(SessionSnapshot{.phase = SessionPhase::Ready}, time);
+        for (const ui::Rect area : ui::changedAreas(before, after))
+            ui::composeArea(canvas, after, area);
+        benchmark::DoNotOptimize(canvas.pixels());
+        before = after;
+    }
+}
+
+BENCHMARK(readyTick)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(composeFrame, downloading, SessionPhase::Downloading)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(composeFrame, contacting, SessionPhase::Contacting)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(composeFrame, ready, SessionPhase::Ready)->Unit(benchmark::kMillisecond);

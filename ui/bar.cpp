@@ -11,8 +11,9 @@ namespace ui {
 void fillRoundedRect(Canvas& canvas, Rect rect, int r, const ColorFunction& color) {
     const int w = rect.right - rect.left, h = rect.bottom - rect.top;
     if (w <= 0 || h <= 0) return;
-    for (int i = 0; i < h; ++i) {
-        for (int j = 0; j < w; ++j) {
+    const Rect area = intersect(canvas.clip(), rect);
+    for (int i = area.top - rect.top; i < area.bottom - rect.top; ++i) {
+        for (int j = area.left - rect.left; j < area.right - rect.left; ++j) {
             double coverage = 1;
             int cx = 0, cy = 0;
             bool corner = true;

@@ -8,6 +8,7 @@
 #include "ui/screen_view.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace ui {
 
@@ -26,5 +27,13 @@ void bindArtwork(const std::uint8_t* const resources[res::count]);
 // Draws the whole view into a frame-sized canvas: background, panel, headline, bar, detail,
 // button, link.
 void composeFrame(Canvas& canvas, const ScreenView& view);
+
+// Draws the part of the view inside area; the pixels there come out exactly as composeFrame
+// draws them, and those outside stay.
+void composeArea(Canvas& canvas, const ScreenView& view, Rect area);
+
+// The areas of the frame whose pixels may differ between the two views: one for each part
+// that looks different (headline, bar, detail, button, link), holding where it was and is.
+std::vector<Rect> changedAreas(const ScreenView& before, const ScreenView& after);
 
 } // namespace ui

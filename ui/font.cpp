@@ -46,12 +46,12 @@ void drawText(const Font& font, Canvas& canvas, int x, int y, std::string_view t
     int pen = x;
     for (const char ch : sanitizeText(text)) {
         const Glyph& g = font.glyphs[static_cast<unsigned char>(ch)];
-        for (int i = 0; i < g.height; ++i) {
-            const int row = y + g.offsetY + i;
-            if (row < 0 || row >= canvas.height()) continue;
-            for (int j = 0; j < g.width; ++j) {
-                const int column = pen + g.offsetX + j;
-                if (column < 0 || column >= canvas.width()) continue;
+        const int left = pen + g.offsetX, top = y + g.offsetY;
+        const Rect area = intersect(canvas.clip(), {left, top, left + g.width, top + g.height});
+        for (int row = area.top; row < area.bottom; ++row) {
+            const int i = row - top;
+            for (int column = area.left; column < area.right; ++column) {
+                const int j = column - left;
                 const int coverage = font.atlas[(g.atlasY + i) * font.atlasWidth + g.atlasX + j];
                 const int u = coverage * color.a / 255;
                 if (u == 0) continue;

@@ -35,7 +35,7 @@ std::string sanitizeText(std::string_view utf8);
 
 int measureText(const Font& font, std::string_view text);
 
-// Draws text with its pen starting at x and its baseline at y; pixels off the canvas are skipped.
+// Draws text with its pen starting at x and its baseline at y; pixels outside the clip are skipped.
 void drawText(const Font& font, Canvas& canvas, int x, int y, std::string_view text, Color color);
 
 inline constexpr int wrapWidth = 580;

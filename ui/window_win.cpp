@@ -21,7 +21,7 @@ constexpr int width = ui::canvasWidth, height = ui::canvasHeight;
 // What the window works with; main thread only, but the status, which sessions write.
 LaunchOptions options;
 SessionStatus status;
-ScreenView view;
+ScreenView view; // what the frame on screen shows
 double uiScale = 1;
 bool overButton = false, overRepair = false, buttonDown = false;
 HCURSOR arrowCursor = nullptr, handCursor = nullptr;
@@ -44,27 +44,68 @@ void hitTestAt(LPARAM lParam) {
     hitTest(static_cast<int>(x / uiScale), static_cast<int>(y / uiScale));
 }
 
+// The frame on screen is kept in canvas and, in the screen's form, in presentBuffer; each
+// tick redraws only the parts of the frame whose look changed since, and asks the system to
+// show only those.
+bool framed = false;
+
+RECT onScreen(ui::Rect r) {
+    // Scaled stretching blends neighbouring pixels: a pixel more on each side covers that.
+    const int margin = uiScale > 1.001 ? 1 : 0;
+    return {scaled(r.left) - margin, scaled(r.top) - margin, scaled(r.right) + margin,
+            scaled(r.bottom) + margin};
+}
+
+void refresh(HWND window) {
+    const double time =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - processStart).count();
+    ScreenView next = buildView(takeSnapshot(status), time);
+    next.buttonHover = overButton && next.buttonEnabled;
+    next.buttonPressed = buttonDown && overButton && next.buttonEnabled;
+    next.repairHover = overRepair && next.repairVisible;
+    if (!framed) {
+        ui::composeFrame(canvas, next);
+        ui::toBgrx(canvas, presentBuffer.data());
+        InvalidateRect(window, nullptr, FALSE);
+        framed = true;
+    } else {
+        for (const ui::Rect area : ui::changedAreas(view, next)) {
+            ui::composeArea(canvas, next, area);
+            ui::toBgrx(canvas, presentBuffer.data(), area);
+            const RECT r = onScreen(area);
+            InvalidateRect(window, &r, FALSE);
+        }
+    }
+    view = std::move(next);
+}
+
+// Shows the part of the frame the system asks for.
 void paint(HWND window) {
     PAINTSTRUCT ps;
     const HDC dc = BeginPaint(window, &ps);
-    const double time =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - processStart).count();
-    view = buildView(takeSnapshot(status), time);
-    view.buttonHover = overButton && view.buttonEnabled;
-    view.buttonPressed = buttonDown && overButton && view.buttonEnabled;
-    view.repairHover = overRepair && view.repairVisible;
-    ui::composeFrame(canvas, view);
-    ui::toBgrx(canvas, presentBuffer.data());
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // rows top to bottom
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    SetStretchBltMode(dc, uiScale > 1.001 ? HALFTONE : COLORONCOLOR);
-    StretchDIBits(dc, 0, 0, scaled(width), scaled(height), 0, 0, width, height, presentBuffer.data(), &info,
-                  DIB_RGB_COLORS, SRCCOPY);
+    const ui::Rect area = ui::intersect({static_cast<int>(ps.rcPaint.left / uiScale),
+                                         static_cast<int>(ps.rcPaint.top / uiScale),
+                                         static_cast<int>(ps.rcPaint.right / uiScale + 0.999),
+                                         static_cast<int>(ps.rcPaint.bottom / uiScale + 0.999)},
+                                        {0, 0, width, height});
+    if (!area.empty()) {
+        // The picture handed over is the rows of the area alone, so its orientation cannot
+        // move the source rectangle.
+        const int rows = area.bottom - area.top;
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -rows; // top to bottom
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        SetStretchBltMode(dc, uiScale > 1.001 ? HALFTONE : COLORONCOLOR);
+        const int x = scaled(area.left), y = scaled(area.top);
+        StretchDIBits(dc, x, y, scaled(area.right) - x, scaled(area.bottom) - y, area.left, 0,
+                      area.right - area.left, rows,
+                      presentBuffer.data() + static_cast<std::size_t>(area.top) * width * 4, &info,
+                      DIB_RGB_COLORS, SRCCOPY);
+    }
     EndPaint(window, &ps);
 }
 
@@ -88,7 +129,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         if (GetCursorPos(&p) && ScreenToClient(window, &p)) {
             hitTest(static_cast<int>(p.x / uiScale), static_cast<int>(p.y / uiScale));
         }
-        InvalidateRect(window, nullptr, FALSE);
+        refresh(window);
         return 0;
     }
     case WM_PAINT:
@@ -203,6 +244,7 @@ void runWindow(const LaunchOptions& launchOptions) {
     if (!window) throw std::runtime_error("could not create window");
 
     startSession(options, &status, false);
+    refresh(window);
     SetTimer(window, 1, frameInterval, nullptr);
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -84,3 +85,52 @@ TEST_F(Compose, LongFailureMessageShowsTwoLinesEndingInDots) {
 }
 
 } // namespace
+
+// A frame kept up to date by redrawing only the changed areas must equal the whole frame
+// composed afresh, through a session's changes; and the pulse alone touches only the button.
+TEST_F(Compose, ChangedAreasKeepTheFrameExact) {
+    const auto view = [](SessionPhase phase, double time, auto&& tweak) {
+        SessionSnapshot s{.phase = phase};
+        s.filesChecked = 10;
+        s.filesTotal = 40;
+        s.bytesDone = 100 << 20;
+        s.bytesTotal = 300 << 20;
+        s.bytesPerSecond = 5 << 20;
+        tweak(s);
+        return buildView(s, time);
+    };
+    const auto same = [](SessionSnapshot&) {};
+    std::vector<ScreenView> steps = {
+        view(SessionPhase::Contacting, 0, same),
+        view(SessionPhase::Contacting, 0.4, same),
+        view(SessionPhase::Checking, 0.5, same),
+        view(SessionPhase::Downloading, 0.53, same),
+        view(SessionPhase::Downloading, 0.56, [](SessionSnapshot& s) { s.bytesDone = 299 << 20; }),
+        view(SessionPhase::Failed, 0.6,
+             [](SessionSnapshot& s) { s.message = std::string(300, 'w') + " end"; }),
+        view(SessionPhase::Failed, 0.63, [](SessionSnapshot& s) { s.message = "short"; }),
+        view(SessionPhase::Ready, 0.7, same),
+        view(SessionPhase::Ready, 0.733, same),
+        view(SessionPhase::Offline, 0.8, same),
+        view(SessionPhase::Ready, 0.9, same),
+    };
+    ScreenView hover = steps.back(), pressed = steps.back(), link = steps.back();
+    hover.buttonHover = true;
+    pressed.buttonHover = pressed.buttonPressed = true;
+    link.repairHover = true;
+    steps.insert(steps.end(), {hover, pressed, link, steps.back()});
+
+    ui::Canvas kept;
+    ui::composeFrame(kept, steps.front());
+    for (std::size_t i = 1; i < steps.size(); ++i) {
+        for (const ui::Rect area : ui::changedAreas(steps[i - 1], steps[i]))
+            ui::composeArea(kept, steps[i], area);
+        const std::vector<std::uint8_t> whole = frame(steps[i]);
+        ASSERT_TRUE(std::equal(whole.begin(), whole.end(), kept.pixels())) << "step " << i;
+    }
+
+    const std::vector<ui::Rect> pulse = ui::changedAreas(steps[7], steps[8]);
+    ASSERT_EQ(pulse.size(), 1u);
+    EXPECT_LT((pulse[0].right - pulse[0].left) * (pulse[0].bottom - pulse[0].top), 960 * 660 / 10);
+    EXPECT_TRUE(ui::changedAreas(steps[9], view(SessionPhase::Offline, 5, same)).empty());
+}
