@@ -100,7 +100,10 @@ def main():
     server = Server(("127.0.0.1", port), Handler)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
-    server.socket = context.wrap_socket(server.socket, server_side=True)
+    # The handshake happens in each request's thread, on its first read: done in accept(), a
+    # client that connects and never speaks (a killed launcher's half-open connection) would
+    # hold up every later client.
+    server.socket = context.wrap_socket(server.socket, server_side=True, do_handshake_on_connect=False)
     server.serve_forever()
 
 
