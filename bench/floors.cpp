@@ -8,6 +8,8 @@
 #include "store/sha256.h"
 #include "store/text.h"
 
+#include "bench/cpu_time.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -24,16 +26,6 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// The process's user and kernel time so far, in seconds.
-double cpuSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    const auto seconds = [](FILETIME t) {
-        return static_cast<double>((std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
 }
 
 // Runs body(i) for i in [0, count) on threads taking the next index; the wall time.

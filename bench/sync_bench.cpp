@@ -14,22 +14,14 @@
 #include <string>
 #include <thread>
 
+#include "bench/cpu_time.h"
+
 #include <windows.h>
 
 namespace {
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// The process's user and kernel time so far, in seconds (the wineserver's share is not in it).
-double cpuSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    const auto seconds = [](FILETIME t) {
-        return static_cast<double>((std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
 }
 
 bool timedSync(const char* label, const SessionOptions& options, const Manifest& m) {
