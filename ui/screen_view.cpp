@@ -2,6 +2,8 @@
 
 #include "ui/progress.h"
 
+#include <algorithm>
+
 ScreenView buildView(const SessionSnapshot& s, double time) {
     ScreenView v;
     v.phase = s.phase;
@@ -45,4 +47,22 @@ ScreenView buildView(const SessionSnapshot& s, double time) {
         break;
     }
     return v;
+}
+
+TaskbarProgress taskbarProgress(const SessionSnapshot& s) {
+    switch (s.phase) {
+    case SessionPhase::Contacting:
+    case SessionPhase::Checking:
+        return {TaskbarProgress::Indeterminate};
+    case SessionPhase::Downloading:
+        if (s.bytesTotal <= 0) return {TaskbarProgress::Indeterminate};
+        return {TaskbarProgress::Normal, static_cast<std::uint64_t>(std::max<std::int64_t>(0, s.bytesDone)),
+                static_cast<std::uint64_t>(s.bytesTotal)};
+    case SessionPhase::Failed:
+        return {TaskbarProgress::Error, 1, 1}; // a full red bar
+    case SessionPhase::Ready:
+    case SessionPhase::Offline:
+        break;
+    }
+    return {};
 }

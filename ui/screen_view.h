@@ -4,6 +4,7 @@
 
 #include "app/session_status.h"
 
+#include <cstdint>
 #include <string>
 
 struct ScreenView {
@@ -21,3 +22,13 @@ struct ScreenView {
 };
 
 ScreenView buildView(const SessionSnapshot& snapshot, double time);
+
+// What the window's taskbar button shows: the download's progress, a working state while the
+// amount of work is unknown, the error state on failure, nothing once the game may be played.
+struct TaskbarProgress {
+    enum Kind { None, Indeterminate, Normal, Error } kind = None;
+    std::uint64_t done = 0, total = 0; // for Normal and Error
+    bool operator==(const TaskbarProgress&) const = default;
+};
+
+TaskbarProgress taskbarProgress(const SessionSnapshot& snapshot);

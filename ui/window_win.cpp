@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <shobjidl.h>
+
 #include <chrono>
 #include <exception>
 #include <stdexcept>
@@ -44,6 +46,46 @@ void hitTestAt(LPARAM lParam) {
     hitTest(static_cast<int>(x / uiScale), static_cast<int>(y / uiScale));
 }
 
+// The taskbar button's progress. The shell says when the button exists; calls made before
+// that, or where no shell offers the interface, simply change nothing.
+class TaskbarButton {
+public:
+    ~TaskbarButton() { reset(); }
+    void attach() {
+        reset();
+        ITaskbarList3* list = nullptr;
+        if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                    reinterpret_cast<void**>(&list)))) {
+            return;
+        }
+        if (FAILED(list->HrInit())) {
+            list->Release();
+            return;
+        }
+        list_ = list;
+        shown_ = {TaskbarProgress::None, 1, 0}; // nothing shown yet: the next show sets it
+    }
+    void show(HWND window, const TaskbarProgress& p) {
+        if (!list_ || p == shown_) return;
+        static constexpr TBPFLAG flags[] = {TBPF_NOPROGRESS, TBPF_INDETERMINATE, TBPF_NORMAL, TBPF_ERROR};
+        list_->SetProgressState(window, flags[p.kind]);
+        if (p.kind == TaskbarProgress::Normal || p.kind == TaskbarProgress::Error)
+            list_->SetProgressValue(window, p.done, p.total);
+        shown_ = p;
+    }
+    void reset() {
+        if (list_) list_->Release();
+        list_ = nullptr;
+    }
+
+private:
+    ITaskbarList3* list_ = nullptr;
+    TaskbarProgress shown_;
+};
+
+TaskbarButton taskbar;
+UINT taskbarButtonCreated = 0;
+
 // The frame on screen is kept in canvas and, in the screen's form, in presentBuffer; each
 // tick redraws only the parts of the frame whose look changed since, and asks the system to
 // show only those.
@@ -59,7 +101,9 @@ RECT onScreen(ui::Rect r) {
 void refresh(HWND window) {
     const double time =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - processStart).count();
-    ScreenView next = buildView(takeSnapshot(status), time);
+    const SessionSnapshot snapshot = takeSnapshot(status);
+    taskbar.show(window, taskbarProgress(snapshot));
+    ScreenView next = buildView(snapshot, time);
     next.buttonHover = overButton && next.buttonEnabled;
     next.buttonPressed = buttonDown && overButton && next.buttonEnabled;
     next.repairHover = overRepair && next.repairVisible;
@@ -123,6 +167,10 @@ void clickMainButton(HWND window) {
 std::exception_ptr windowFailure;
 
 LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == taskbarButtonCreated && message != 0) {
+        taskbar.attach(); // again after the shell restarted, too
+        return 0;
+    }
     switch (message) {
     case WM_TIMER: {
         POINT p;
@@ -173,6 +221,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         DestroyWindow(window);
         return 0;
     case WM_DESTROY:
+        taskbar.reset();
         PostQuitMessage(0);
         return 0;
     default:
@@ -210,6 +259,15 @@ void runWindow(const LaunchOptions& launchOptions) {
     ui::bindArtwork(resources);
 
     SetProcessDPIAware();
+    // The taskbar's interface is a COM object of the shell, used from this thread alone.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    struct ComScope {
+        bool entered;
+        ~ComScope() {
+            if (entered) CoUninitialize();
+        }
+    } comScope{SUCCEEDED(com)};
+    taskbarButtonCreated = RegisterWindowMessageW(L"TaskbarButtonCreated");
     if (const HDC screen = GetDC(nullptr)) {
         const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
         ReleaseDC(nullptr, screen);
@@ -243,6 +301,7 @@ void runWindow(const LaunchOptions& launchOptions) {
                                         nullptr, nullptr, instance, nullptr);
     if (!window) throw std::runtime_error("could not create window");
 
+    taskbar.attach(); // the shell may never announce the button
     startSession(options, &status, false);
     refresh(window);
     SetTimer(window, 1, frameInterval, nullptr);

@@ -52,4 +52,26 @@ TEST(ScreenView, TextsAndButtonOfEveryPhase) {
     }
 }
 
+TEST(ScreenView, TaskbarShowsTheDownloadAndTheFailure) {
+    using T = TaskbarProgress;
+    SessionSnapshot s;
+    s.bytesDone = 300;
+    s.bytesTotal = 1200;
+    const std::pair<SessionPhase, T> cases[] = {
+        {SessionPhase::Contacting, {T::Indeterminate}},
+        {SessionPhase::Checking, {T::Indeterminate}},
+        {SessionPhase::Downloading, {T::Normal, 300, 1200}},
+        {SessionPhase::Failed, {T::Error, 1, 1}},
+        {SessionPhase::Ready, {T::None}},
+        {SessionPhase::Offline, {T::None}},
+    };
+    for (const auto& [phase, expected] : cases) {
+        s.phase = phase;
+        EXPECT_EQ(taskbarProgress(s), expected) << static_cast<int>(phase);
+    }
+    s.phase = SessionPhase::Downloading;
+    s.bytesTotal = 0; // only empty files to create
+    EXPECT_EQ(taskbarProgress(s), T{T::Indeterminate});
+}
+
 } // namespace
