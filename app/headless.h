@@ -14,6 +14,11 @@ inline constexpr std::chrono::milliseconds headlessPollInterval{200};
 // with exit code 1 when the session failed.
 void runHeadless(const LaunchOptions& options);
 
+// -verify: checks the contents of every file against the manifest without changing anything,
+// prints what a repair would fetch, and returns 0 when nothing, 3 when something, 1 when the
+// check could not be made.
+int runVerify(const LaunchOptions& options);
+
 // The status line written for a headline and detail: a carriage return, then the text padded
 // with spaces to 110 bytes (a longer text is written whole).
 std::string headlessLine(const std::string& headline, const std::string& detail);

@@ -1,7 +1,10 @@
 #include "app/headless.h"
 
 #include "app/launch.h"
+#include "app/launcher.h"
+#include "app/player_message.h"
 #include "app/session.h"
+#include "sync/sync.h"
 #include "ui/screen_view.h"
 
 #include <windows.h>
@@ -62,4 +65,20 @@ void runHeadless(const LaunchOptions& options) {
         if (!options.noLaunch) launchGame(options.gameDir, s.exe);
         return;
     }
+}
+
+int runVerify(const LaunchOptions& options) {
+    const SessionOptions readOnly{options.manifestUrl, options.gameDir, true, true};
+    SessionStatus status;
+    Manifest manifest;
+    std::vector<FileCheckResult> results;
+    FileError e = fetchTrustedManifest(readOnly, manifest);
+    if (!e.failed) e = verifyFolder(readOnly, manifest, status, results);
+    if (e.failed) {
+        writeOut(playerMessage(e) + "\n");
+        return exitFailure;
+    }
+    bool clean = false;
+    writeOut(verifyReport(manifest, results, clean));
+    return clean ? exitOk : exitNeedsRepair;
 }

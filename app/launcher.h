@@ -8,6 +8,7 @@
 inline constexpr int exitOk = 0;
 inline constexpr int exitFailure = 1;
 inline constexpr int exitBadCommandLine = 2;
+inline constexpr int exitNeedsRepair = 3; // -verify found files a repair would fetch
 
 // How long a start waits for the launcher it replaced to let go of its ".old" executable.
 inline constexpr std::chrono::milliseconds oldExecutableWait{2000};

@@ -7,6 +7,7 @@
 #include "store/files.h"
 #include "store/paths.h"
 #include "store/text.h"
+#include "sync/rate_limit.h"
 #include "ui/window.h"
 
 #include <windows.h>
@@ -49,6 +50,8 @@ int runLauncher() {
         makeGameDirAbsolute(options);
     }
 
+    setDownloadRateLimit(options.maxRate * 1024);
+    if (options.verify) return runVerify(options);
     if (options.skipUpdate) {
         if (const FileError e = launchGame(options.gameDir, ""); e.failed) showErrorBox(e.message);
     } else if (options.headless) {

@@ -14,6 +14,17 @@ bool parseBool(const std::wstring& text, bool& out) {
     return false;
 }
 
+bool parseRate(const std::wstring& text, std::int64_t& out) {
+    if (text.empty()) return false;
+    std::int64_t value = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9') return false;
+        value = value > (std::int64_t{1} << 40) ? value : value * 10 + (c - L'0');
+    }
+    out = value > (std::int64_t{1} << 40) ? 0 : value;
+    return true;
+}
+
 CommandLine parseArguments(const std::vector<std::wstring>& args, LaunchOptions& options,
                            std::vector<ArgumentValue>* gameDirAt) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -36,6 +47,7 @@ CommandLine parseArguments(const std::vector<std::wstring>& args, LaunchOptions&
         bool* flag = name == L"nolaunch"     ? &options.noLaunch
                      : name == L"skipupdate" ? &options.skipUpdate
                      : name == L"headless"   ? &options.headless
+                     : name == L"verify"     ? &options.verify
                                              : nullptr;
         if (flag) {
             if (!hasValue) {
@@ -43,13 +55,15 @@ CommandLine parseArguments(const std::vector<std::wstring>& args, LaunchOptions&
             } else if (!parseBool(value, *flag)) {
                 return CommandLine::Bad;
             }
-        } else if (name == L"manifest" || name == L"dir") {
+        } else if (name == L"manifest" || name == L"dir" || name == L"maxrate") {
             if (!hasValue) {
                 // The next argument is the value whatever it looks like, dashes included.
                 if (i + 1 >= args.size()) return CommandLine::Bad;
                 value = args[++i];
             }
-            if (name == L"manifest") {
+            if (name == L"maxrate") {
+                if (!parseRate(value, options.maxRate)) return CommandLine::Bad;
+            } else if (name == L"manifest") {
                 options.manifestUrl = toUtf8(value);
             } else {
                 options.gameDir = value;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,9 @@ struct LaunchOptions {
     std::wstring gameDir;    // empty: resolved from where the launcher sits
     bool noLaunch = false;   // headless only: do not start the game at the end
     bool headless = false;
-    bool skipUpdate = false; // start the game at once
+    bool skipUpdate = false;  // start the game at once
+    bool verify = false;      // check every file, report what is damaged, change nothing
+    std::int64_t maxRate = 0; // download limit in kilobytes a second; 0: none
 };
 
 // The manifest URL built into this launcher.
@@ -42,6 +45,10 @@ CommandLine parseArguments(const std::vector<std::wstring>& args, LaunchOptions&
 // Makes a game folder given on the command line absolute, in the options and in the
 // argument list a self-restart passes on (the restarted launcher runs in its own folder).
 void makeGameDirAbsolute(LaunchOptions& options);
+
+// A download rate: a whole number of kilobytes a second, digits only (no sign, no spaces);
+// numbers too large to matter are taken as no limit.
+bool parseRate(const std::wstring& text, std::int64_t& out);
 
 // Accepts exactly 1 t T TRUE true True and 0 f F FALSE false False.
 bool parseBool(const std::wstring& text, bool& out);

@@ -43,6 +43,10 @@ const std::vector<std::wstring>& launcherArguments() {
 }
 
 CommandLine parseCommandLine(LaunchOptions& options) {
+    // The environment gives the rate limit unless the command line does.
+    wchar_t rate[64];
+    const DWORD n = GetEnvironmentVariableW(L"VELLUMARK_MAXRATE", rate, 64);
+    if (n >= 64 || (n > 0 && !parseRate(std::wstring(rate, n), options.maxRate))) return CommandLine::Bad;
     return parseArguments(arguments, options, &gameDirArguments);
 }
 

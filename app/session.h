@@ -4,6 +4,8 @@
 
 #include "app/options.h"
 #include "app/session_status.h"
+#include "net/manifest.h"
+#include "store/file_error.h"
 
 #include <atomic>
 #include <chrono>
@@ -15,6 +17,10 @@ extern std::atomic<std::int32_t> sessionRunning;
 // Starts a session on a new worker thread: 0; nonzero when one is already running (the
 // request is ignored). When the thread cannot be started, the session ends Failed at once.
 int startSession(const LaunchOptions& options, SessionStatus* status, bool repair);
+
+// Fetches the manifest and checks its signature when the launcher trusts keys, and that it is
+// no older than the installed build.
+FileError fetchTrustedManifest(const SessionOptions& options, Manifest& manifest);
 
 // Fetches the manifest and brings the folder up to date; ends in Ready, Offline or Failed.
 void runSession(const SessionOptions& options, SessionStatus* status);

@@ -52,7 +52,8 @@ bool isFinalPhase(SessionPhase phase);
 struct SessionOptions {
     std::string manifestUrl;
     std::wstring gameDir;
-    bool repair = false; // hash every file, ignoring the size and write-time cache
+    bool repair = false;     // hash every file, ignoring the size and write-time cache
+    bool verifyOnly = false; // with repair: find what is damaged, and write nothing
 };
 
 // 1 once shutdown began; never reset. Set it through requestCancel, which also wakes every

@@ -76,15 +76,10 @@ FileError checkNotOlder(const SessionOptions& options, const Manifest& manifest)
 void driveSession(const SessionOptions& options, SessionStatus* status) {
     resetStatus(*status);
     Manifest manifest;
-    const std::vector<EcPoint>& keys = trustedKeys();
-    FileError e = fetchManifest(options.manifestUrl, manifest, keys);
-    if (!e.failed && !keys.empty()) e = checkNotOlder(options, manifest);
-    if (e.failed) {
+    if (FileError e = fetchTrustedManifest(options, manifest); e.failed) {
         afterManifestFailure(options, status, e);
         return;
     }
-    // Without keys the sequence means nothing, and the state file stays as it always was.
-    if (keys.empty()) manifest.sequence.reset();
     if (FileError f = syncFolder(options, manifest, *status); f.failed) failSession(status, f);
 }
 
@@ -105,6 +100,15 @@ void workerThread(const std::shared_ptr<SessionBlock>& block) noexcept {
 }
 
 } // namespace
+
+FileError fetchTrustedManifest(const SessionOptions& options, Manifest& manifest) {
+    const std::vector<EcPoint>& keys = trustedKeys();
+    FileError e = fetchManifest(options.manifestUrl, manifest, keys);
+    if (!e.failed && !keys.empty()) e = checkNotOlder(options, manifest);
+    // Without keys the sequence means nothing, and the state file stays as it always was.
+    if (keys.empty()) manifest.sequence.reset();
+    return e;
+}
 
 void runSession(const SessionOptions& options, SessionStatus* status) {
     {

@@ -1,5 +1,17 @@
 #include "store/file_error.h"
+#include "store/holders.h"
 #include "store/text.h"
+
+#include <windows.h>
+
+namespace {
+
+// A file another program keeps open: the player is told which program, when the system knows.
+std::string heldBy(std::uint32_t code, const std::vector<std::wstring>& paths) {
+    return code == ERROR_SHARING_VIOLATION ? heldByText(programsHolding(paths)) : "";
+}
+
+} // namespace
 
 FileError pathFailure(std::string_view op, const std::wstring& path, std::uint32_t code) {
     FileError e;
@@ -7,7 +19,7 @@ FileError pathFailure(std::string_view op, const std::wstring& path, std::uint32
     e.detailed = true;
     e.op = op;
     e.path = toUtf8(path);
-    e.sysMessage = systemText(code);
+    e.sysMessage = systemText(code) + heldBy(code, {path});
     e.code = code;
     e.message = e.op + " " + e.path + ": " + e.sysMessage;
     return e;
@@ -18,6 +30,7 @@ FileError twoPathFailure(std::string_view op, const std::wstring& first, const s
     FileError e;
     e.failed = true;
     e.code = code;
-    e.message = std::string(op) + " " + toUtf8(first) + " " + toUtf8(second) + ": " + systemText(code);
+    e.message = std::string(op) + " " + toUtf8(first) + " " + toUtf8(second) + ": " + systemText(code) +
+                heldBy(code, {first, second});
     return e;
 }

@@ -83,7 +83,7 @@ void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring
             }
         }
     }
-    if (size == f.size && result.jobs.empty()) {
+    if ((size == f.size && result.jobs.empty()) || c.options.verifyOnly) {
         countFile(c);
         return;
     }

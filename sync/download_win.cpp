@@ -1,6 +1,7 @@
 // The two kinds of download job: a whole file through its ".part" file, and one chunk
 // written in place.
 #include "sync/download.h"
+#include "sync/rate_limit.h"
 
 #include "app/session_status.h"
 #include "net/http.h"
@@ -37,6 +38,7 @@ FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& par
         if (FileError e = request.read(buffer + held, room, count); e.failed) return e;
         if (count == 0) return flush();
         if (count > size - received) return plainFailure("downloaded file is larger than its listed size");
+        throttleDownload(count);
         digest.update(buffer + held, count);
         held += count;
         received += count;
@@ -150,6 +152,7 @@ FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, co
         std::uint32_t count = 0;
         if (FileError e = request.read(buffer + received, want, count); e.failed) return e;
         if (count == 0) return plainFailure("unexpected EOF");
+        throttleDownload(count);
         digest.update(buffer + received, count);
         received += count;
     }

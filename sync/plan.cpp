@@ -29,3 +29,49 @@ FileError collectJobs(const std::vector<FileCheckResult>& results, std::vector<D
     }
     return {};
 }
+
+std::int64_t bytesToWrite(const std::vector<FileCheckResult>& results) {
+    std::int64_t bytes = 0;
+    for (const FileCheckResult& r : results) {
+        if (r.jobs.empty()) continue;
+        const ManifestFile& f = *r.jobs.front().file;
+        bytes += r.jobs.front().whole ? f.size : std::max<std::int64_t>(0, f.size - (r.found ? r.size : 0));
+    }
+    return bytes;
+}
+
+FileError notEnoughSpace(std::int64_t needed, std::int64_t available, const std::string& volume) {
+    constexpr std::int64_t mib = 1 << 20;
+    const std::int64_t missing = std::max<std::int64_t>(1, (needed - available + mib - 1) / mib);
+    FileError e = plainFailure("need " + std::to_string(missing) + " MB more free space on " + volume);
+    e.code = 112; // ERROR_DISK_FULL: the player reads the disk-space text
+    return e;
+}
+
+std::string verifyReport(const Manifest& manifest, const std::vector<FileCheckResult>& results, bool& clean) {
+    std::string text;
+    std::int64_t files = 0, bytes = 0;
+    for (std::size_t i = 0; i < results.size() && i < manifest.files.size(); ++i) {
+        const FileCheckResult& r = results[i];
+        const ManifestFile& f = manifest.files[i];
+        // A chunked file whose chunks are all good but that goes on past its listed size is
+        // only cut by a repair: it needs no bytes, but it is not as published.
+        const bool tooLong = r.jobs.empty() && r.found && !f.chunks.empty() && r.size > f.size;
+        if (r.jobs.empty() && !tooLong) continue;
+        ++files;
+        for (const DownloadJob& job : r.jobs)
+            bytes += job.length;
+        if (!r.found) {
+            text += "missing: " + f.path + "\n";
+        } else if (tooLong) {
+            text += "damaged: " + f.path + " (longer than listed)\n";
+        } else if (r.jobs.front().whole) {
+            text += "damaged: " + f.path + "\n";
+        } else {
+            text += "damaged: " + f.path + " (" + std::to_string(r.jobs.size()) + " of " +
+                    std::to_string(f.chunks.size()) + " chunks)\n";
+        }
+    }
+    clean = files == 0;
+    return text + std::to_string(files) + " files need " + std::to_string(bytes) + " bytes\n";
+}

@@ -6,6 +6,7 @@
 #include "store/file_error.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct DownloadJob {
@@ -34,3 +35,18 @@ std::vector<DownloadJob> allJobsFor(const Manifest& manifest, const ManifestFile
 // in manifest order instead, when there is one.
 FileError collectJobs(const std::vector<FileCheckResult>& results, std::vector<DownloadJob>& jobs,
                       std::int64_t& total);
+
+// The disk space the jobs take on top of what the folder holds now: a whole file is written
+// beside the old one until the move, so its full size counts; a file written in place counts
+// only what it grows by.
+std::int64_t bytesToWrite(const std::vector<FileCheckResult>& results);
+
+// The failure of a plan that does not fit on its volume ("D:"): error 112, detail "need N MB
+// more free space on D:", N in MiB rounded up.
+FileError notEnoughSpace(std::int64_t needed, std::int64_t available, const std::string& volume);
+
+// What -verify prints: a line for each file a repair would fetch ("missing: path",
+// "damaged: path", "damaged: path (N of M chunks)" for a file fixed chunk by chunk), then
+// "N files need M bytes" (whole files in full, bad chunks alone). clean tells whether no file
+// needs anything. results holds one entry per manifest file.
+std::string verifyReport(const Manifest& manifest, const std::vector<FileCheckResult>& results, bool& clean);

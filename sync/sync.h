@@ -10,3 +10,8 @@
 // prunes unknown files of a recognised install and writes the new state file.
 FileError syncFolder(const SessionOptions& options, const Manifest& manifest, SessionStatus& status,
                      RetryPause retryPause = defaultRetryPause);
+
+// The check alone, of every file's contents, changing nothing in the folder: results get one
+// entry per manifest file, with the jobs a repair would run.
+FileError verifyFolder(const SessionOptions& options, const Manifest& manifest, SessionStatus& status,
+                       std::vector<FileCheckResult>& results);

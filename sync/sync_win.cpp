@@ -29,6 +29,19 @@ FileError prepareTargets(const std::wstring& folder, const std::vector<DownloadJ
     return {};
 }
 
+// A plan that cannot fit fails before anything is fetched, rather than on a full disk halfway.
+// A volume that does not tell its free space is not held against the plan.
+FileError checkFreeSpace(const std::wstring& folder, std::int64_t needed) {
+    if (needed <= 0) return {};
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(extendedPath(folder).c_str(), &available, nullptr, nullptr)) return {};
+    if (static_cast<std::uint64_t>(needed) <= available.QuadPart) return {};
+    wchar_t root[MAX_PATH + 1] = L"";
+    std::wstring volume = GetVolumePathNameW(folder.c_str(), root, MAX_PATH) ? root : folder.substr(0, 2);
+    if (volume.size() > 1 && (volume.back() == L'\\' || volume.back() == L'/')) volume.pop_back();
+    return notEnoughSpace(needed, static_cast<std::int64_t>(available.QuadPart), toUtf8(volume));
+}
+
 FileError runDownloadPhase(const std::wstring& folder, const Manifest& manifest,
                            const std::vector<DownloadJob>& jobs, std::int64_t total,
                            const OpenTargets& targets, SessionStatus& status, RetryPause pause) {
@@ -111,6 +124,7 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
     std::vector<DownloadJob> jobs;
     std::int64_t total = 0;
     if (FileError e = collectJobs(results, jobs, total); e.failed) return e;
+    if (FileError e = checkFreeSpace(folder, bytesToWrite(results)); e.failed) return e;
     if (FileError e = prepareTargets(folder, jobs, targets); e.failed) return e;
 
     // Any job means a download phase, even when every job has length 0: a missing empty file
@@ -149,5 +163,22 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
     status.phase = SessionPhase::Ready;
     status.upToDate = jobs.empty();
     status.launcherReplaced = launcherReplaced.load() == 1;
+    return {};
+}
+
+FileError verifyFolder(const SessionOptions& options, const Manifest& manifest, SessionStatus& status,
+                       std::vector<FileCheckResult>& results) {
+    SessionOptions readOnly = options;
+    readOnly.repair = readOnly.verifyOnly = true;
+    const std::wstring folder = normalisePath(options.gameDir);
+    const InstallState noRecords;
+    results.assign(manifest.files.size(), {});
+    OpenTargets targets; // stays empty: nothing is opened for writing
+    FileIndex index;
+    CheckContext context{manifest, folder, readOnly, noRecords, results, status, targets, index};
+    if (FileError e = checkAllFiles(context); e.failed) return e;
+    if (cancelRequested.load()) return cancelledFailure();
+    for (const FileCheckResult& r : results)
+        if (r.failure.failed) return r.failure;
     return {};
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -178,13 +179,11 @@ TEST(Headless, PlayerTextsForFailures) {
          "RETRY. "
          "(open locked.pak: " +
              systemText(ERROR_SHARING_VIOLATION) + ")"},
-        {"hl-full", [](GameBuild&, const std::wstring&) {},
-         "Not enough free disk space. Free up about 4 GB and press RETRY. (write big.bin: " +
-             systemText(ERROR_DISK_FULL) + ")",
-         true},
+        {"hl-full", [](GameBuild&, const std::wstring&) {}, "", true}, // the text needs the free space
     };
     const std::wstring tmpfs = joinPath(serverDir(), L"tmpfs");
     const bool haveTmpfs = fileInfo(joinPath(tmpfs, L".mounted"));
+    std::string fullText;
 
     TempDir dir;
     std::vector<std::unique_ptr<Process>> running;
@@ -196,8 +195,21 @@ TEST(Headless, PlayerTextsForFailures) {
         if (c.name == "hl-checksum") b.files["bad.bin"] = "expected bytes";
         if (c.name == "hl-denied") b.files["blocked.pak"] = pattern(150000, 4);
         if (c.name == "hl-shared") b.files["locked.pak"] = pattern(150000, 5);
-        if (c.name == "hl-full")
-            b.files["big.bin"] = pattern(9 << 20, 6); // chunked; more than the 8 MiB tmpfs holds
+        if (c.name == "hl-full") {
+            // Chunked; more than the 8 MiB tmpfs holds: the plan is refused before any download.
+            b.files["big.bin"] = pattern(9 << 20, 6);
+            std::int64_t needed = 0;
+            for (const auto& [path, bytes] : b.files)
+                needed += static_cast<std::int64_t>(bytes.size());
+            ULARGE_INTEGER available{};
+            ASSERT_TRUE(GetDiskFreeSpaceExW(tmpfs.c_str(), &available, nullptr, nullptr));
+            const std::int64_t missing =
+                (needed - static_cast<std::int64_t>(available.QuadPart) + (1 << 20) - 1) >> 20;
+            // The tmpfs is a volume of its own, named by where it is mounted.
+            fullText = "Not enough free disk space. Free up about 4 GB and press RETRY. (need " +
+                       std::to_string(missing) + " MB more free space on " + toUtf8(normalisePath(tmpfs)) +
+                       ")";
+        }
         Manifest m = b.publishAll();
         if (c.name == "hl-unsafe") m.files.push_back({"nul.txt", 1, sha256Of("x"), {}});
         const std::string url = publishManifest(c.name, m);
@@ -212,11 +224,82 @@ TEST(Headless, PlayerTextsForFailures) {
     for (std::size_t i = 0; i < running.size(); ++i) {
         const ProcessRun run = running[i]->wait(180000);
         EXPECT_EQ(run.exitCode, 1u) << started[i]->name;
-        EXPECT_EQ(lastLine(run.output), "Something went wrong | " + started[i]->text) << started[i]->name;
+        const std::string text = started[i]->name == "hl-full" ? fullText : started[i]->text;
+        EXPECT_EQ(lastLine(run.output), "Something went wrong | " + text) << started[i]->name;
     }
     held.clear();
     TempDir::removeTree(joinPath(tmpfs, L"hl-full"));
     if (!haveTmpfs) GTEST_SKIP() << "the full-disk case needs the tmpfs that root mounts";
+}
+
+// Every entry under folder with its size and write time: what -verify must leave alone.
+std::string snapshotOf(const std::wstring& folder) {
+    std::string out;
+    std::vector<DirEntry> entries;
+    listDirectory(folder, entries);
+    for (const DirEntry& e : entries) {
+        out += toUtf8(e.name) + " " + std::to_string(e.size) + " " + std::to_string(e.mtime) + "\n";
+        if (e.isDir) out += snapshotOf(joinPath(folder, e.name));
+    }
+    return out;
+}
+
+TEST(Headless, VerifyReportsDamageAndChangesNothing) {
+    TempDir dir;
+    const std::wstring game = dir / L"game";
+    GameBuild b = stubBuild("hl-verify");
+    b.files["readme.txt"] = "read me";
+    b.files["gone.txt"] = "soon gone";
+    b.files["data/big.pak"] = pattern(5 * 65536 + 100, 8); // six chunks
+    const std::string url = manifestUrlOf(b);
+    const std::wstring args = L"-manifest " + toWide(url) + L" -dir " + quoted(game);
+    ASSERT_EQ(headless(dir, L"-nolaunch " + args).exitCode, 0u);
+
+    const ProcessRun clean = headless(dir, L"-verify " + args);
+    EXPECT_EQ(clean.exitCode, 0u);
+    EXPECT_EQ(clean.output, "0 files need 0 bytes\n");
+
+    // Damage behind unchanged sizes: only reading the contents finds it.
+    removePath(joinPath(game, L"gone.txt"));
+    make(joinPath(game, L"readme.txt"), "READ ME");
+    std::string big = b.files["data/big.pak"];
+    big[10] ^= 1;
+    big[4 * 65536 + 7] ^= 1;
+    make(joinPath(game, L"data\\big.pak"), big);
+    const std::string before = snapshotOf(game);
+    const std::size_t logStart = accessLogSize();
+    const ProcessRun damaged =
+        Process(builtLauncher(), L"-verify " + args, dir.path(), dir / L"v.txt").wait();
+    EXPECT_EQ(damaged.exitCode, 3u);
+    EXPECT_EQ(damaged.output, "damaged: data/big.pak (2 of 6 chunks)\n"
+                              "missing: gone.txt\n"
+                              "damaged: readme.txt\n"
+                              "3 files need 131088 bytes\n"); // two chunks, 9 and 7 bytes
+    EXPECT_EQ(snapshotOf(game), before);
+    EXPECT_EQ(accessLogFrom(logStart).find("GET /hl-verify/"), std::string::npos) << "no file is fetched";
+}
+
+TEST(Headless, MaxRateLimitsTheDownloadAndBadRatesAreRefused) {
+    TempDir dir;
+    for (const wchar_t* bad : {L"-maxrate=abc", L"-maxrate=-5", L"-maxrate=12x", L"-maxrate"})
+        EXPECT_EQ(headless(dir, bad).exitCode, 2u) << toUtf8(bad);
+    SetEnvironmentVariableW(L"VELLUMARK_MAXRATE", L"fast");
+    EXPECT_EQ(headless(dir, L"-nolaunch").exitCode, 2u);
+    SetEnvironmentVariableW(L"VELLUMARK_MAXRATE", nullptr);
+
+    // Five megabytes at 1000 KB/s: about five seconds, where the loopback alone takes well
+    // under one.
+    GameBuild b = stubBuild("hl-maxrate");
+    b.files["data/big.pak"] = pattern(5000000, 9);
+    b.files["data/other.bin"] = pattern(90000, 10); // a whole file beside the chunks
+    const std::string url = manifestUrlOf(b);
+    const auto start = std::chrono::steady_clock::now();
+    const ProcessRun run = headless(dir, L"-nolaunch -maxrate=1000 -manifest " + toWide(url) + L" -dir " +
+                                             quoted(dir / L"game"));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_GT(seconds, 4.0);
+    EXPECT_LT(seconds, 20.0);
 }
 
 } // namespace

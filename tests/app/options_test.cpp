@@ -86,6 +86,17 @@ TEST(Options, CommandLinesParsed) {
         {L"-nolaunch=", CommandLine::Bad, {}},
         {L"-x", CommandLine::Bad, {}},
         {L"-headless -unknown -h", CommandLine::Bad, {}},
+        {L"-maxrate=1000 -verify", CommandLine::Read,
+         with([](auto& o) { o.maxRate = 1000, o.verify = true; })},
+        {L"--maxrate 0", CommandLine::Read, defaults},
+        {L"-maxrate=99999999999999999999999", CommandLine::Read, defaults}, // beyond any line: no limit
+        {L"-maxrate=abc", CommandLine::Bad, {}},
+        {L"-maxrate=-5", CommandLine::Bad, {}},
+        {L"-maxrate -5", CommandLine::Bad, {}},
+        {L"-maxrate=12x", CommandLine::Bad, {}},
+        {L"-maxrate=", CommandLine::Bad, {}},
+        {L"-maxrate= 5", CommandLine::Bad, {}},
+        {L"-maxrate", CommandLine::Bad, {}},
         {L"-h", CommandLine::Help, {}},
         {L"--help", CommandLine::Help, {}},
         {L"-help=anything", CommandLine::Help, {}},
@@ -101,6 +112,8 @@ TEST(Options, CommandLinesParsed) {
         EXPECT_EQ(o.noLaunch, c.expected.noLaunch) << shown;
         EXPECT_EQ(o.headless, c.expected.headless) << shown;
         EXPECT_EQ(o.skipUpdate, c.expected.skipUpdate) << shown;
+        EXPECT_EQ(o.verify, c.expected.verify) << shown;
+        EXPECT_EQ(o.maxRate, c.expected.maxRate) << shown;
     }
 }
 

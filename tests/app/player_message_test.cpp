@@ -1,4 +1,5 @@
 #include "app/player_message.h"
+#include "store/holders.h"
 
 #include <gtest/gtest.h>
 
@@ -75,6 +76,18 @@ TEST(PlayerMessage, ALongFailureIsShortenedAtACharacter) {
                         7),
               "a\xE2\x82\xAC...");
     EXPECT_EQ(shortened("abc", 3), "abc");
+}
+
+TEST(PlayerMessage, NamesTheProgramsHoldingALockedFile) {
+    EXPECT_EQ(heldByText({}), "");
+    EXPECT_EQ(heldByText({"", ""}), "");
+    EXPECT_EQ(heldByText({"scanner.exe"}), " (held by scanner.exe)");
+    EXPECT_EQ(heldByText({"a.exe", "b.exe", "a.exe"}), " (held by a.exe, b.exe)");
+    const FileError e = detailed("open", "C:\\Games\\data\\locked.pak", 32,
+                                 "The file is in use." + heldByText({"Vellumark Online.exe"}));
+    EXPECT_EQ(playerMessage(e), "A game file is in use by another program. Close Vellumark and any antivirus "
+                                "scan, then press RETRY. (open locked.pak: The file is in use. (held by "
+                                "Vellumark Online.exe))");
 }
 
 } // namespace

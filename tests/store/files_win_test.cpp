@@ -1,11 +1,14 @@
 #include "store/file_error.h"
 #include "store/files.h"
 #include "store/handle.h"
+#include "store/holders.h"
 #include "store/paths.h"
 #include "store/text.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -158,6 +161,25 @@ TEST(Files, SystemTextFallsBackToTheNumber) {
     const std::string text = systemText(ERROR_FILE_NOT_FOUND);
     EXPECT_NE(text.back(), '\n');
     EXPECT_NE(text.back(), '\r');
+}
+
+TEST(Files, AskingWhoHoldsALockedFileIsSafe) {
+    // The Restart Manager is asked about a file this process holds without sharing: it must
+    // answer (under Wine it may know nothing) without naming this process, and the failure
+    // text keeps the system's sentence first.
+    TempDir dir;
+    const std::wstring path = dir / L"locked.pak";
+    ASSERT_FALSE(writeWholeFile(path, "x").failed);
+    FileHandle held(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.valid());
+    const std::vector<std::string> holders = programsHolding({path, dir / L"absent.pak"});
+    for (const std::string& name : holders)
+        EXPECT_EQ(name.find("store_win_test"), std::string::npos) << name;
+    const FileError e = pathFailure("open", path, ERROR_SHARING_VIOLATION);
+    EXPECT_TRUE(e.message.starts_with("open " + toUtf8(path) + ": " + systemText(ERROR_SHARING_VIOLATION)))
+        << e.message;
+    EXPECT_EQ(pathFailure("open", path, ERROR_ACCESS_DENIED).sysMessage, systemText(ERROR_ACCESS_DENIED));
+    std::printf("the Restart Manager named %zu holders\n", holders.size());
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "sync/cleanup.h"
 #include "sync/plan.h"
+#include "sync/rate_limit.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,79 @@ TEST(Cleanup, ProtectedNamesGivenLowerCased) {
         EXPECT_TRUE(isProtectedName(name));
     for (const wchar_t* name : {L"part", L"x.partial", L".launcher-state.json.bak", L"old.txt"})
         EXPECT_FALSE(isProtectedName(name));
+}
+
+TEST(Plan, TheSpaceAPlanTakesAndTheTextWhenItDoesNotFit) {
+    Manifest m;
+    m.chunkSize = 1000;
+    const ManifestFile whole{"new.exe", 700, "", {}}, grown{"big.pak", 2500, "", {"a", "b", "c"}},
+        shrunk{"small.pak", 1500, "", {"a", "b"}}, fresh{"fresh.pak", 2000, "", {"a", "b"}};
+    std::vector<FileCheckResult> results(5);
+    results[0].jobs = allJobsFor(m, whole, true); // replaced whole: the old one stays until the move
+    results[0].found = true;
+    results[0].size = 650;
+    results[1].jobs = {allJobsFor(m, grown, false)[2]}; // grows in place from 2000 to 2500
+    results[1].found = true;
+    results[1].size = 2000;
+    results[2].jobs = {allJobsFor(m, shrunk, false)[0]}; // shrinks: takes nothing
+    results[2].found = true;
+    results[2].size = 4000;
+    results[3].jobs = allJobsFor(m, fresh, false); // missing
+    EXPECT_EQ(bytesToWrite(results), 700 + 500 + 0 + 2000);
+
+    const FileError e = notEnoughSpace(10 << 20, (7 << 20) + 1, "D:");
+    EXPECT_EQ(e.code, 112u);
+    EXPECT_EQ(e.message, "need 3 MB more free space on D:"); // 3 MiB less one byte, rounded up
+    EXPECT_EQ(notEnoughSpace(5, 4, "Z:").message, "need 1 MB more free space on Z:");
+}
+
+TEST(Plan, VerifyReportsWhatARepairWouldFetch) {
+    Manifest m;
+    m.chunkSize = 1000;
+    m.files = {{"ok.txt", 5, "", {}},
+               {"gone.txt", 7, "", {}},
+               {"bad.exe", 300, "", {}},
+               {"data/big.pak", 2500, "", {"a", "b", "c"}},
+               {"long.pak", 2000, "", {"a", "b"}}};
+    std::vector<FileCheckResult> results(5);
+    results[0].found = true;
+    results[0].size = 5;
+    results[1].jobs = allJobsFor(m, m.files[1], true);
+    results[2].jobs = allJobsFor(m, m.files[2], true);
+    results[2].found = true;
+    results[3].jobs = {allJobsFor(m, m.files[3], false)[0], allJobsFor(m, m.files[3], false)[2]};
+    results[3].found = true;
+    results[4].found = true;
+    results[4].size = 2100; // every chunk good, but more follows
+    bool clean = true;
+    EXPECT_EQ(verifyReport(m, results, clean), "missing: gone.txt\n"
+                                               "damaged: bad.exe\n"
+                                               "damaged: data/big.pak (2 of 3 chunks)\n"
+                                               "damaged: long.pak (longer than listed)\n"
+                                               "4 files need 1807 bytes\n");
+    EXPECT_FALSE(clean);
+    EXPECT_EQ(verifyReport(m, std::vector<FileCheckResult>(5), clean), "0 files need 0 bytes\n");
+    EXPECT_TRUE(clean);
+}
+
+TEST(Plan, TheTokenBucketHoldsTheRate) {
+    TokenBucket none;
+    EXPECT_EQ(none.take(1 << 30, 0), 0);
+    // 1000 bytes a second, a quarter second of burst: six takers of 250 bytes at once queue up.
+    TokenBucket bucket(1000);
+    std::vector<double> waits;
+    for (int i = 0; i < 6; ++i)
+        waits.push_back(bucket.take(250, 10.0));
+    EXPECT_EQ(waits, (std::vector<double>{0, 0.25, 0.5, 0.75, 1.0, 1.25}));
+    // After a long pause the bucket holds only its burst again.
+    EXPECT_EQ(bucket.take(250, 100.0), 0);
+    EXPECT_DOUBLE_EQ(bucket.take(500, 100.0), 0.5);
+    // Over a long run, bytes taken divided by time waited tends to the rate.
+    TokenBucket steady(1 << 20);
+    double now = 0;
+    for (int i = 0; i < 400; ++i)
+        now += steady.take(256 << 10, now);
+    EXPECT_NEAR(400.0 * (256 << 10) / now / (1 << 20), 1.0, 0.01);
 }
 
 } // namespace

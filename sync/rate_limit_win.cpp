@@ -1,0 +1,34 @@
+#include "sync/rate_limit.h"
+
+#include "app/session_status.h"
+
+#include <chrono>
+#include <mutex>
+
+namespace {
+
+std::mutex lock;
+TokenBucket bucket;
+bool limited = false;
+
+double secondsNow() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+void setDownloadRateLimit(std::int64_t bytesPerSecond) {
+    std::lock_guard guard(lock);
+    bucket = TokenBucket(bytesPerSecond);
+    limited = bytesPerSecond > 0;
+}
+
+void throttleDownload(std::int64_t bytes) {
+    double wait = 0;
+    {
+        std::lock_guard guard(lock);
+        if (!limited) return;
+        wait = bucket.take(bytes, secondsNow());
+    }
+    if (wait > 0) cancellableSleep(std::chrono::milliseconds(static_cast<std::int64_t>(wait * 1000 + 0.5)));
+}
