@@ -2,6 +2,7 @@
 
 #include "app/session_status.h"
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 
@@ -9,7 +10,8 @@ namespace {
 
 std::mutex lock;
 TokenBucket bucket;
-bool limited = false;
+// Read before the lock, so that unlimited downloads never queue on it.
+std::atomic<bool> limited{false};
 
 double secondsNow() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -24,10 +26,10 @@ void setDownloadRateLimit(std::int64_t bytesPerSecond) {
 }
 
 void throttleDownload(std::int64_t bytes) {
+    if (!limited.load(std::memory_order_relaxed)) return;
     double wait = 0;
     {
         std::lock_guard guard(lock);
-        if (!limited) return;
         wait = bucket.take(bytes, secondsNow());
     }
     if (wait > 0) cancellableSleep(std::chrono::milliseconds(static_cast<std::int64_t>(wait * 1000 + 0.5)));
