@@ -460,6 +460,25 @@ TEST(Sync, AFullDiskIsReportedAsOne) {
     b.files = {{"Vellumark Online.exe", "exe"}, {"big.bin", pattern((9 << 20) + 12345, 7)}};
     const Outcome o = sync(game.path(), b.publishAll());
     EXPECT_EQ(o.error.code, static_cast<std::uint32_t>(ERROR_DISK_FULL)) << o.error.message;
+    EXPECT_TRUE(o.error.message.starts_with("need ")) << "refused before the download: " << o.error.message;
+
+    // A pack already at its full size takes no more room by the plan's count, but sparse, its
+    // chunks fill the disk as they land: the writes that find no room read as a full disk.
+    const TmpfsFolder sparse(L"sparse");
+    b.name = "fullchunks";
+    b.chunkThreshold = 1;
+    const Manifest m = b.publishAll();
+    {
+        std::wstring failed;
+        makeDirs(sparse.path(), failed);
+        FileHandle file(CreateFileW(joinPath(sparse.path(), L"big.bin").c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, 0, nullptr));
+        ASSERT_TRUE(file.valid());
+        ASSERT_FALSE(setFileSize(file.get(), L"big.bin", (9 << 20) + 12345).failed);
+    }
+    const Outcome chunks = sync(sparse.path(), m);
+    EXPECT_EQ(chunks.error.code, static_cast<std::uint32_t>(ERROR_DISK_FULL)) << chunks.error.message;
+    EXPECT_TRUE(chunks.error.message.starts_with("big.bin: write ")) << chunks.error.message;
 }
 
 TEST(Sync, TheStateFileIsReplacedWholeOrNotAtAll) {
@@ -478,6 +497,8 @@ TEST(Sync, TheStateFileIsReplacedWholeOrNotAtAll) {
     m.version = std::string(6000, 'v');
     const Outcome o = sync(game.path(), m);
     EXPECT_TRUE(o.error.failed);
+    // A write the full disk cut short reads as a full disk (the plan's own files fitted).
+    EXPECT_EQ(o.error.code, static_cast<std::uint32_t>(ERROR_DISK_FULL)) << o.error.message;
     EXPECT_EQ(contentOf(joinPath(game.path(), stateFileName)), before);
 }
 
