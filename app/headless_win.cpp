@@ -68,12 +68,12 @@ void runHeadless(const LaunchOptions& options) {
 }
 
 int runVerify(const LaunchOptions& options) {
-    const SessionOptions readOnly{options.manifestUrl, options.gameDir, true, true};
+    const SessionOptions session{options.manifestUrl, options.gameDir}; // verifyFolder makes it read-only
     SessionStatus status;
     Manifest manifest;
     std::vector<FileCheckResult> results;
-    FileError e = fetchTrustedManifest(readOnly, manifest);
-    if (!e.failed) e = verifyFolder(readOnly, manifest, status, results);
+    FileError e = fetchTrustedManifest(session, manifest);
+    if (!e.failed) e = verifyFolder(session, manifest, status, results);
     if (e.failed) {
         writeOut(playerMessage(e) + "\n");
         return exitFailure;

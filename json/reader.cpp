@@ -1,6 +1,7 @@
 #include "json/reader.h"
 
 #include "store/ascii.h"
+#include "store/text.h"
 
 #include <limits>
 
@@ -46,25 +47,7 @@ long readUnit(std::string_view in, std::uint64_t at) {
     return unit;
 }
 
-void appendUtf8(std::string& out, unsigned long cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-constexpr unsigned long replacementChar = 0xFFFD;
+constexpr char32_t replacementChar = 0xFFFD;
 
 // pos is just past the backslash and the 'u'.
 bool parseUnicodeEscape(JsonParser& p, std::string& out) {
@@ -80,14 +63,14 @@ bool parseUnicodeEscape(JsonParser& p, std::string& out) {
         if (p.pos + 6 <= in.size() && in[p.pos] == '\\' && in[p.pos + 1] == 'u') {
             const long low = readUnit(in, p.pos + 2);
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + (unit - 0xD800) * 0x400 + (low - 0xDC00));
+                appendUtf8(out, static_cast<char32_t>(0x10000 + (unit - 0xD800) * 0x400 + (low - 0xDC00)));
                 p.pos += 6;
                 return true;
             }
         }
         appendUtf8(out, replacementChar);
     } else {
-        appendUtf8(out, static_cast<unsigned long>(unit));
+        appendUtf8(out, static_cast<char32_t>(unit));
     }
     return true;
 }

@@ -1,22 +1,11 @@
 #include "net/signature.h"
 
-#include "store/handle.h"
+#include "net/ecdsa_cng.h"
 #include "store/sha256.h"
-
-#include <bcrypt.h>
 
 #include <cstring>
 
-namespace {
-
-struct CngKeyTraits {
-    using Type = BCRYPT_KEY_HANDLE;
-    static Type invalid() { return nullptr; }
-    static void close(Type h) { BCryptDestroyKey(h); }
-};
-
-// The process's ECDSA P-256 provider, opened once and never closed.
-BCRYPT_ALG_HANDLE ecdsaProvider() {
+BCRYPT_ALG_HANDLE ecdsaP256Provider() {
     static const BCRYPT_ALG_HANDLE handle = [] {
         BCRYPT_ALG_HANDLE h = nullptr;
         if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&h, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0)))
@@ -26,10 +15,8 @@ BCRYPT_ALG_HANDLE ecdsaProvider() {
     return handle;
 }
 
-} // namespace
-
 bool verifyEcdsa(std::string_view message, const EcSignature& signature, const EcPoint& key) {
-    const BCRYPT_ALG_HANDLE provider = ecdsaProvider();
+    const BCRYPT_ALG_HANDLE provider = ecdsaP256Provider();
     if (!provider) return false;
     struct {
         BCRYPT_ECCKEY_BLOB header;
@@ -41,7 +28,7 @@ bool verifyEcdsa(std::string_view message, const EcSignature& signature, const E
                                             reinterpret_cast<PUCHAR>(&blob), sizeof blob, 0))) {
         return false;
     }
-    const UniqueHandle<CngKeyTraits> publicKey(imported);
+    const CngKey publicKey(imported);
     Sha256 hash;
     hash.update(message.data(), message.size());
     std::uint8_t digest[32];

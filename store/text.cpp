@@ -1,7 +1,5 @@
 #include "store/text.h"
 
-namespace {
-
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -19,8 +17,6 @@ void appendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
-
-} // namespace
 
 // wchar_t holds UTF-16 on Windows and UTF-32 elsewhere; a lone surrogate or a value beyond
 // Unicode becomes U+FFFD, as the system's own conversion makes it.

@@ -1,30 +1,11 @@
-#include "store/handle.h"
+#include "net/ecdsa_cng.h"
 #include "store/sha256.h"
 #include "tools/publish/keys.h"
 #include "tools/publish/signing.h"
 
-#include <bcrypt.h>
-
 #include <cstring>
 
 namespace {
-
-struct CngKeyTraits {
-    using Type = BCRYPT_KEY_HANDLE;
-    static Type invalid() { return nullptr; }
-    static void close(Type h) { BCryptDestroyKey(h); }
-};
-using CngKey = UniqueHandle<CngKeyTraits>;
-
-BCRYPT_ALG_HANDLE provider() {
-    static const BCRYPT_ALG_HANDLE handle = [] {
-        BCRYPT_ALG_HANDLE h = nullptr;
-        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&h, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0)))
-            h = nullptr;
-        return h;
-    }();
-    return handle;
-}
 
 // CNG's private key blob: its header, X, Y and d.
 struct PrivateBlob {
@@ -61,8 +42,8 @@ std::unique_ptr<Signer> importKey(const EcScalar& d, const EcPoint& q, std::stri
     std::memcpy(blob.q, q.data(), q.size());
     std::memcpy(blob.d, d.data(), d.size());
     BCRYPT_KEY_HANDLE key = nullptr;
-    if (!provider() ||
-        !BCRYPT_SUCCESS(BCryptImportKeyPair(provider(), nullptr, BCRYPT_ECCPRIVATE_BLOB, &key,
+    if (!ecdsaP256Provider() ||
+        !BCRYPT_SUCCESS(BCryptImportKeyPair(ecdsaP256Provider(), nullptr, BCRYPT_ECCPRIVATE_BLOB, &key,
                                             reinterpret_cast<PUCHAR>(&blob), sizeof blob, 0))) {
         problem = "the system refuses the key";
         return nullptr;
@@ -75,7 +56,7 @@ std::unique_ptr<Signer> importKey(const EcScalar& d, const EcPoint& q, std::stri
 
 std::unique_ptr<Signer> generateSigner(std::string& pem, std::string& problem) {
     BCRYPT_KEY_HANDLE made = nullptr;
-    if (!provider() || !BCRYPT_SUCCESS(BCryptGenerateKeyPair(provider(), &made, 256, 0))) {
+    if (!ecdsaP256Provider() || !BCRYPT_SUCCESS(BCryptGenerateKeyPair(ecdsaP256Provider(), &made, 256, 0))) {
         problem = "cannot make a key";
         return nullptr;
     }
