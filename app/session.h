@@ -28,8 +28,8 @@ void runSession(const SessionOptions& options, SessionStatus* status);
 // Starts the launcher again with the same arguments and ends this process when that worked.
 void restartLauncher();
 
-// Cancels a running session and waits for it at most `wait`. When it ended, removes what an
-// interrupted download left and the game folder itself when that leaves it empty; when it
-// did not, leaves everything to the next start's clean-up.
+// Cancels a running session and waits for it at most `wait`. When it ended, removes the game
+// folder if it is empty. What an interrupted download wrote stays, for the next start to
+// check and resume.
 inline constexpr std::chrono::milliseconds shutdownWait{8000};
 void shutdownSessions(const std::wstring& gameDir, std::chrono::milliseconds wait = shutdownWait);

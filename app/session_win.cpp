@@ -10,7 +10,6 @@
 #include "store/paths.h"
 #include "store/state.h"
 #include "store/text.h"
-#include "sync/cleanup.h"
 #include "sync/folder_guard.h"
 #include "sync/sync.h"
 
@@ -46,7 +45,10 @@ void failSession(SessionStatus* status, const FileError& failure) {
 void afterManifestFailure(const SessionOptions& options, SessionStatus* status, const FileError& failure) {
     const InstallState state = loadInstallState(options.gameDir);
     const std::string exe = findGameExe(options.gameDir);
-    if (fileInfo(joinGamePath(options.gameDir, exe)) && !state.files.empty()) {
+    // A journal names files an update left part way: the install may not start at all.
+    bool interrupted = false;
+    loadJournal(options.gameDir, &interrupted);
+    if (fileInfo(joinGamePath(options.gameDir, exe)) && !state.files.empty() && !interrupted) {
         // A launcher that checks signatures says why it stays offline: a refusal may be an attack.
         if (!trustedKeys().empty())
             appendLog("manifest failed: " + shortened(failure.message, maxLoggedBytes));
@@ -162,10 +164,10 @@ void shutdownSessions(const std::wstring& gameDir, std::chrono::milliseconds wai
         ended = shutdownSignal.wait_until(guard, std::chrono::steady_clock::now() + wait,
                                           [] { return activeSessions == 0; });
     }
-    // A session still running has workers writing files: cleaning under them would race them.
-    // The journal stays for the next start, whose clean-up removes what it names.
+    // A session still running has workers writing files: removing the folder under them
+    // would race them. What an interrupted download wrote stays either way, for the next start
+    // to check and resume.
     if (!ended) return;
-    discardInterruptedDownloads(gameDir);
     // Only an empty folder can go, and never one of the player's own, even empty.
     if (!isProtectedFolder(gameDir)) RemoveDirectoryW(extendedPath(normalisePath(gameDir)).c_str());
 }

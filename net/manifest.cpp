@@ -119,8 +119,12 @@ FileError parseManifest(std::string_view body, Manifest& manifest) {
             ok = getInt(root, "sequence", value) && ok;
             m.sequence = value;
         }
-        for (const ManifestFile& f : m.files)
+        std::int64_t total = 0; // each size is at most maxFileSize, so this never overflows
+        for (const ManifestFile& f : m.files) {
             ok = ok && fitsItsFile(f, m.chunkSize);
+            total += ok ? f.size : 0;
+            ok = ok && total <= maxInstallSize;
+        }
     }
     if (!ok) return plainFailure(std::string(notValid) + "unexpected value");
     if (m.baseUrl.empty() || m.exe.empty() || m.files.empty()) return plainFailure("manifest is incomplete");

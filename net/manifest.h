@@ -27,9 +27,11 @@ struct Manifest {
     std::optional<std::int64_t> sequence; // a signed build's place in the order of builds
 };
 
-// The largest manifest body, file and chunk the launcher accepts.
+// The largest manifest body, file, build (all files together) and chunk the launcher accepts.
+// With every build at most maxInstallSize, no sum of sizes or lengths can overflow.
 inline constexpr std::int64_t maxManifestBytes = std::int64_t{64} << 20;
 inline constexpr std::int64_t maxFileSize = std::int64_t{1} << 50;
+inline constexpr std::int64_t maxInstallSize = maxFileSize;
 inline constexpr std::int64_t maxChunkSize = std::int64_t{64} << 20;
 
 // Parses and validates a manifest body; on failure `manifest` is left untouched.

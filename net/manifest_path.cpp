@@ -74,10 +74,9 @@ bool hasUnsafeComponent(std::string_view path) {
 // The launcher's own files in the game folder, and the temporary names they are written under.
 bool isLaunchersOwnFile(std::string_view path) {
     static const std::u16string own[] = {
-        pathIdentity(".launcher-state.json"),
-        pathIdentity(".launcher-downloading.json"),
-        pathIdentity(".launcher-state.json.tmp"),
-        pathIdentity(".launcher-downloading.json.tmp"),
+        pathIdentity(".launcher-state.json"),     pathIdentity(".launcher-downloading.json"),
+        pathIdentity(".launcher-state.json.tmp"), pathIdentity(".launcher-downloading.json.tmp"),
+        pathIdentity(".launcher-shared"),         pathIdentity(".launcher-shared.tmp"),
     };
     const std::u16string key = pathIdentity(path);
     return std::find(std::begin(own), std::end(own), key) != std::end(own);

@@ -2,6 +2,8 @@
 // so unchanged files need not be hashed again) and the download journal.
 #pragma once
 
+#include "store/file_error.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -12,6 +14,9 @@
 
 inline constexpr const wchar_t* stateFileName = L".launcher-state.json";
 inline constexpr const wchar_t* journalFileName = L".launcher-downloading.json";
+// Present in a game folder that held other things when the launcher first installed into it:
+// the launcher then never removes a file there that it did not put there.
+inline constexpr const wchar_t* sharedMarkerName = L".launcher-shared";
 
 struct InstallRecord {
     std::int64_t size = 0;
@@ -40,6 +45,8 @@ std::string serializeJournal(const std::set<std::string>& paths);
 
 // The files themselves, in a game folder.
 InstallState loadInstallState(const std::wstring& gameDir);
-std::vector<std::string> loadJournal(const std::wstring& gameDir);
-// A journal that cannot be written is not reported: it only serves a later clean-up.
-void writeJournal(const std::wstring& gameDir, const std::set<std::string>& paths);
+// found tells whether a journal exists at all, readable or not.
+std::vector<std::string> loadJournal(const std::wstring& gameDir, bool* found = nullptr);
+// The journal is what tells the next run which files may hold a mix of old and new bytes: a
+// download phase does not begin without it.
+FileError writeJournal(const std::wstring& gameDir, const std::set<std::string>& paths);

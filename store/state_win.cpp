@@ -8,12 +8,14 @@ InstallState loadInstallState(const std::wstring& gameDir) {
     return parseInstallState(document);
 }
 
-std::vector<std::string> loadJournal(const std::wstring& gameDir) {
+std::vector<std::string> loadJournal(const std::wstring& gameDir, bool* found) {
+    const std::wstring path = joinPath(gameDir, journalFileName);
+    if (found) *found = fileInfo(path);
     std::string document;
-    if (!readWholeFile(joinPath(gameDir, journalFileName), document)) return {};
+    if (!readWholeFile(path, document)) return {};
     return parseJournal(document);
 }
 
-void writeJournal(const std::wstring& gameDir, const std::set<std::string>& paths) {
-    replaceFileDurably(joinPath(gameDir, journalFileName), serializeJournal(paths));
+FileError writeJournal(const std::wstring& gameDir, const std::set<std::string>& paths) {
+    return replaceFileDurably(joinPath(gameDir, journalFileName), serializeJournal(paths));
 }

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ struct CheckContext {
     SessionStatus& status;
     OpenTargets& targets;
     FileIndex& index; // what the folder holds, as the check found it
+    // Files an update that did not finish named: their records are not trusted, as a killed
+    // process may leave a write time that does not show its last writes.
+    const std::set<std::string>& unsettled;
     std::atomic<std::uint64_t> nextIndex{0};
     std::atomic<std::uint64_t> filesDone{0};
 };

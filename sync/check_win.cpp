@@ -55,7 +55,7 @@ void countFile(CheckContext& c) {
 }
 
 bool matchesRecord(const CheckContext& c, const ManifestFile& f, std::int64_t size, std::int64_t mtime) {
-    if (c.options.repair) return false;
+    if (c.options.repair || c.unsettled.contains(f.path)) return false;
     const auto it = c.state.files.find(f.path);
     if (it == c.state.files.end()) return false;
     const InstallRecord& r = it->second;
@@ -105,6 +105,13 @@ void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring
     countFile(c);
 }
 
+// A whole-file job, resumed from the ".part" file an earlier download left.
+void fetchWhole(CheckContext& c, const ManifestFile& f, const std::wstring& path, FileCheckResult& result) {
+    result.jobs = allJobsFor(c.manifest, f, true);
+    std::int64_t partSize = 0, mtime = 0;
+    if (c.index.find(path + L".part", &partSize, &mtime)) result.partSize = partSize;
+}
+
 // What the listing alone settles: a missing file, or one its record vouches for. True when the
 // file's contents must be read.
 bool lookUpFile(CheckContext& c, std::size_t index, std::wstring& path) {
@@ -119,7 +126,11 @@ bool lookUpFile(CheckContext& c, std::size_t index, std::wstring& path) {
     if (!c.index.find(path, &size, &mtime)) {
         // The running launcher's executable cannot be written in place: it is always replaced
         // whole, through its ".part" file, even when the manifest divides it into chunks.
-        result.jobs = allJobsFor(c.manifest, f, f.chunks.empty() || isLauncherPath(path));
+        if (f.chunks.empty() || isLauncherPath(path)) {
+            fetchWhole(c, f, path, result);
+        } else {
+            result.jobs = allJobsFor(c.manifest, f, false);
+        }
         countFile(c);
         return false;
     }
@@ -146,7 +157,7 @@ void readFile(CheckContext& c, std::size_t index) {
         return;
     }
     std::string digest;
-    if (!hashFile(path, digest) || digest != f.sha256) result.jobs = allJobsFor(c.manifest, f, true);
+    if (!hashFile(path, digest) || digest != f.sha256) fetchWhole(c, f, path, result);
     countFile(c);
 }
 

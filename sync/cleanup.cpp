@@ -3,6 +3,6 @@
 #include "store/state.h"
 
 bool isProtectedName(std::wstring_view name) {
-    return name == stateFileName || name == journalFileName || name.ends_with(L".part") ||
-           name.ends_with(L".old");
+    return name == stateFileName || name == journalFileName || name == sharedMarkerName ||
+           name.ends_with(L".part") || name.ends_with(L".old");
 }

@@ -2,6 +2,8 @@
 // manifest does not list.
 #pragma once
 
+#include "store/file_error.h"
+
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -30,10 +32,19 @@ bool isProtectedName(std::wstring_view lowerCaseName);
 void listTree(const std::wstring& root, std::vector<std::wstring>* files, std::vector<std::wstring>* dirs);
 // Removes every empty directory below root, never root itself.
 void removeEmptyDirectories(const std::wstring& root);
-// After an interrupted download phase (the journal exists): removes the files the journal
-// names, every ".part" file, the journal and the folders left empty. In a protected folder
-// only the named files, their ".part" files and the folders their removal emptied go.
-void discardInterruptedDownloads(const std::wstring& folder);
+// After a sync that ended in order: the ".part" files of the files the journal named, and the
+// journal. Until then the journal stays, through cancellations, failures and crashes: the
+// files it names are checked by content and resumed, never deleted.
+void closeJournal(const std::wstring& folder, const std::vector<std::string>& paths);
+// Removes the files of paths that the manifest no longer lists (they came from an earlier
+// manifest, or from an update that did not finish) and the folders their removal emptied.
+void removeDroppedFiles(const std::wstring& folder, const std::vector<std::string>& paths,
+                        const FileSystemPaths& manifestPaths);
+// Whether unknown files in folder may be pruned. A folder the launcher fills itself (missing
+// or empty at the first install) or that already is a game folder is its own; one that held
+// anything else at the first install is marked shared then, and is never pruned after. A
+// marker that cannot be written fails the sync, before anything is downloaded.
+FileError mayPruneFolder(const std::wstring& folder, bool alreadyAnInstall, bool& mayPrune);
 // Removes every file the manifest does not list, but the launcher and its working files, and
 // links that lead to manifest files. Never in a protected folder. Folders are read through
 // index: what a folder held when the check listed it is what is pruned.

@@ -78,29 +78,47 @@ void removeEmptyDirectories(const std::wstring& root) {
         removePath(*it);
 }
 
-void discardInterruptedDownloads(const std::wstring& folder) {
+void closeJournal(const std::wstring& folder, const std::vector<std::string>& paths) {
     const std::wstring root = normalisePath(folder);
-    const std::wstring journal = joinPath(root, journalFileName);
-    std::string text;
-    // No journal: the last download phase ended in order, and nothing here is debris.
-    if (!readWholeFile(journal, text)) return;
-    // In a folder that holds the player's own files, only what the journal names is debris.
-    const bool guarded = isProtectedFolder(root);
-    for (const std::string& path : parseJournal(text)) {
+    for (const std::string& path : paths) {
         std::wstring local;
-        if (resolveManifestPath(root, path, local).failed || isLauncherPath(local)) continue;
-        const bool removed = removePath(local) == 0;
-        if (guarded && (removePath(local + L".part") == 0 || removed)) removeEmptyParents(root, local);
+        if (!resolveManifestPath(root, path, local).failed) removePath(local + L".part");
     }
-    if (!guarded) {
-        std::vector<std::wstring> files;
-        listTree(root, &files, nullptr);
-        for (const std::wstring& f : files) {
-            if (lowerName(f).ends_with(L".part")) removePath(f);
+    removePath(joinPath(root, journalFileName));
+}
+
+void removeDroppedFiles(const std::wstring& folder, const std::vector<std::string>& paths,
+                        const FileSystemPaths& manifestPaths) {
+    for (const std::string& path : paths) {
+        std::wstring local;
+        if (manifestPaths.containsFile(toWide(path)) || resolveManifestPath(folder, path, local).failed ||
+            isLauncherPath(local)) {
+            continue;
         }
+        if (removePath(local) == 0) removeEmptyParents(folder, local);
     }
-    removePath(journal);
-    if (!guarded) removeEmptyDirectories(root);
+}
+
+FileError mayPruneFolder(const std::wstring& folder, bool alreadyAnInstall, bool& mayPrune) {
+    const std::wstring marker = joinPath(folder, sharedMarkerName);
+    mayPrune = false;
+    if (fileInfo(marker)) return {};
+    // A first install: the folder is the launcher's when it holds nothing but the launcher and
+    // its working files.
+    std::vector<DirEntry> entries;
+    bool onlyOurs = alreadyAnInstall || listDirectory(folder, entries);
+    for (const DirEntry& e : entries) {
+        if (!onlyOurs) break;
+        const std::wstring path = joinPath(folder, e.name);
+        onlyOurs = !e.isDir && (isLauncherPath(path) || isProtectedName(lowerName(path)));
+    }
+    if (onlyOurs) {
+        mayPrune = true;
+        return {};
+    }
+    appendLog("shared folder: " + toUtf8(folder));
+    return replaceFileDurably(marker, "This folder held other files when the game was first installed here: "
+                                      "the launcher never removes a file here that it did not put here.\r\n");
 }
 
 namespace {

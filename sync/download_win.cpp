@@ -9,6 +9,7 @@
 #include "store/paths.h"
 #include "store/sha256.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <iterator>
 #include <vector>
@@ -35,7 +36,12 @@ FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& par
         std::uint32_t count = 0;
         const auto room =
             static_cast<std::uint32_t>(std::min<std::size_t>(transferBufferBytes, writePiece - held));
-        if (FileError e = request.read(buffer + held, room, count); e.failed) return e;
+        // What came before a lost connection is written all the same: the next attempt resumes
+        // after it.
+        if (FileError e = request.read(buffer + held, room, count); e.failed) {
+            flush();
+            return e;
+        }
         if (count == 0) return flush();
         if (count > size - received) return plainFailure("downloaded file is larger than its listed size");
         throttleDownload(count);
@@ -46,6 +52,7 @@ FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& par
             if (FileError e = flush(); e.failed) return e;
         }
     }
+    flush();
     return cancelledFailure();
 }
 
@@ -66,45 +73,119 @@ FileError replaceLauncher(const std::wstring& target, const std::wstring& part) 
     return {};
 }
 
+// The length of the part file to resume from: 0 when it is longer than the file, which no
+// download of it could leave.
+std::int64_t partLength(HANDLE part, const ManifestFile& f) {
+    LARGE_INTEGER length{};
+    if (!GetFileSizeEx(part, &length) || length.QuadPart > f.size) return 0;
+    return length.QuadPart;
+}
+
+// Feeds the first held bytes of the part file to the digest, read at explicit offsets.
+bool hashHeld(HANDLE part, std::int64_t held, Sha256& digest, TransferBuffer& transfer) {
+    char* const buffer = transfer.reserve(writePiece);
+    for (std::int64_t at = 0; at < held;) {
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(at);
+        where.OffsetHigh = static_cast<DWORD>(at >> 32);
+        DWORD count = 0;
+        const auto want = static_cast<DWORD>(std::min<std::int64_t>(writePiece, held - at));
+        if (!ReadFile(part, buffer, want, &count, &where) || count == 0) return false;
+        digest.update(buffer, count);
+        at += count;
+    }
+    return true;
+}
+
+// Makes the part file exactly length bytes long, with its file pointer at the end.
+FileError cutPart(HANDLE part, const std::wstring& path, std::int64_t length) {
+    LARGE_INTEGER at{};
+    at.QuadPart = length;
+    if (!SetFilePointerEx(part, at, nullptr, FILE_BEGIN) || !SetEndOfFile(part))
+        return pathFailure("truncate", path, lastErrorCode());
+    return {};
+}
+
+// Fetches the file from byte held on, with a range request when the part file holds the
+// first bytes already. A server that answers with the whole file starts the part file again.
+FileError fetchRest(const Manifest& manifest, const ManifestFile& f, HANDLE part,
+                    const std::wstring& partPath, std::int64_t held, Sha256& digest, std::int64_t& received,
+                    TransferBuffer& buffer, bool& keepPart) {
+    wchar_t range[64] = L"";
+    if (held > 0)
+        std::swprintf(range, std::size(range), L"Range: bytes=%lld-\r\n", static_cast<long long>(held));
+    HttpRequest request;
+    keepPart = true;
+    if (FileError e = request.get(fileUrl(manifest.baseUrl, f.path), range); e.failed) return e;
+    if (held > 0 && request.status == 206) {
+        if (!hashHeld(part, held, digest, buffer)) {
+            keepPart = false;
+            return pathFailure("read", partPath, lastErrorCode());
+        }
+    } else if (request.status == 200) {
+        held = 0;
+    } else {
+        keepPart = request.status != 416; // 416: the part file does not fit the server's file
+        return plainFailure("HTTP " + std::to_string(request.status));
+    }
+    keepPart = false;
+    if (FileError e = cutPart(part, partPath, held); e.failed) return e;
+    received = held;
+    FileError e = receiveInto(request, part, partPath, f.size, digest, received, buffer);
+    // Bytes that did not come are no reason to doubt those that did.
+    keepPart = e.cancelled || e.network;
+    return e;
+}
+
 } // namespace
 
 FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
                             std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer) {
+    const ManifestFile& f = *job.file;
     std::wstring target;
-    if (FileError e = resolveManifestPath(folder, job.file->path, target); e.failed) return e;
+    if (FileError e = resolveManifestPath(folder, f.path, target); e.failed) return e;
     std::wstring failedDir;
     if (const std::uint32_t code = makeDirs(parentFolder(target), failedDir)) {
         return pathFailure("mkdir", failedDir, code);
     }
 
-    HttpRequest request;
-    if (FileError e = request.get(fileUrl(manifest.baseUrl, job.file->path)); e.failed) return e;
-    if (request.status != 200) return plainFailure("HTTP " + std::to_string(request.status));
-
+    // An earlier download of this file may have left part of it: that much is not fetched again.
     const std::wstring part = target + L".part";
     FileHandle file(CreateFileW(extendedPath(part).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return pathFailure("open", part, lastErrorCode());
-
+    std::int64_t held = partLength(file.get(), f);
     Sha256 digest;
     std::int64_t received = 0;
-    FileError failure = receiveInto(request, file.get(), part, job.file->size, digest, received, buffer);
+    FileError failure;
+    bool keepPart = false;
+    if (held < f.size || held == 0) {
+        failure = fetchRest(manifest, f, file.get(), part, held, digest, received, buffer, keepPart);
+    } else if (!hashHeld(file.get(), held, digest, buffer)) {
+        failure = pathFailure("read", part, lastErrorCode());
+    } else {
+        received = held;
+    }
     // The bytes reach the disk before the move makes them the file.
     if (!failure.failed && !FlushFileBuffers(file.get()))
         failure = pathFailure("write", part, lastErrorCode());
     if (!CloseHandle(file.release()) && !failure.failed)
         failure = pathFailure("close", part, lastErrorCode());
-    if (!failure.failed && digest.finishHex() != job.file->sha256) {
+    if (!failure.failed && digest.finishHex() != f.sha256) {
         failure = plainFailure("downloaded file failed its checksum");
     }
     // The digest alone would let a file shorter than its listed size pass, and every later
     // check would then disagree with the state.
-    if (!failure.failed && received != job.file->size) {
+    if (!failure.failed && received != f.size) {
         failure = plainFailure("downloaded file is smaller than its listed size");
+        keepPart = true; // a body cut short, as a lost connection leaves it under Wine
     }
     if (failure.failed) {
-        removePath(part);
+        // A download that stopped keeps what it received for the next attempt; bytes that
+        // proved wrong go.
+        std::int64_t length = 0;
+        if (!keepPart || !fileInfo(part, &length) || length == 0) removePath(part);
         return failure;
     }
 

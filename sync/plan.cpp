@@ -35,7 +35,8 @@ std::int64_t bytesToWrite(const std::vector<FileCheckResult>& results) {
     for (const FileCheckResult& r : results) {
         if (r.jobs.empty()) continue;
         const ManifestFile& f = *r.jobs.front().file;
-        bytes += r.jobs.front().whole ? f.size : std::max<std::int64_t>(0, f.size - (r.found ? r.size : 0));
+        const std::int64_t held = r.jobs.front().whole ? std::min(r.partSize, f.size) : r.found ? r.size : 0;
+        bytes += std::max<std::int64_t>(0, f.size - held);
     }
     return bytes;
 }

@@ -23,6 +23,8 @@ struct FileCheckResult {
     bool found = false;
     std::int64_t size = 0;
     std::int64_t mtime = 0; // nanoseconds since 1970
+    // The ".part" file a whole-file download left, which the next download resumes from.
+    std::int64_t partSize = 0;
 };
 
 // The bytes of chunk index: the chunk size, or what is left of the file for the last one.
@@ -37,8 +39,8 @@ FileError collectJobs(const std::vector<FileCheckResult>& results, std::vector<D
                       std::int64_t& total);
 
 // The disk space the jobs take on top of what the folder holds now: a whole file is written
-// beside the old one until the move, so its full size counts; a file written in place counts
-// only what it grows by.
+// beside the old one until the move, so its full size counts but for the ".part" already
+// there; a file written in place counts only what it grows by.
 std::int64_t bytesToWrite(const std::vector<FileCheckResult>& results);
 
 // The failure of a plan that does not fit on its volume ("D:"): error 112, detail "need N MB

@@ -9,6 +9,9 @@
 #include "sync/check.h"
 #include "sync/cleanup.h"
 
+#include <algorithm>
+#include <set>
+
 namespace {
 
 // Chunked files that will be written in place get their final size before any download, so
@@ -29,28 +32,37 @@ FileError prepareTargets(const std::wstring& folder, const std::vector<DownloadJ
     return {};
 }
 
-// A plan that cannot fit fails before anything is fetched, rather than on a full disk halfway.
-// A volume that does not tell its free space is not held against the plan.
-FileError checkFreeSpace(const std::wstring& folder, std::int64_t needed) {
-    if (needed <= 0) return {};
+// The free space of the folder's volume, or -1 when it does not tell.
+std::int64_t freeSpace(const std::wstring& folder) {
     ULARGE_INTEGER available{};
-    if (!GetDiskFreeSpaceExW(extendedPath(folder).c_str(), &available, nullptr, nullptr)) return {};
-    if (static_cast<std::uint64_t>(needed) <= available.QuadPart) return {};
+    if (!GetDiskFreeSpaceExW(extendedPath(folder).c_str(), &available, nullptr, nullptr)) return -1;
+    return static_cast<std::int64_t>(std::min<std::uint64_t>(available.QuadPart, INT64_MAX));
+}
+
+// A plan that cannot fit fails before anything is fetched, rather than on a full disk halfway.
+// available was read before the check, which may have grown files already: their growth is
+// part of needed and must not be taken off the free space twice. A volume that does not tell
+// its free space is not held against the plan.
+FileError checkFreeSpace(const std::wstring& folder, std::int64_t needed, std::int64_t available) {
+    if (needed <= 0 || available < 0 || needed <= available) return {};
     wchar_t root[MAX_PATH + 1] = L"";
     std::wstring volume = GetVolumePathNameW(folder.c_str(), root, MAX_PATH) ? root : folder.substr(0, 2);
     if (volume.size() > 1 && (volume.back() == L'\\' || volume.back() == L'/')) volume.pop_back();
-    return notEnoughSpace(needed, static_cast<std::int64_t>(available.QuadPart), toUtf8(volume));
+    return notEnoughSpace(needed, available, toUtf8(volume));
 }
 
+// The journal names every file the run may change, and those an earlier run that did not
+// finish named: until a sync ends in order, each of them may hold a mix of old and new bytes.
 FileError runDownloadPhase(const std::wstring& folder, const Manifest& manifest,
                            const std::vector<DownloadJob>& jobs, std::int64_t total,
-                           const OpenTargets& targets, SessionStatus& status, RetryPause pause) {
-    std::set<std::string> journal;
+                           const OpenTargets& targets, const std::vector<std::string>& unsettled,
+                           SessionStatus& status, RetryPause pause) {
+    std::set<std::string> journal(unsettled.begin(), unsettled.end());
     for (const DownloadJob& job : jobs)
         journal.insert(job.file->path);
     for (const auto& [path, handle] : targets.handles())
         journal.insert(path);
-    writeJournal(folder, journal);
+    if (FileError e = writeJournal(folder, journal); e.failed) return e;
     {
         std::lock_guard guard(status.lock);
         status.phase = SessionPhase::Downloading;
@@ -59,9 +71,6 @@ FileError runDownloadPhase(const std::wstring& folder, const Manifest& manifest,
     }
     FileError failure = runDownloads(folder, manifest, jobs, targets, status, pause);
     if (!failure.failed && cancelRequested.load()) failure = cancelledFailure();
-    // After a cancellation the journal stays, so that the clean-up removes the files it names;
-    // after any other failure the partly written chunked files stay to be resumed.
-    if (!cancelRequested.load()) removePath(joinPath(folder, journalFileName));
     return failure;
 }
 
@@ -101,11 +110,17 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
     std::wstring failedDir;
     if (const std::uint32_t code = makeDirs(folder, failedDir)) return pathFailure("mkdir", failedDir, code);
 
-    discardInterruptedDownloads(folder);
+    // A journal left behind means an update that did not end in order: its files are checked by
+    // content, whatever their records say, and resumed.
+    bool interrupted = false;
+    const std::vector<std::string> unsettled = loadJournal(folder, &interrupted);
     InstallState state = loadInstallState(folder);
     migrateLegacyInstall(folder, manifest, state);
-    // Only a recognised install is pruned: never a folder the launcher did not fill.
-    const bool mayPrune = fileInfo(joinGamePath(folder, manifest.exe)) || !state.files.empty();
+    bool mayPrune = false;
+    const bool alreadyAnInstall =
+        fileInfo(joinGamePath(folder, manifest.exe)) || !state.files.empty() || interrupted;
+    if (FileError e = mayPruneFolder(folder, alreadyAnInstall, mayPrune); e.failed) return e;
+    const std::int64_t available = freeSpace(folder);
     {
         std::lock_guard guard(status.lock);
         status.phase = SessionPhase::Checking;
@@ -117,35 +132,37 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
     std::vector<FileCheckResult> results(manifest.files.size());
     OpenTargets targets; // closes every handle on every return
     FileIndex index;
-    CheckContext context{manifest, folder, options, state, results, status, targets, index};
+    const std::set<std::string> unsettledSet(unsettled.begin(), unsettled.end());
+    CheckContext context{manifest, folder, options, state, results, status, targets, index, unsettledSet};
     if (FileError e = checkAllFiles(context); e.failed) return e;
     if (cancelRequested.load()) return cancelledFailure();
 
     std::vector<DownloadJob> jobs;
     std::int64_t total = 0;
     if (FileError e = collectJobs(results, jobs, total); e.failed) return e;
-    if (FileError e = checkFreeSpace(folder, bytesToWrite(results)); e.failed) return e;
+    if (FileError e = checkFreeSpace(folder, bytesToWrite(results), available); e.failed) return e;
     if (FileError e = prepareTargets(folder, jobs, targets); e.failed) return e;
 
     // Any job means a download phase, even when every job has length 0: a missing empty file
     // must be created too.
     if (!jobs.empty()) {
-        if (FileError e = runDownloadPhase(folder, manifest, jobs, total, targets, status, retryPause);
+        if (FileError e =
+                runDownloadPhase(folder, manifest, jobs, total, targets, unsettled, status, retryPause);
             e.failed) {
             return e;
         }
     }
 
     // A path the manifest still lists in another spelling ("Docs/A.txt" for "docs/a.txt",
-    // "data//a.pak" for "data/a.pak") names the same file: it is not dropped.
+    // "data//a.pak" for "data/a.pak") names the same file: it is not dropped. The files of an
+    // update that did not finish were put here too, and go when the manifest no longer has them.
     FileSystemPaths manifestPaths;
     for (const ManifestFile& f : manifest.files)
         manifestPaths.add(f.path);
-    for (const auto& [path, record] : state.files) {
-        std::wstring local;
-        if (!manifestPaths.containsFile(toWide(path)) && !resolveManifestPath(folder, path, local).failed)
-            removePath(local);
-    }
+    std::vector<std::string> dropped = unsettled;
+    for (const auto& [path, record] : state.files)
+        dropped.push_back(path);
+    removeDroppedFiles(folder, dropped, manifestPaths);
     if (mayPrune) pruneUnknownFiles(folder, manifestPaths, index);
 
     for (const auto& [path, handle] : targets.handles())
@@ -159,6 +176,8 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
             return e;
         }
     }
+    // Only now does every file the journal named hold what the state says.
+    if (interrupted || !jobs.empty()) closeJournal(folder, unsettled);
     std::lock_guard guard(status.lock);
     status.phase = SessionPhase::Ready;
     status.upToDate = jobs.empty();
@@ -175,7 +194,9 @@ FileError verifyFolder(const SessionOptions& options, const Manifest& manifest, 
     results.assign(manifest.files.size(), {});
     OpenTargets targets; // stays empty: nothing is opened for writing
     FileIndex index;
-    CheckContext context{manifest, folder, readOnly, noRecords, results, status, targets, index};
+    const std::set<std::string> noneUnsettled;
+    CheckContext context{manifest, folder,  readOnly, noRecords,    results,
+                         status,   targets, index,    noneUnsettled};
     if (FileError e = checkAllFiles(context); e.failed) return e;
     if (cancelRequested.load()) return cancelledFailure();
     for (const FileCheckResult& r : results)

@@ -72,6 +72,10 @@ TEST(Manifest, EveryOutcomeOfParsing) {
         {doc(R"([{"path":"a","size":1125899906842625}])"), "manifest is not valid: unexpected value"},
         {doc(R"([{"path":"a","size":9223372036854775807,"chunks":[]}])"),
          "manifest is not valid: unexpected value"},
+        // A build is as large as one file can be: the plan's sums never overflow.
+        {doc(R"([{"path":"a","size":1125899906842623},{"path":"b","size":1}])"), ""},
+        {doc(R"([{"path":"a","size":1125899906842624},{"path":"b","size":1}])"),
+         "manifest is not valid: unexpected value"},
         {doc(R"([{"path":"a","size":67108864,"chunks":)" + chunks(1) + "}]", R"(,"chunkSize":67108864)"), ""},
         {doc(R"([{"path":"a","size":67108865,"chunks":)" + chunks(1) + "}]", R"(,"chunkSize":67108865)"),
          "manifest is not valid: unexpected value"},
@@ -205,6 +209,7 @@ const std::string unsafePaths[] = {
     ".LAUNCHER-STATE.JSON",
     "\\.launcher-downloading.json",
     ".launcher-state.json.tmp",
+    ".Launcher-Shared",
 };
 const std::string safePaths[] = {
     "a",

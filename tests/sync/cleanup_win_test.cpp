@@ -57,26 +57,17 @@ TEST(Cleanup, ListTreePutsEveryFolderBeforeItsContents) {
     EXPECT_TRUE(exists(dir.path())); // never the root itself
 }
 
-TEST(Cleanup, InterruptedDownloadsAreDiscardedOnlyWithAJournal) {
+TEST(Cleanup, ClosingTheJournalRemovesOnlyTheNamedPartFiles) {
     TempDir dir;
     make(dir / L"half.pak", "half");
+    make(dir / L"half.pak.part");
+    make(dir / LR"(sub\gone.pak.part)");
     make(dir / LR"(d\stray.bin.part)");
-    make(dir / L"keep.bin");
-    discardInterruptedDownloads(dir.path()); // no journal: nothing is debris
-    EXPECT_TRUE(exists(dir / LR"(d\stray.bin.part)"));
-
-    writeJournal(dir.path(), {"half.pak", "../outside.bin", "sub/gone.pak"});
-    make(dir / LR"(sub\gone.pak)");
-    make(dir / L"other.PART");
-    discardInterruptedDownloads(dir.path());
-    EXPECT_EQ(relativeTree(dir.path()), (std::vector<std::string>{"keep.bin"}));
-
-    // A journal that is not a list of paths names nothing, but the rest still goes.
-    make(dir / L"named.pak");
-    make(dir / L"x.part");
-    ASSERT_FALSE(writeWholeFile(dir / journalFileName, R"(["named.pak",5])").failed);
-    discardInterruptedDownloads(dir.path());
-    EXPECT_EQ(relativeTree(dir.path()), (std::vector<std::string>{"keep.bin", "named.pak"}));
+    make(dir / L"my draft.part");
+    ASSERT_FALSE(writeJournal(dir.path(), {"half.pak", "../outside.bin", "sub/gone.pak"}).failed);
+    closeJournal(dir.path(), loadJournal(dir.path()));
+    EXPECT_EQ(relativeTree(dir.path()),
+              (std::vector<std::string>{"d/", "d/stray.bin.part", "half.pak", "my draft.part", "sub/"}));
 }
 
 FileSystemPaths pathsOf(std::initializer_list<const char*> paths) {
@@ -117,19 +108,29 @@ TEST(Cleanup, SyncPrunesOnlyARecognisedInstall) {
     b.files = {{"Vellumark Online.exe", "exe"}, {"data/a.pak", "a"}, {"data/dropped.pak", "d"}};
     const Manifest first = b.publishAll();
 
-    TempDir stranger; // unknown files, no executable, no state: left alone
-    make(stranger / L"holiday.jpg");
+    // A folder that held other things at the first install is shared: what the launcher did not
+    // put there stays through updates, repairs and a lost state file; what it put there and a
+    // later build dropped goes.
+    TempDir shared;
+    make(shared / LR"(Other Game\save.dat)");
+    make(shared / L"notes.txt");
     SessionStatus status;
-    b.files.erase("Vellumark Online.exe");
-    ASSERT_FALSE(syncFolder({"", stranger.path(), false}, b.manifest(), status).failed);
-    EXPECT_TRUE(exists(stranger / L"holiday.jpg"));
+    GameBuild next = b;
+    next.files = {{"Vellumark Online.exe", "exe"}, {"data/a.pak", "a"}};
+    ASSERT_FALSE(syncFolder({"", shared.path(), false}, first, status).failed);
+    make(shared / LR"(data\mine.txt)");
+    ASSERT_FALSE(syncFolder({"", shared.path(), false}, next.manifest(), status).failed);
+    ASSERT_EQ(removePath(shared / stateFileName), 0u);
+    ASSERT_FALSE(syncFolder({"", shared.path(), true}, next.manifest(), status).failed);
+    EXPECT_EQ(relativeTree(shared.path()),
+              (std::vector<std::string>{".launcher-shared", ".launcher-state.json", "Other Game/",
+                                        "Other Game/save.dat", "Vellumark Online.exe", "data/", "data/a.pak",
+                                        "data/mine.txt", "notes.txt"}));
 
     TempDir game;
     ASSERT_FALSE(syncFolder({"", game.path(), false}, first, status).failed);
     make(game / LR"(cache\unknown.tmp)");
     make(game / L"crash.dmp.part");
-    GameBuild next = b;
-    next.files = {{"Vellumark Online.exe", "exe"}, {"data/a.pak", "a"}};
     ASSERT_FALSE(syncFolder({"", game.path(), false}, next.manifest(), status).failed);
     EXPECT_EQ(relativeTree(game.path()),
               (std::vector<std::string>{".launcher-state.json", "Vellumark Online.exe", "crash.dmp.part",
@@ -236,18 +237,6 @@ TEST(Cleanup, ProtectedFoldersAreNeverPruned) {
         EXPECT_TRUE(exists(mine)) << toUtf8(spelling);
         EXPECT_NE(log.find("prune skipped: ", static_cast<std::size_t>(logSize)), std::string::npos);
     }
-}
-
-TEST(Cleanup, InterruptedDownloadsOnTheDesktopRemoveOnlyWhatTheJournalNames) {
-    RedirectedDesktop desktop;
-    make(desktop.path() + LR"(\data\half.pak)");
-    make(desktop.path() + LR"(\data\half.pak.part)");
-    make(desktop.path() + L"\\my draft.part");
-    std::wstring failed;
-    ASSERT_EQ(makeDirs(desktop.path() + L"\\empty folder", failed), 0u);
-    writeJournal(desktop.path(), {"data/half.pak"});
-    discardInterruptedDownloads(desktop.path());
-    EXPECT_EQ(relativeTree(desktop.path()), (std::vector<std::string>{"empty folder/", "my draft.part"}));
 }
 
 } // namespace

@@ -64,7 +64,9 @@ TEST(Plan, TheSpaceAPlanTakesAndTheTextWhenItDoesNotFit) {
     results[2].found = true;
     results[2].size = 4000;
     results[3].jobs = allJobsFor(m, fresh, false); // missing
-    EXPECT_EQ(bytesToWrite(results), 700 + 500 + 0 + 2000);
+    results[4].jobs = allJobsFor(m, whole, true);  // its part file holds 300 bytes already
+    results[4].partSize = 300;
+    EXPECT_EQ(bytesToWrite(results), 700 + 500 + 0 + 2000 + 400);
 
     const FileError e = notEnoughSpace(10 << 20, (7 << 20) + 1, "D:");
     EXPECT_EQ(e.code, 112u);

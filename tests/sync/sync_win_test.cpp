@@ -261,7 +261,8 @@ TEST(Sync, DownloadFailuresAreRetriedThenReportedWithTheirPath) {
         for (const auto& line : requests.lines())
             attempts += line.starts_with("GET /faults/" + c.path + " ");
         EXPECT_EQ(attempts, c.path == "wrong.pak" ? 5 + 2 : 5) << c.path; // chunks 0 and 2 once each
-        EXPECT_FALSE(fileInfo(joinPath(dir.path(), journalFileName))) << c.path;
+        // The journal stays after any failure: the files it names may hold a mix of builds.
+        EXPECT_TRUE(fileInfo(joinPath(dir.path(), journalFileName))) << c.path;
         EXPECT_FALSE(fileInfo(local(dir.path(), c.path + ".part"))) << c.path;
         EXPECT_FALSE(fileInfo(joinPath(dir.path(), stateFileName))) << c.path;
     }
@@ -405,16 +406,17 @@ TEST(Sync, AWholeFileMustHaveItsListedSize) {
         std::int64_t size;
         std::string content; // what the digest covers
         std::string message;
+        bool partKept; // a body cut short is resumed from; one too long is wrong
     } cases[] = {
-        {3, "abc", "body/abcdef: downloaded file is larger than its listed size"},
-        {10, "abcdef", "body/abcdef: downloaded file is smaller than its listed size"},
+        {3, "abc", "body/abcdef: downloaded file is larger than its listed size", false},
+        {10, "abcdef", "body/abcdef: downloaded file is smaller than its listed size", true},
     };
     for (const auto& c : cases) {
         const Manifest m = faultManifest({{"body/abcdef", c.size, sha256Of(c.content), {}}});
         TempDir dir;
         const Outcome o = sync(dir.path(), m);
         EXPECT_EQ(o.error.message, c.message);
-        EXPECT_FALSE(fileInfo(dir / LR"(body\abcdef.part)"));
+        EXPECT_EQ(fileInfo(dir / LR"(body\abcdef.part)"), c.partKept);
         EXPECT_FALSE(fileInfo(joinPath(dir.path(), stateFileName)));
     }
 }
@@ -479,6 +481,33 @@ TEST(Sync, AFullDiskIsReportedAsOne) {
     const Outcome chunks = sync(sparse.path(), m);
     EXPECT_EQ(chunks.error.code, static_cast<std::uint32_t>(ERROR_DISK_FULL)) << chunks.error.message;
     EXPECT_TRUE(chunks.error.message.starts_with("big.bin: write ")) << chunks.error.message;
+}
+
+TEST(Sync, TheFitCheckCountsWhatAnInterruptedDownloadHolds) {
+    // 4 of a 6 MiB file are in its part file; the volume holds the other 2 MiB and the pages the
+    // launcher's journal, state file and their temporary names take, and nothing more.
+    const TmpfsFolder volume(L"fit");
+    REQUIRE_TMPFS(volume);
+    GameBuild b;
+    b.name = "fit";
+    b.chunkThreshold = std::int64_t{1} << 40;
+    b.files = {{"Vellumark Online.exe", "exe"}, {"movie.bik", pattern(6 << 20, 4)}};
+    const Manifest m = b.publishAll();
+    const std::wstring game = joinPath(volume.path(), L"game");
+    std::wstring failed;
+    ASSERT_EQ(makeDirs(game, failed), 0u);
+    ASSERT_FALSE(
+        writeWholeFile(joinPath(game, L"movie.bik.part"), b.files["movie.bik"].substr(0, 4 << 20)).failed);
+    ULARGE_INTEGER free{};
+    ASSERT_TRUE(GetDiskFreeSpaceExW(volume.volume().c_str(), &free, nullptr, nullptr));
+    const std::uint64_t needed = (2 << 20) + 4096 /* the executable's page */ + 4 * 4096;
+    ASSERT_GE(free.QuadPart, needed);
+    ASSERT_FALSE(
+        writeWholeFile(joinPath(volume.path(), L"filler"), std::string(free.QuadPart - needed, 'f')).failed);
+
+    const Outcome o = sync(game, m);
+    EXPECT_FALSE(o.error.failed) << o.error.message;
+    EXPECT_EQ(contentOf(joinPath(game, L"movie.bik")), b.files["movie.bik"]);
 }
 
 TEST(Sync, TheStateFileIsReplacedWholeOrNotAtAll) {
