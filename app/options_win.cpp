@@ -1,5 +1,7 @@
 #include "app/options.h"
 
+#include "app/log.h"
+#include "app/player_message.h"
 #include "store/text.h"
 
 #include <windows.h>
@@ -44,10 +46,18 @@ const std::vector<std::wstring>& launcherArguments() {
 
 CommandLine parseCommandLine(LaunchOptions& options) {
     // The environment gives the rate limit unless the command line does.
-    wchar_t rate[64];
-    const DWORD n = GetEnvironmentVariableW(L"VELLUMARK_MAXRATE", rate, 64);
-    if (n >= 64 || (n > 0 && !parseRate(std::wstring(rate, n), options.maxRate))) return CommandLine::Bad;
-    return parseArguments(arguments, options, &gameDirArguments);
+    std::wstring rate(GetEnvironmentVariableW(L"VELLUMARK_MAXRATE", nullptr, 0), L'\0');
+    const DWORD n =
+        GetEnvironmentVariableW(L"VELLUMARK_MAXRATE", rate.data(), static_cast<DWORD>(rate.size()));
+    rate.resize(std::min<std::size_t>(n, rate.size()));
+    const bool badRate = n > 0 && !parseRate(rate, options.maxRate);
+    const CommandLine read = parseArguments(arguments, options, &gameDirArguments);
+    if (!badRate || read != CommandLine::Read) return read;
+    // A script hears of a bad value at once. A player may not know a persistent variable is
+    // set at all: the window ignores it, says so in the log, and the game can still start.
+    if (options.headless || options.verify) return CommandLine::Bad;
+    appendLog("ignored VELLUMARK_MAXRATE: " + shortened(toUtf8(rate), maxLoggedBytes));
+    return read;
 }
 
 void makeGameDirAbsolute(LaunchOptions& options) {

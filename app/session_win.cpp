@@ -3,6 +3,7 @@
 #include "app/launch.h"
 #include "app/log.h"
 #include "app/player_message.h"
+#include "app/rollback.h"
 #include "app/threads.h"
 #include "app/trusted_keys.h"
 #include "net/manifest.h"
@@ -66,13 +67,16 @@ void afterManifestFailure(const SessionOptions& options, SessionStatus* status, 
 }
 
 // A signed launcher never goes back to an older build than the one installed: the state file
-// records the sequence of the build it installed.
+// and the registry record the sequence of the build it installed, and the higher one counts.
 FileError checkNotOlder(const SessionOptions& options, const Manifest& manifest) {
-    const InstallState state = loadInstallState(options.gameDir);
-    if (!state.sequence || (manifest.sequence && *manifest.sequence >= *state.sequence)) return {};
+    std::optional<std::int64_t> installed = loadInstallState(options.gameDir).sequence;
+    if (const auto recorded = recordedSequence(options.manifestUrl);
+        recorded && (!installed || *recorded > *installed))
+        installed = recorded;
+    if (!installed || (manifest.sequence && *manifest.sequence >= *installed)) return {};
     return plainFailure("older than the installed build (sequence " +
                         (manifest.sequence ? std::to_string(*manifest.sequence) : std::string("none")) +
-                        ", installed " + std::to_string(*state.sequence) + ")");
+                        ", installed " + std::to_string(*installed) + ")");
 }
 
 void driveSession(const SessionOptions& options, SessionStatus* status) {
@@ -82,7 +86,11 @@ void driveSession(const SessionOptions& options, SessionStatus* status) {
         afterManifestFailure(options, status, e);
         return;
     }
-    if (FileError f = syncFolder(options, manifest, *status); f.failed) failSession(status, f);
+    if (FileError f = syncFolder(options, manifest, *status); f.failed) {
+        failSession(status, f);
+    } else if (manifest.sequence) { // kept only by a launcher that checks signatures
+        recordSequence(options.manifestUrl, *manifest.sequence);
+    }
 }
 
 struct SessionBlock {

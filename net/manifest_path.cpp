@@ -2,6 +2,7 @@
 #include "net/manifest_path.h"
 
 #include "store/unicode_case.h"
+#include "store/utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -42,6 +43,43 @@ bool isDeviceName(std::string_view component) {
            isDeviceDigit(std::string_view(upper).substr(3));
 }
 
+// The 8.3 form Windows gives long names ("PROGRA~1", "LAUNCH~1.JSO"): such a component may
+// open another file through its short name, the launcher's own state file among them.
+bool isShortNameForm(std::string_view component) {
+    const std::size_t tilde = component.find('~');
+    if (tilde == 0 || tilde > 6 || component.substr(0, tilde).find('.') != std::string_view::npos)
+        return false;
+    const std::size_t dot = component.find('.', tilde);
+    const std::string_view digits =
+        component.substr(tilde + 1, dot == std::string_view::npos ? dot : dot - tilde - 1);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) return false;
+    return dot == std::string_view::npos || component.size() - dot - 1 <= 3;
+}
+
+// The path with every byte that is not part of well-formed UTF-8 written as "\xHH"; valid
+// tells whether there was none. Two spellings of one bad byte could otherwise decode to one
+// name here and to another in the file system.
+std::string escapeBadUtf8(std::string_view path, bool& valid) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    valid = true;
+    for (std::size_t i = 0; i < path.size();) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        const std::size_t length = c < 0x80 ? 1 : utf8SequenceLength(path, i);
+        if (length > 0) {
+            out.append(path.substr(i, length));
+            i += length;
+            continue;
+        }
+        valid = false;
+        out += "\\x";
+        out += hex[c >> 4];
+        out += hex[c & 0xF];
+        ++i;
+    }
+    return out;
+}
+
 // UTF-16 units of a UTF-8 text, as Windows counts a name's length.
 std::size_t utf16Length(std::string_view text) {
     return utf16Of(text).size();
@@ -56,7 +94,7 @@ bool isUnsafeComponent(std::string_view component) {
     }
     // Windows drops a trailing dot or space, so "a." and "a" would name one file.
     if (component.back() == '.' || component.back() == ' ') return true;
-    return utf16Length(component) > 255 || isDeviceName(component);
+    return utf16Length(component) > 255 || isDeviceName(component) || isShortNameForm(component);
 }
 
 bool hasUnsafeComponent(std::string_view path) {
@@ -101,7 +139,9 @@ FileError checkManifestPath(std::string_view path) {
                         || (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) // network
                         || path.find("..") != std::string_view::npos // parent folders
                         || path[0] == '/' || hasUnsafeComponent(path) || isLaunchersOwnFile(path);
-    if (unsafe) return plainFailure("unsafe path in manifest: " + std::string(path));
+    bool valid = true;
+    const std::string shown = escapeBadUtf8(path, valid);
+    if (unsafe || !valid) return plainFailure("unsafe path in manifest: " + shown);
     return {};
 }
 

@@ -10,7 +10,8 @@
 
 // A plain failure "unsafe path in manifest: " + path when the path could name anything but a
 // file of the game's inside the game folder on Windows (a device, a folder above, a stream, a
-// name Windows would change or refuse, the launcher's own state files); success otherwise.
+// name Windows would change or refuse, an 8.3 short name, text that is not UTF-8, the
+// launcher's own files); success otherwise. Bytes that are not UTF-8 are shown as "\xHH".
 FileError checkManifestPath(std::string_view path);
 
 // The name Windows opens for a manifest path, as a key: separators unified and collapsed,

@@ -50,6 +50,10 @@ FileError writeWholeFile(const std::wstring& path, std::string_view bytes);
 
 // Moves a file over another, replacing it, with the move on the disk before it returns.
 std::uint32_t moveReplacing(const std::wstring& from, const std::wstring& to);
+// One rename over a file that may be in use, a running program's included (POSIX semantics:
+// the old file lives on while it is open); fails where the system or the volume does not
+// allow it.
+std::uint32_t renameOverInUse(const std::wstring& from, const std::wstring& to);
 
 // Entries except "." and "..", sorted by the bytes of their UTF-8 names. A missing folder's
 // search that fails with "file not found" gives true and no entries.

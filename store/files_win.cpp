@@ -131,6 +131,33 @@ std::uint32_t moveReplacing(const std::wstring& from, const std::wstring& to) {
     return lastErrorCode();
 }
 
+std::uint32_t renameOverInUse(const std::wstring& from, const std::wstring& to) {
+    FileHandle file(CreateFileW(extendedPath(from).c_str(), DELETE | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return lastErrorCode();
+    // The call takes the system's own path form: "\??\" before a full path, not "\\?\".
+    std::wstring name = extendedPath(to);
+    if (name.starts_with(LR"(\\?\)")) {
+        name = LR"(\??\)" + name.substr(4);
+    } else if (name.starts_with(LR"(\\)")) {
+        name = LR"(\??\UNC\)" + name.substr(2);
+    } else {
+        name = LR"(\??\)" + name;
+    }
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->Flags = FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), info->FileName);
+    // FileRenameInfoEx (Windows 10 1709 and later), which the MinGW headers hide behind a version.
+    constexpr auto renameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+    if (!SetFileInformationByHandle(file.get(), renameInfoEx, info, static_cast<DWORD>(buffer.size())))
+        return lastErrorCode();
+    return 0;
+}
+
 FileError replaceFileDurably(const std::wstring& path, std::string_view bytes) {
     const std::wstring temporary = path + L".tmp";
     {

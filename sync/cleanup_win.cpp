@@ -29,10 +29,11 @@ std::wstring lookupKey(const std::wstring& path) {
 }
 
 // Removes the folders between path and root that the removal of path left empty.
-void removeEmptyParents(const std::wstring& root, const std::wstring& path) {
+void removeEmptyParents(const std::wstring& root, const std::wstring& resolvedRoot,
+                        const std::wstring& path) {
     for (std::wstring dir = parentFolder(path); dir.size() > root.size() && dir != path;
          dir = parentFolder(dir)) {
-        if (!RemoveDirectoryW(extendedPath(dir).c_str())) return;
+        if (removeInside(root, resolvedRoot, dir) != 0) return;
     }
 }
 
@@ -79,23 +80,25 @@ void removeEmptyDirectories(const std::wstring& root) {
 }
 
 void closeJournal(const std::wstring& folder, const std::vector<std::string>& paths) {
-    const std::wstring root = normalisePath(folder);
+    const std::wstring root = normalisePath(folder), resolvedRoot = resolvedFolder(root);
     for (const std::string& path : paths) {
         std::wstring local;
-        if (!resolveManifestPath(root, path, local).failed) removePath(local + L".part");
+        if (!resolveManifestPath(root, path, local).failed)
+            removeInside(root, resolvedRoot, local + L".part");
     }
     removePath(joinPath(root, journalFileName));
 }
 
 void removeDroppedFiles(const std::wstring& folder, const std::vector<std::string>& paths,
                         const FileSystemPaths& manifestPaths) {
+    const std::wstring resolvedRoot = resolvedFolder(folder);
     for (const std::string& path : paths) {
         std::wstring local;
         if (manifestPaths.containsFile(toWide(path)) || resolveManifestPath(folder, path, local).failed ||
             isLauncherPath(local)) {
             continue;
         }
-        if (removePath(local) == 0) removeEmptyParents(folder, local);
+        if (removeInside(folder, resolvedRoot, local) == 0) removeEmptyParents(folder, resolvedRoot, local);
     }
 }
 
@@ -147,6 +150,9 @@ void pruneUnknownFiles(const std::wstring& folder, const FileSystemPaths& manife
         appendLog("prune skipped: " + toUtf8(folder));
         return;
     }
+    // Nothing is removed by its path alone: a folder listed here may have been swapped for a
+    // link to elsewhere since.
+    const std::wstring resolvedRoot = resolvedFolder(folder);
     // One walk serves both the files and, afterwards, the folders left empty.
     std::vector<std::wstring> files, dirs;
     walk(index, folder, files, dirs);
@@ -159,11 +165,12 @@ void pruneUnknownFiles(const std::wstring& folder, const FileSystemPaths& manife
             isProtectedName(lowerName(f))) {
             continue;
         }
-        removePath(f);
+        removeInside(folder, resolvedRoot, f);
     }
     // Children come after their parents in the walk, so the walk back removes them first. A
     // folder on the way to a manifest file holds that file.
     for (auto it = dirs.rbegin(); it != dirs.rend(); ++it) {
-        if (it->size() <= prefix || !manifestPaths.containsFolder(it->substr(prefix))) removePath(*it);
+        if (it->size() <= prefix || !manifestPaths.containsFolder(it->substr(prefix)))
+            removeInside(folder, resolvedRoot, *it);
     }
 }

@@ -28,8 +28,11 @@ private:
 
 // Streams the file into "<target>.part" while hashing it and moves it into place only when
 // the digest matches. The launcher's own executable is first moved aside to "<target>.old".
+// Neither the part file nor the move reaches outside resolvedRoot (the game folder as
+// resolvedFolder gives it), whatever links a folder on the way was swapped for.
 FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
-                            std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer);
+                            std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer,
+                            const std::wstring& resolvedRoot);
 
 // Fetches one chunk with a range request, hashing it as it arrives, checks it in memory, and
 // writes it at its offset.

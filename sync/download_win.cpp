@@ -8,6 +8,7 @@
 #include "store/files.h"
 #include "store/paths.h"
 #include "store/sha256.h"
+#include "sync/folder_guard.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -56,9 +57,15 @@ FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& par
     return cancelledFailure();
 }
 
-// A running program cannot be overwritten but can be renamed: the old executable moves
+// Elsewhere a running program cannot be overwritten but can be renamed: the old executable moves
 // aside to ".old", where the next start of the launcher removes it.
 FileError replaceLauncher(const std::wstring& target, const std::wstring& part) {
+    // Where the system allows it, one rename puts the new executable in place: no moment passes
+    // without a launcher under its name, as it would between the two moves below.
+    if (renameOverInUse(part, target) == 0) {
+        launcherReplaced.exchange(1);
+        return {};
+    }
     const std::wstring old = target + L".old";
     removePath(old);
     if (const std::uint32_t code = moveReplacing(target, old)) {
@@ -140,7 +147,8 @@ FileError fetchRest(const Manifest& manifest, const ManifestFile& f, HANDLE part
 } // namespace
 
 FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
-                            std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer) {
+                            std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer,
+                            const std::wstring& resolvedRoot) {
     const ManifestFile& f = *job.file;
     std::wstring target;
     if (FileError e = resolveManifestPath(folder, f.path, target); e.failed) return e;
@@ -148,6 +156,8 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
     if (const std::uint32_t code = makeDirs(parentFolder(target), failedDir)) {
         return pathFailure("mkdir", failedDir, code);
     }
+    const FileError outside = plainFailure("a folder on the way leads outside the game folder");
+    if (!folderInside(resolvedRoot, parentFolder(target))) return outside;
 
     // An earlier download of this file may have left part of it: that much is not fetched again.
     const std::wstring part = target + L".part";
@@ -189,6 +199,8 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
         return failure;
     }
 
+    // Checked again just before the move: the folder may have been swapped for a link since.
+    if (!folderInside(resolvedRoot, parentFolder(target))) return outside;
     if (isLauncherPath(target)) {
         if (FileError e = replaceLauncher(target, part); e.failed) return e;
     } else {

@@ -26,9 +26,28 @@ std::wstring withoutExtendedPrefix(const std::wstring& path) {
     return path;
 }
 
-// The folder the system would open for path: absolute, without "." and "..", and through any
-// link or junction when it exists. Text comparisons of unresolved paths are fooled by
-// "Desktop\.", "Desktop\sub\.." or a junction to the Desktop.
+// Whether inner is outer or lies below it, ignoring case.
+bool isWithin(const std::wstring& inner, const std::wstring& outer) {
+    if (inner.empty() || outer.empty() || inner.size() < outer.size()) return false;
+    const int n = static_cast<int>(outer.size());
+    if (CompareStringOrdinal(inner.c_str(), n, outer.c_str(), n, TRUE) != CSTR_EQUAL) return false;
+    return inner.size() == outer.size() || inner[outer.size()] == L'\\' || outer.back() == L'\\';
+}
+
+// The final path of an open object, in the form resolvedFolder gives; empty when unknown.
+std::wstring finalPath(HANDLE object) {
+    std::wstring buffer(32768, L'\0');
+    const DWORD n = GetFinalPathNameByHandleW(object, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= buffer.size()) return {};
+    buffer.resize(n);
+    return normalisePath(withoutExtendedPrefix(buffer));
+}
+
+} // namespace
+
+// Text comparisons of unresolved paths are fooled by "Desktop\.", "Desktop\sub\.." or a
+// junction to the Desktop.
 std::wstring resolvedFolder(const std::wstring& path) {
     if (path.empty()) return path;
     constexpr DWORD capacity = 32768;
@@ -47,15 +66,45 @@ std::wstring resolvedFolder(const std::wstring& path) {
     return normalisePath(withoutExtendedPrefix(resolved));
 }
 
-// Whether inner is outer or lies below it, ignoring case.
-bool isWithin(const std::wstring& inner, const std::wstring& outer) {
-    if (inner.empty() || outer.empty() || inner.size() < outer.size()) return false;
-    const int n = static_cast<int>(outer.size());
-    if (CompareStringOrdinal(inner.c_str(), n, outer.c_str(), n, TRUE) != CSTR_EQUAL) return false;
-    return inner.size() == outer.size() || inner[outer.size()] == L'\\' || outer.back() == L'\\';
+bool folderInside(const std::wstring& resolvedRoot, const std::wstring& folder) {
+    FileHandle dir(CreateFileW(extendedPath(folder).c_str(), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return dir && isWithin(finalPath(dir.get()), resolvedRoot);
 }
 
-} // namespace
+std::uint32_t removeInside(const std::wstring& root, const std::wstring& resolvedRoot,
+                           const std::wstring& path) {
+    if (path.size() <= root.size() || path.compare(0, root.size(), root) != 0) return ERROR_ACCESS_DENIED;
+    std::wstring relative = path.substr(root.size());
+    relative.erase(0, relative.find_first_not_of(L'\\'));
+    const std::wstring expected = joinPath(resolvedRoot, relative);
+    FileHandle object(
+        CreateFileW(extendedPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!object) return lastErrorCode();
+    // Wine follows a link even when told not to: its final path then differs too, and the link
+    // stays, as it would when it leads elsewhere.
+    const std::wstring at = finalPath(object.get());
+    if (at.size() != expected.size() || !isWithin(at, expected)) return ERROR_ACCESS_DENIED;
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    if (SetFileInformationByHandle(object.get(), FileDispositionInfo, &dispose, sizeof dispose)) return 0;
+    std::uint32_t code = lastErrorCode();
+    // A read-only file is made writable first, through the same handle.
+    FILE_BASIC_INFO basic{};
+    if (code == ERROR_ACCESS_DENIED &&
+        GetFileInformationByHandleEx(object.get(), FileBasicInfo, &basic, sizeof basic) &&
+        (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        basic.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
+        if (SetFileInformationByHandle(object.get(), FileBasicInfo, &basic, sizeof basic) &&
+            SetFileInformationByHandle(object.get(), FileDispositionInfo, &dispose, sizeof dispose)) {
+            return 0;
+        }
+        code = lastErrorCode();
+    }
+    return code;
+}
 
 bool isProtectedFolder(const std::wstring& folder) {
     const std::wstring f = resolvedFolder(folder);

@@ -2,6 +2,7 @@
 
 #include "app/threads.h"
 #include "sync/download.h"
+#include "sync/folder_guard.h"
 #include "ui/progress.h"
 
 #include <exception>
@@ -14,9 +15,10 @@ namespace {
 struct DownloadRun {
     DownloadRun(const std::wstring& f, const Manifest& m, const std::vector<DownloadJob>& j,
                 const OpenTargets& t, RetryPause p)
-        : folder(f), manifest(m), jobs(j), targets(t), retryPause(p) {}
+        : folder(f), resolvedRoot(resolvedFolder(f)), manifest(m), jobs(j), targets(t), retryPause(p) {}
 
     const std::wstring& folder;
+    const std::wstring resolvedRoot; // what no file is written outside of
     const Manifest& manifest;
     const std::vector<DownloadJob>& jobs;
     const OpenTargets& targets;
@@ -32,7 +34,8 @@ struct DownloadRun {
 FileError runJob(DownloadRun& run, const DownloadJob& job, TransferBuffer& buffer) {
     // An exception (a chunk buffer that cannot be allocated, say) fails this attempt only.
     try {
-        if (job.whole) return downloadWholeFile(run.folder, run.manifest, job, run.bytes, buffer);
+        if (job.whole)
+            return downloadWholeFile(run.folder, run.manifest, job, run.bytes, buffer, run.resolvedRoot);
         return downloadChunk(run.folder, run.manifest, job, run.targets.find(job.file->path), run.bytes,
                              buffer);
     } catch (const std::exception& e) {

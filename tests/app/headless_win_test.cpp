@@ -300,6 +300,21 @@ TEST(Headless, MaxRateLimitsTheDownloadAndBadRatesAreRefused) {
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_GT(seconds, 4.0);
     EXPECT_LT(seconds, 20.0);
+
+    // A player's persistent variable never keeps the game from starting: outside headless mode
+    // a bad value is ignored and logged.
+    std::int64_t logSize = 0;
+    fileInfo(logFilePath(), &logSize);
+    SetEnvironmentVariableW(L"VELLUMARK_MAXRATE", L"fast");
+    const ProcessRun play =
+        Process(builtLauncher(), L"-skipupdate -dir " + quoted(dir / L"game"), dir.path(), dir / L"out.txt")
+            .wait();
+    SetEnvironmentVariableW(L"VELLUMARK_MAXRATE", nullptr);
+    EXPECT_EQ(play.exitCode, 0u);
+    std::string log;
+    readWholeFile(logFilePath(), log);
+    EXPECT_NE(log.find(" ignored VELLUMARK_MAXRATE: fast\n", static_cast<std::size_t>(logSize)),
+              std::string::npos);
 }
 
 } // namespace

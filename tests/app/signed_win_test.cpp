@@ -151,6 +151,14 @@ TEST(Signed, ASignedBuildInstallsAndEveryForgeryIsRefused) {
         }
     }
     EXPECT_EQ(loadInstallState(game).sequence, 101);
+
+    // Deleting the state file, as a player may to repair, does not lower the floor.
+    ASSERT_EQ(removePath(joinPath(game, stateFileName)), 0u);
+    const TrustingRun r = runTrusting(dir, signedBuild.publish("newer", 99), game);
+    EXPECT_EQ(lastLine(r.process.output), unreachableLine);
+    EXPECT_NE(r.log.find("manifest failed: older than the installed build (sequence 99, installed 101)\n"),
+              std::string::npos)
+        << r.log;
 }
 
 } // namespace

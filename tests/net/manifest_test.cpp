@@ -210,6 +210,11 @@ const std::string unsafePaths[] = {
     "\\.launcher-downloading.json",
     ".launcher-state.json.tmp",
     ".Launcher-Shared",
+    // 8.3 short names, which may name any other file, the launcher's own among them.
+    "LAUNCH~1.JSO",
+    "progra~1/x",
+    "a~12",
+    "Vellum~1.e",
 };
 const std::string safePaths[] = {
     "a",
@@ -238,6 +243,11 @@ const std::string safePaths[] = {
     "notes.old",
     "x.part",
     "caf\xC3\xA9/\xE2\x82\xAC.pak",
+    "~1",
+    "toolong~1",
+    "a~b",
+    "a~1.json",
+    "a.b~1",
 };
 
 TEST(Manifest, UnsafePaths) {
@@ -251,6 +261,11 @@ TEST(Manifest, UnsafePaths) {
     EXPECT_TRUE(checkManifestPath(std::string(254, 'a') + "\xF0\x9F\x98\x80").failed);
     for (const std::string& p : safePaths)
         EXPECT_FALSE(checkManifestPath(p).failed) << p;
+    // Bytes that are not UTF-8 (a lone continuation, an over-long '/', a cut sequence) are shown.
+    EXPECT_EQ(checkManifestPath("a\x80"
+                                "b/\xC0\xAF/c\xE2\x82")
+                  .message,
+              "unsafe path in manifest: a\\x80b/\\xC0\\xAF/c\\xE2\\x82");
 }
 
 TEST(Manifest, FileUrlEncodesEachPiece) {

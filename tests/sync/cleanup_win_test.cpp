@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 void make(const std::wstring& path, const std::string& bytes = "x") {
@@ -135,6 +137,39 @@ TEST(Cleanup, SyncPrunesOnlyARecognisedInstall) {
     EXPECT_EQ(relativeTree(game.path()),
               (std::vector<std::string>{".launcher-state.json", "Vellumark Online.exe", "crash.dmp.part",
                                         "data/", "data/a.pak"}));
+}
+
+TEST(Cleanup, AFolderSwappedForALinkReachesNothingElsewhere) {
+    // While the next build's pack trickles in, "mods" (a dropped file and an unknown one in it)
+    // is swapped for a link to a folder elsewhere holding files of the same names.
+    GameBuild b;
+    b.name = "swap";
+    b.files = {{"Vellumark Online.exe", "exe"}, {"mods/old.txt", "old"}};
+    TempDir game, elsewhere;
+    SessionStatus status;
+    ASSERT_FALSE(syncFolder({"", game.path(), false}, b.publishAll(), status).failed);
+    make(game / LR"(mods\cache.bin)");
+    for (const wchar_t* name : {L"cache.bin", L"old.txt"})
+        make(elsewhere / name, "theirs");
+    b.files = {{"Vellumark Online.exe", "exe"}, {"data/pack.pak", pattern(8 * 65536, 3)}};
+    b.publishAll();
+    FileError result;
+    std::thread update([&] {
+        result = syncFolder({"", game.path(), false}, b.manifest(httpsUrl("/rate/65536/swap/")), status);
+    });
+    while (takeSnapshot(status).phase != SessionPhase::Downloading)
+        Sleep(5);
+    EXPECT_TRUE(MoveFileW((game / L"mods").c_str(), (game / L"mods-away").c_str()));
+    const UnixLink link(elsewhere.path(), game / L"mods");
+    update.join();
+    EXPECT_TRUE(link.made());
+    EXPECT_FALSE(result.failed) << result.message;
+
+    // A whole file is never written through it either.
+    b.files["mods/new.txt"] = "new";
+    EXPECT_EQ(syncFolder({"", game.path(), false}, b.publishAll(), status, RetryPause{1}).message,
+              "mods/new.txt: a folder on the way leads outside the game folder");
+    EXPECT_EQ(relativeTree(elsewhere.path()), (std::vector<std::string>{"cache.bin", "old.txt"}));
 }
 
 std::wstring knownFolder(REFKNOWNFOLDERID id) {

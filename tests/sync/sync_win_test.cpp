@@ -435,10 +435,11 @@ TEST(Sync, AFileIsCountedOnceItIsInPlace) {
     {
         const FileHandle held(
             CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        EXPECT_TRUE(downloadWholeFile(dir.path(), m, job, counter, buffer).failed); // the move fails
+        EXPECT_TRUE(downloadWholeFile(dir.path(), m, job, counter, buffer, resolvedFolder(dir.path()))
+                        .failed); // the move fails
     }
     EXPECT_EQ(counter.load(), 0);
-    EXPECT_FALSE(downloadWholeFile(dir.path(), m, job, counter, buffer).failed);
+    EXPECT_FALSE(downloadWholeFile(dir.path(), m, job, counter, buffer, resolvedFolder(dir.path())).failed);
     EXPECT_EQ(counter.load(), m.files[1].size);
 }
 

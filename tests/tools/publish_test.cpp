@@ -104,6 +104,8 @@ TEST(Publish, RefusesWhatTheLauncherWouldRefuse) {
         {{"Vellumark Online.exe", "nul .txt"}, "unsafe path in manifest: nul .txt"},
         {{"Vellumark Online.exe", "COM\xC2\xB9.log"}, "unsafe path in manifest: COM\xC2\xB9.log"},
         {{"Vellumark Online.exe", ".launcher-state.json"}, "unsafe path in manifest: .launcher-state.json"},
+        {{"Vellumark Online.exe", "LAUNCH~1.JSO"}, "unsafe path in manifest: LAUNCH~1.JSO"},
+        {{"Vellumark Online.exe", "bad\xFF.pak"}, "unsafe path in manifest: bad\\xFF.pak"},
         {{"Vellumark Online.exe", "CAF\xC3\x89.pak", "caf\xC3\xA9.pak"},
          "manifest is not valid: duplicate path caf\xC3\xA9.pak"},
         {{"Vellumark Online.exe", "x.pak", "x.pak.part"}, "manifest is not valid: duplicate path x.pak.part"},

@@ -49,6 +49,16 @@ def main():
         native_line = keygen(NATIVE, native_key, os.path.join(work, "native.pub"), False)
         windows_line = keygen(WINDOWS, windows_key, os.path.join(work, "windows.pub"), True)
         assert run([NATIVE, "keygen", native_key], os.path.join(work, "again.out")) != 0, "a key was overwritten"
+        # A key is owner-only from the moment it is created, and never written through a link.
+        traced, trace = os.path.join(work, "traced.pem"), os.path.join(work, "strace.log")
+        assert subprocess.run(["strace", "-f", "-e", "trace=openat", "-o", trace, NATIVE, "keygen", traced],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,  # no leak check under ptrace
+                              env=dict(os.environ, ASAN_OPTIONS="detect_leaks=0")).returncode == 0
+        created = [line for line in open(trace) if '"%s"' % traced in line]
+        assert len(created) == 1 and "O_CREAT|O_EXCL|O_NOFOLLOW" in created[0] and ", 0600)" in created[0], created
+        os.symlink(os.path.join(work, "elsewhere.pem"), os.path.join(work, "link.pem"))
+        assert run([NATIVE, "keygen", os.path.join(work, "link.pem")], os.path.join(work, "link.out")) != 0
+        assert not os.path.exists(os.path.join(work, "elsewhere.pem")), "a key was written through a link"
 
         build = os.path.join(work, "build")
         os.makedirs(os.path.join(build, "data"))
@@ -58,6 +68,14 @@ def main():
         www = os.path.join(SERVERS, "www", "signing")
         shutil.rmtree(www, ignore_errors=True)
         shutil.copytree(build, os.path.join(www, "files"))
+
+        # A manifest without a sequence is never signed: every launcher with a signed build would
+        # refuse it for good.
+        unnumbered = os.path.join(work, "unnumbered.json")
+        assert run([NATIVE, build, "--base-url", URL + "/x/", "--exe", "Vellumark Online.exe", "-o", unnumbered],
+                   os.path.join(work, "unnumbered.out")) == 0
+        assert run([NATIVE, "sign", unnumbered, native_key], os.path.join(work, "sign.out")) != 0
+        assert not os.path.exists(unnumbered + ".sig")
 
         # Each tool signs with the other's key: both read both, and openssl checks both.
         before = int(time.time())

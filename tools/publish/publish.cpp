@@ -7,6 +7,15 @@
 #include <map>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <sddl.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -149,18 +158,47 @@ bool writeText(const fs::path& file, const std::string& text) {
     return static_cast<bool>(out << text);
 }
 
+// Creates file readable by its owner alone from its first byte, refusing one that exists (a
+// link too: the key is never written through it).
+bool writePrivateFile(const fs::path& file, const std::string& text) {
+#ifdef _WIN32
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;OW)", SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+        return false;
+    }
+    SECURITY_ATTRIBUTES owner{sizeof owner, descriptor, FALSE};
+    const HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, &owner, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    LocalFree(descriptor);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                    written == text.size();
+    return CloseHandle(h) && ok;
+#else
+    const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool ok = true;
+    for (std::size_t at = 0; ok && at < text.size();) {
+        const ssize_t n = write(fd, text.data() + at, text.size() - at);
+        ok = n > 0;
+        at += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    return close(fd) == 0 && ok;
+#endif
+}
+
 } // namespace
 
 FileError generateKeyFile(const fs::path& file, std::string& publicKeyLine) {
     std::error_code ec;
-    if (fs::exists(file, ec) || ec)
+    if (fs::symlink_status(file, ec).type() != fs::file_type::not_found)
         return plainFailure(file.string() + " exists: a key is never overwritten");
     std::string pem, problem;
     const std::unique_ptr<Signer> signer = generateSigner(pem, problem);
     if (!signer) return plainFailure(problem);
-    if (!writeText(file, pem)) return plainFailure("cannot write " + file.string());
-    // Only its owner may read a private key.
-    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, ec);
+    if (!writePrivateFile(file, pem)) return plainFailure("cannot write " + file.string());
     publicKeyLine = ecLine(signer->publicKey());
     return {};
 }
@@ -171,6 +209,15 @@ FileError signManifestFile(const fs::path& manifest, const fs::path& keyFile) {
     const std::unique_ptr<Signer> signer = loadSigner(pem, problem);
     if (!signer) return plainFailure(keyFile.string() + ": " + problem);
     if (!readText(manifest, bytes)) return plainFailure("cannot read " + manifest.string());
+    // Every launcher that installed a signed build refuses a signed manifest without a
+    // sequence, for good: such a signature would lock its players out.
+    Manifest parsed;
+    if (FileError e = parseManifest(bytes, parsed); e.failed)
+        return plainFailure(manifest.string() + ": " + e.message);
+    if (!parsed.sequence) {
+        return plainFailure(manifest.string() +
+                            " has no sequence: publish it with --sequence N (or --sign), then sign it");
+    }
     EcSignature signature;
     if (!signer->sign(bytes, signature)) return plainFailure("cannot sign " + manifest.string());
     fs::path sig = manifest;
