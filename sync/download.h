@@ -34,6 +34,14 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
                             std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer,
                             const std::wstring& resolvedRoot);
 
+// The target of a whole file: its folder made, and checked to lie inside resolvedRoot.
+FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& file,
+                          const std::wstring& resolvedRoot, std::wstring& target);
+// Moves a checked part file over its target, the launcher's own executable aside first; the
+// folder is checked again just before.
+FileError placeWholeFile(const std::wstring& target, const std::wstring& part,
+                         const std::wstring& resolvedRoot);
+
 // Fetches one chunk with a range request, hashing it as it arrives, checks it in memory, and
 // writes it at its offset.
 FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,

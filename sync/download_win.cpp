@@ -57,6 +57,10 @@ FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& par
     return cancelledFailure();
 }
 
+FileError outsideFailure() {
+    return plainFailure("a folder on the way leads outside the game folder");
+}
+
 // Elsewhere a running program cannot be overwritten but can be renamed: the old executable moves
 // aside to ".old", where the next start of the launcher removes it.
 FileError replaceLauncher(const std::wstring& target, const std::wstring& part) {
@@ -146,18 +150,36 @@ FileError fetchRest(const Manifest& manifest, const ManifestFile& f, HANDLE part
 
 } // namespace
 
-FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
-                            std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer,
-                            const std::wstring& resolvedRoot) {
-    const ManifestFile& f = *job.file;
-    std::wstring target;
+FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& f, const std::wstring& resolvedRoot,
+                          std::wstring& target) {
     if (FileError e = resolveManifestPath(folder, f.path, target); e.failed) return e;
     std::wstring failedDir;
     if (const std::uint32_t code = makeDirs(parentFolder(target), failedDir)) {
         return pathFailure("mkdir", failedDir, code);
     }
-    const FileError outside = plainFailure("a folder on the way leads outside the game folder");
-    if (!folderInside(resolvedRoot, parentFolder(target))) return outside;
+    if (!folderInside(resolvedRoot, parentFolder(target))) return outsideFailure();
+    return {};
+}
+
+FileError placeWholeFile(const std::wstring& target, const std::wstring& part,
+                         const std::wstring& resolvedRoot) {
+    // Checked again just before the move: the folder may have been swapped for a link since.
+    if (!folderInside(resolvedRoot, parentFolder(target))) return outsideFailure();
+    if (isLauncherPath(target)) return replaceLauncher(target, part);
+    makeWritable(target); // a read-only file cannot be replaced
+    // The move is on the disk before the call returns, so a power cut never leaves the name
+    // pointing at data that was not written yet.
+    if (const std::uint32_t code = moveReplacing(part, target))
+        return twoPathFailure("rename", part, target, code);
+    return {};
+}
+
+FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
+                            std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer,
+                            const std::wstring& resolvedRoot) {
+    const ManifestFile& f = *job.file;
+    std::wstring target;
+    if (FileError e = wholeFileTarget(folder, f, resolvedRoot, target); e.failed) return e;
 
     // An earlier download of this file may have left part of it: that much is not fetched again.
     const std::wstring part = target + L".part";
@@ -199,17 +221,7 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
         return failure;
     }
 
-    // Checked again just before the move: the folder may have been swapped for a link since.
-    if (!folderInside(resolvedRoot, parentFolder(target))) return outside;
-    if (isLauncherPath(target)) {
-        if (FileError e = replaceLauncher(target, part); e.failed) return e;
-    } else {
-        makeWritable(target); // a read-only file cannot be replaced
-        // The move is on the disk before the call returns, so a power cut never leaves the
-        // name pointing at data that was not written yet.
-        if (const std::uint32_t code = moveReplacing(part, target))
-            return twoPathFailure("rename", part, target, code);
-    }
+    if (FileError e = placeWholeFile(target, part, resolvedRoot); e.failed) return e;
     // Counted once the file is in place: a move that fails is retried with a new download,
     // which would count the same bytes again.
     byteCounter.fetch_add(received);

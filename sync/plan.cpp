@@ -41,6 +41,24 @@ std::int64_t bytesToWrite(const std::vector<FileCheckResult>& results) {
     return bytes;
 }
 
+std::vector<LocalReuse> planReuse(const std::vector<FileCheckResult>& results,
+                                  const std::map<std::string, std::string>& held) {
+    std::multimap<std::string_view, const std::string*> byDigest;
+    for (const auto& [path, digest] : held)
+        byDigest.emplace(digest, &path);
+    std::vector<LocalReuse> reuses;
+    for (const FileCheckResult& r : results) {
+        if (r.jobs.empty() || (r.found && !r.jobs.front().whole)) continue;
+        const ManifestFile& f = *r.jobs.front().file;
+        if (f.size == 0) continue; // nothing to fetch either way
+        const auto [first, last] = byDigest.equal_range(f.sha256);
+        const auto source =
+            std::find_if(first, last, [&](const auto& held) { return *held.second != f.path; });
+        if (source != last) reuses.push_back({&f, *source->second});
+    }
+    return reuses;
+}
+
 FileError notEnoughSpace(std::int64_t needed, std::int64_t available, const std::string& volume) {
     constexpr std::int64_t mib = 1 << 20;
     const std::int64_t missing = std::max<std::int64_t>(1, (needed - available + mib - 1) / mib);

@@ -6,6 +6,7 @@
 #include "store/file_error.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,21 @@ FileError collectJobs(const std::vector<FileCheckResult>& results, std::vector<D
 // beside the old one until the move, so its full size counts but for the ".part" already
 // there; a file written in place counts only what it grows by.
 std::int64_t bytesToWrite(const std::vector<FileCheckResult>& results);
+
+// A file taken from the player's own disk instead of the network: one the folder held under
+// another name (renamed, moved, dropped by the new build, or a copy of another file) whose
+// digest is the new file's. The bytes are checked as they are copied, never trusted.
+struct LocalReuse {
+    const ManifestFile* file = nullptr;
+    std::string source; // manifest path of the held file
+};
+
+// One reuse for each file to fetch whole, or missing, whose digest a held file has. held maps
+// the manifest path of every file the folder held at the check to its digest: the previous
+// state's records and the files found current. A chunked file that exists is left to its
+// chunk jobs.
+std::vector<LocalReuse> planReuse(const std::vector<FileCheckResult>& results,
+                                  const std::map<std::string, std::string>& held);
 
 // The failure of a plan that does not fit on its volume ("D:"): error 112, detail "need N MB
 // more free space on D:", N in MiB rounded up.

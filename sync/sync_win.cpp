@@ -8,8 +8,10 @@
 #include "store/text.h"
 #include "sync/check.h"
 #include "sync/cleanup.h"
+#include "sync/reuse.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace {
@@ -53,16 +55,33 @@ FileError checkFreeSpace(const std::wstring& folder, std::int64_t needed, std::i
 
 // The journal names every file the run may change, and those an earlier run that did not
 // finish named: until a sync ends in order, each of them may hold a mix of old and new bytes.
-FileError runDownloadPhase(const std::wstring& folder, const Manifest& manifest,
-                           const std::vector<DownloadJob>& jobs, std::int64_t total,
-                           const OpenTargets& targets, const std::vector<std::string>& unsettled,
-                           SessionStatus& status, RetryPause pause) {
+FileError recordJournal(const std::wstring& folder, const std::vector<DownloadJob>& jobs,
+                        const OpenTargets& targets, const std::vector<std::string>& unsettled) {
     std::set<std::string> journal(unsettled.begin(), unsettled.end());
     for (const DownloadJob& job : jobs)
         journal.insert(job.file->path);
     for (const auto& [path, handle] : targets.handles())
         journal.insert(path);
-    if (FileError e = writeJournal(folder, journal); e.failed) return e;
+    return writeJournal(folder, journal);
+}
+
+// What the folder held at the check, by digest: the previous records and the files found
+// current. Reuse checks the bytes, so a stale record costs a copy, never a wrong file.
+std::map<std::string, std::string> heldDigests(const Manifest& manifest, const InstallState& state,
+                                               const std::vector<FileCheckResult>& results) {
+    std::map<std::string, std::string> held;
+    for (const auto& [path, record] : state.files)
+        held[path] = record.sha;
+    for (std::size_t i = 0; i < manifest.files.size(); ++i) {
+        if (results[i].found && results[i].jobs.empty())
+            held[manifest.files[i].path] = manifest.files[i].sha256;
+    }
+    return held;
+}
+
+FileError runDownloadPhase(const std::wstring& folder, const Manifest& manifest,
+                           const std::vector<DownloadJob>& jobs, std::int64_t total,
+                           const OpenTargets& targets, SessionStatus& status, RetryPause pause) {
     {
         std::lock_guard guard(status.lock);
         status.phase = SessionPhase::Downloading;
@@ -141,13 +160,26 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
     std::int64_t total = 0;
     if (FileError e = collectJobs(results, jobs, total); e.failed) return e;
     if (FileError e = checkFreeSpace(folder, bytesToWrite(results), available); e.failed) return e;
-    if (FileError e = prepareTargets(folder, jobs, targets); e.failed) return e;
+    if (!jobs.empty()) {
+        if (FileError e = recordJournal(folder, jobs, targets, unsettled); e.failed) return e;
+    }
 
+    // What the player holds under other names comes from the disk; the rest from the network.
+    const std::set<const ManifestFile*> reused =
+        reuseHeldFiles(folder, planReuse(results, heldDigests(manifest, state, results)));
+    std::vector<DownloadJob> fetch;
+    std::int64_t fetchTotal = 0;
+    for (const DownloadJob& job : jobs) {
+        if (reused.contains(job.file)) continue;
+        fetch.push_back(job);
+        fetchTotal += job.length;
+    }
+    if (cancelRequested.load()) return cancelledFailure();
+    if (FileError e = prepareTargets(folder, fetch, targets); e.failed) return e;
     // Any job means a download phase, even when every job has length 0: a missing empty file
     // must be created too.
-    if (!jobs.empty()) {
-        if (FileError e =
-                runDownloadPhase(folder, manifest, jobs, total, targets, unsettled, status, retryPause);
+    if (!fetch.empty()) {
+        if (FileError e = runDownloadPhase(folder, manifest, fetch, fetchTotal, targets, status, retryPause);
             e.failed) {
             return e;
         }

@@ -484,6 +484,32 @@ TEST(Sync, AFullDiskIsReportedAsOne) {
     EXPECT_TRUE(chunks.error.message.starts_with("big.bin: write ")) << chunks.error.message;
 }
 
+TEST(Sync, FilesThePlayerHoldsUnderOtherNamesComeFromTheDisk) {
+    GameBuild b;
+    b.name = "reuse";
+    b.files = {{"Vellumark Online.exe", "exe"},
+               {"music.ogg", pattern(50000, 1)},
+               {"data/pack.pak", pattern(300000, 2)},
+               {"a.txt", "same bytes"}};
+    TempDir dir;
+    ASSERT_FALSE(sync(dir.path(), b.publishAll()).error.failed);
+    tamperKeepingTime(local(dir.path(), "a.txt"), 0, "S"); // its record no longer tells the truth
+
+    // Moved, renamed (a chunked file), and a copy of a dropped file whose bytes differ.
+    b.files = {{"Vellumark Online.exe", "exe"},
+               {"audio/music.ogg", pattern(50000, 1)},
+               {"data/pack-2.pak", pattern(300000, 2)},
+               {"b.txt", "same bytes"}};
+    const Manifest m = b.publishAll();
+    RequestLog requests("reuse");
+    const Outcome o = sync(dir.path(), m);
+    ASSERT_FALSE(o.error.failed) << o.error.message;
+    const std::vector<std::string> lines = requests.lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].starts_with("GET /reuse/b.txt HTTP/1.1 200 ")) << lines[0];
+    expectInstalled(dir.path(), b, m);
+}
+
 TEST(Sync, TheFitCheckCountsWhatAnInterruptedDownloadHolds) {
     // 4 of a 6 MiB file are in its part file; the volume holds the other 2 MiB and the pages the
     // launcher's journal, state file and their temporary names take, and nothing more.

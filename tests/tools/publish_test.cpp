@@ -150,6 +150,15 @@ TEST(Publish, WhatAPlayerOfThePreviousBuildDownloads) {
     EXPECT_EQ(d.files, 4);
     EXPECT_EQ(d.chunks, 1 + 2);
     EXPECT_EQ(d.bytes, 21 + 1000 + 7 + 1500);
+    EXPECT_EQ(d.bytesWithReuse, d.bytes);
+
+    // Renamed and moved files come from the player's disk, whole or chunked.
+    Manifest moved = before;
+    moved.files = {file("same", 10, "s"), file("renamed", 20, "c1"),
+                   file("sub/big", 2500, "b1", {"x", "y", "z"})};
+    d = estimateDownload(before, moved);
+    EXPECT_EQ(d.bytes, 20 + 2500);
+    EXPECT_EQ(d.bytesWithReuse, 0);
 
     Manifest resized = after; // another chunk size: every chunk of a changed file comes again
     resized.chunkSize = 500;

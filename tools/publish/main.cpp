@@ -131,7 +131,8 @@ int main(int argc, char** argv) {
         parseManifest(json, after);
         const DownloadEstimate d = estimateDownload(before, after);
         std::cerr << "a player of the previous build downloads " << d.files << " files (" << d.chunks
-                  << " chunks), " << d.bytes << " bytes\n";
+                  << " chunks), " << d.bytesWithReuse << " bytes (" << d.bytes
+                  << " without the files it holds under other names)\n";
     }
     return 0;
 }

@@ -40,6 +40,9 @@ struct DownloadEstimate {
     std::int64_t files = 0;  // files fetched whole or in part
     std::int64_t chunks = 0; // chunks among those
     std::int64_t bytes = 0;
+    // What the launcher fetches of those: a file the player holds under another name (renamed,
+    // moved, or a copy of another) comes from the disk.
+    std::int64_t bytesWithReuse = 0;
 };
 DownloadEstimate estimateDownload(const Manifest& previous, const Manifest& next);
 

@@ -1,0 +1,79 @@
+// Files taken from the player's own disk: a held file whose digest is the new file's is
+// copied, and checked while it is copied, instead of fetched.
+#include "sync/reuse.h"
+
+#include "sync/folder_guard.h"
+
+#include "app/session_status.h"
+#include "store/files.h"
+#include "store/handle.h"
+#include "store/paths.h"
+#include "store/sha256.h"
+
+#include <algorithm>
+
+namespace {
+
+// Reads and writes in pieces of this size, as whole-file downloads write.
+constexpr std::size_t copyPiece = std::size_t{1} << 20;
+
+FileError copyHashing(HANDLE from, const std::wstring& fromPath, HANDLE to, const std::wstring& toPath,
+                      Sha256& digest, std::int64_t& copied, TransferBuffer& transfer) {
+    char* const buffer = transfer.reserve(copyPiece);
+    for (;;) {
+        if (cancelRequested.load()) return cancelledFailure();
+        DWORD count = 0;
+        if (!ReadFile(from, buffer, static_cast<DWORD>(copyPiece), &count, nullptr))
+            return pathFailure("read", fromPath, lastErrorCode());
+        if (count == 0) return {};
+        digest.update(buffer, count);
+        copied += count;
+        if (const std::uint32_t code = writeAll(to, buffer, count, toPath))
+            return pathFailure("write", toPath, code);
+    }
+}
+
+} // namespace
+
+FileError copyHeldFile(const std::wstring& folder, const ManifestFile& f, const std::wstring& source,
+                       const std::wstring& resolvedRoot, TransferBuffer& buffer, std::wstring& target) {
+    if (FileError e = wholeFileTarget(folder, f, resolvedRoot, target); e.failed) return e;
+    FileHandle from(CreateFileW(extendedPath(source).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!from) return pathFailure("open", source, lastErrorCode());
+    const std::wstring part = target + L".part";
+    FileHandle to(CreateFileW(extendedPath(part).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!to) return pathFailure("open", part, lastErrorCode());
+    Sha256 digest;
+    std::int64_t copied = 0;
+    FileError failure = copyHashing(from.get(), source, to.get(), part, digest, copied, buffer);
+    if (!failure.failed && !FlushFileBuffers(to.get())) failure = pathFailure("write", part, lastErrorCode());
+    if (!CloseHandle(to.release()) && !failure.failed) failure = pathFailure("close", part, lastErrorCode());
+    // The record that named the source may be stale: only the bytes themselves count.
+    if (!failure.failed && (copied != f.size || digest.finishHex() != f.sha256))
+        failure = plainFailure("the held copy differs");
+    if (failure.failed) removePath(part);
+    return failure;
+}
+
+std::set<const ManifestFile*> reuseHeldFiles(const std::wstring& folder,
+                                             const std::vector<LocalReuse>& reuses) {
+    std::set<const ManifestFile*> reused;
+    if (reuses.empty()) return reused;
+    const std::wstring resolvedRoot = resolvedFolder(folder);
+    TransferBuffer buffer;
+    std::vector<std::pair<const ManifestFile*, std::wstring>> copied;
+    for (const LocalReuse& r : reuses) {
+        if (cancelRequested.load()) break;
+        std::wstring source, target;
+        if (resolveManifestPath(folder, r.source, source).failed) continue;
+        if (!copyHeldFile(folder, *r.file, source, resolvedRoot, buffer, target).failed)
+            copied.emplace_back(r.file, std::move(target));
+    }
+    for (const auto& [file, target] : copied) {
+        if (!placeWholeFile(target, target + L".part", resolvedRoot).failed) reused.insert(file);
+    }
+    return reused;
+}
