@@ -2,6 +2,7 @@
 // ever reaching the game folder.
 #include "net/manifest.h"
 #include "store/ascii.h"
+#include "store/rolling.h"
 #include "json/reader.h"
 #include "json/writer.h"
 
@@ -42,7 +43,14 @@ bool readFile(const JsonValue& entry, ManifestFile& file) {
     bool ok = getText(entry, "path", file.path);
     ok = getInt(entry, "size", file.size) && ok;
     ok = getText(entry, "sha256", file.sha256) && ok;
-    return readChunks(entry, file.chunks) && ok;
+    ok = readChunks(entry, file.chunks) && ok;
+    // Launchers before the rolling checksums ignore them; so does this one when they are not
+    // one per chunk.
+    std::string rolling;
+    if (ok && getText(entry, "rolling", rolling) &&
+        !parseRollingText(rolling, file.chunks.size(), file.rolling))
+        file.rolling.clear();
+    return ok;
 }
 
 // A digest is 64 lowercase hexadecimal digits; an empty one matches nothing.
@@ -165,6 +173,7 @@ std::string serializeManifest(const Manifest& m) {
                 json += jsonString(f.chunks[k]);
             }
             json += ']';
+            if (!f.rolling.empty()) json += ",\"rolling\":\"" + rollingText(f.rolling) + '"';
         }
         json += '}';
     }

@@ -16,6 +16,9 @@ struct ManifestFile {
     std::int64_t size = 0;
     std::string sha256;
     std::vector<std::string> chunks; // chunk i covers the bytes from i * chunkSize
+    // The rolling checksum of each chunk, which finds it at any offset of the player's old copy;
+    // empty when the manifest has none (or a malformed list, which only costs the reuse).
+    std::vector<std::uint64_t> rolling = {};
 };
 
 struct Manifest {

@@ -28,6 +28,8 @@ public:
     HANDLE find(const std::string& path) const; // INVALID_HANDLE_VALUE when absent
     bool contains(const std::string& path) const { return handles_.contains(path); }
     const std::map<std::string, FileHandle>& handles() const { return handles_; }
+    // Takes a handle out of the table, once no worker uses it.
+    FileHandle release(const std::string& path);
 
 private:
     std::mutex lock_;

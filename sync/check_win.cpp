@@ -3,6 +3,7 @@
 #include "store/paths.h"
 #include "store/sha256.h"
 #include "sync/check.h"
+#include "sync/rebuild.h"
 
 #include <algorithm>
 #include <exception>
@@ -11,6 +12,16 @@
 void OpenTargets::insert(const std::string& path, FileHandle handle) {
     std::lock_guard guard(lock_);
     handles_[path] = std::move(handle);
+}
+
+FileHandle OpenTargets::release(const std::string& path) {
+    std::lock_guard guard(lock_);
+    FileHandle handle;
+    if (const auto it = handles_.find(path); it != handles_.end()) {
+        handle = std::move(it->second);
+        handles_.erase(it);
+    }
+    return handle;
 }
 
 HANDLE OpenTargets::find(const std::string& path) const {
@@ -62,8 +73,95 @@ bool matchesRecord(const CheckContext& c, const ManifestFile& f, std::int64_t si
     return r.sha == f.sha256 && r.size == f.size && r.mtime == mtime && size == f.size;
 }
 
+std::vector<DownloadJob> chunkJobs(const Manifest& m, const ManifestFile& f,
+                                   const std::vector<std::size_t>& chunks) {
+    std::vector<DownloadJob> jobs;
+    for (const std::size_t i : chunks)
+        jobs.push_back({&f, false, static_cast<std::int32_t>(i), chunkLength(m, f, i)});
+    return jobs;
+}
+
+// Opens the old copy to have chunks written into it in place, at its new size.
+bool mendInPlace(CheckContext& c, const ManifestFile& f, const std::wstring& path, FileCheckResult& result) {
+    makeWritable(path);
+    FileHandle handle = openTarget(path, false);
+    if (!handle) {
+        result.failure = pathFailure("open", path, lastErrorCode());
+        return false;
+    }
+    // Short files are extended and long ones cut, so that chunks land at their offsets and
+    // nothing follows the last one.
+    if (FileError e = setFileSize(handle.get(), path, f.size); e.failed) {
+        result.failure = std::move(e);
+        return false;
+    }
+    c.targets.insert(f.path, std::move(handle));
+    return true;
+}
+
+// A changed chunked file with rolling sums: the new version is built in its part file from
+// whatever the old copy holds at any offset, read once; only the rest is fetched into it. When
+// every chunk found already stood at its own offset, the old copy is mended in place instead,
+// as a file without rolling sums is, and the part file goes.
+void rebuildChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, std::int64_t size,
+                        FileCheckResult& result) {
+    const std::wstring partPath = path + L".part";
+    FileHandle part(CreateFileW(extendedPath(partPath).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!part) {
+        result.failure = pathFailure("open", partPath, lastErrorCode());
+        return;
+    }
+    // An interrupted rebuild's chunks stay where they stand, checked.
+    LARGE_INTEGER held{};
+    GetFileSizeEx(part.get(), &held);
+    std::vector<std::size_t> needed;
+    for (std::size_t i = 0; i < f.chunks.size(); ++i) {
+        const std::int64_t start = static_cast<std::int64_t>(i) * c.manifest.chunkSize;
+        const std::int64_t length = chunkLength(c.manifest, f, i);
+        if (start + length > held.QuadPart || !verifyRange(part.get(), start, length, f.chunks[i]))
+            needed.push_back(i);
+    }
+    result.rebuiltBytes = std::max<std::int64_t>(0, f.size - held.QuadPart);
+    if (FileError e = setFileSize(part.get(), partPath, f.size); e.failed) {
+        result.failure = std::move(e);
+        return;
+    }
+    OldCopyScan scan;
+    {
+        FileHandle old(CreateFileW(extendedPath(path).c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!old) {
+            result.failure = pathFailure("open", path, lastErrorCode());
+            return;
+        }
+        if (FileError e = scanOldCopy(old.get(), size, part.get(), partPath, c.manifest, f, needed, scan);
+            e.failed) {
+            result.failure = std::move(e);
+            return;
+        }
+    }
+    if (held.QuadPart == 0 && scan.allInPlace && size == f.size) {
+        part.reset();
+        removePath(partPath);
+        result.rebuiltBytes = 0;
+        if (!scan.missing.empty() && !mendInPlace(c, f, path, result)) return;
+        result.jobs = chunkJobs(c.manifest, f, scan.missing);
+    } else {
+        result.rebuilt = true;
+        result.jobs = chunkJobs(c.manifest, f, scan.missing);
+        c.targets.insert(f.path, std::move(part));
+    }
+    countFile(c);
+}
+
 void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, std::int64_t size,
                       FileCheckResult& result) {
+    if (!c.options.verifyOnly && !f.rolling.empty()) {
+        rebuildChunkedFile(c, f, path, size, result);
+        return;
+    }
     // Chunks are verified through a handle that only reads: a file that needs no writing is
     // neither opened for writing nor has its attributes changed (a running game may share it
     // for reading only; the player may have made it read-only).
@@ -87,21 +185,10 @@ void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring
         countFile(c);
         return;
     }
-    makeWritable(path);
-    FileHandle handle = openTarget(path, false);
-    if (!handle) {
+    if (!mendInPlace(c, f, path, result)) {
         result.jobs.clear();
-        result.failure = pathFailure("open", path, lastErrorCode());
         return;
     }
-    // Short files are extended and long ones cut, so that chunks land at their offsets and
-    // nothing follows the last one.
-    if (FileError e = setFileSize(handle.get(), path, f.size); e.failed) {
-        result.jobs.clear();
-        result.failure = std::move(e);
-        return;
-    }
-    c.targets.insert(f.path, std::move(handle));
     countFile(c);
 }
 

@@ -33,7 +33,8 @@ FileError collectJobs(const std::vector<FileCheckResult>& results, std::vector<D
 std::int64_t bytesToWrite(const std::vector<FileCheckResult>& results) {
     std::int64_t bytes = 0;
     for (const FileCheckResult& r : results) {
-        if (r.jobs.empty()) continue;
+        bytes += r.rebuiltBytes;
+        if (r.jobs.empty() || r.rebuilt) continue;
         const ManifestFile& f = *r.jobs.front().file;
         const std::int64_t held = r.jobs.front().whole ? std::min(r.partSize, f.size) : r.found ? r.size : 0;
         bytes += std::max<std::int64_t>(0, f.size - held);

@@ -26,6 +26,10 @@ struct FileCheckResult {
     std::int64_t mtime = 0; // nanoseconds since 1970
     // The ".part" file a whole-file download left, which the next download resumes from.
     std::int64_t partSize = 0;
+    // A changed chunked file rebuilt in its ".part" file from the old copy (its chunk jobs
+    // write there), which replaces the old copy once complete; the disk space it takes.
+    bool rebuilt = false;
+    std::int64_t rebuiltBytes = 0;
 };
 
 // The bytes of chunk index: the chunk size, or what is left of the file for the last one.

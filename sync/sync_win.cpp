@@ -8,6 +8,8 @@
 #include "store/text.h"
 #include "sync/check.h"
 #include "sync/cleanup.h"
+#include "sync/download.h"
+#include "sync/folder_guard.h"
 #include "sync/reuse.h"
 
 #include <algorithm>
@@ -93,6 +95,24 @@ FileError runDownloadPhase(const std::wstring& folder, const Manifest& manifest,
     return failure;
 }
 
+// Every rebuilt file, complete and on the disk, replaces its old copy.
+FileError replaceRebuiltFiles(const std::wstring& folder, const Manifest& manifest,
+                              const std::vector<FileCheckResult>& results, OpenTargets& targets) {
+    const std::wstring resolvedRoot = resolvedFolder(folder);
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        if (!results[i].rebuilt) continue;
+        const ManifestFile& f = manifest.files[i];
+        std::wstring path;
+        if (FileError e = resolveManifestPath(folder, f.path, path); e.failed) return e;
+        const std::wstring part = path + L".part";
+        FileHandle handle = targets.release(f.path);
+        if (!FlushFileBuffers(handle.get())) return pathFailure("write", part, lastErrorCode());
+        handle.reset();
+        if (FileError e = placeWholeFile(path, part, resolvedRoot); e.failed) return e;
+    }
+    return {};
+}
+
 // The record of what the folder now holds. A file the check found current is recorded as the
 // check saw it, before any hashing: a change since shows as a new write time and the file is
 // hashed again. A file written since is asked anew: through a fresh listing of its folder, or
@@ -109,7 +129,7 @@ InstallState newState(const std::wstring& folder, const Manifest& manifest,
         const ManifestFile& f = manifest.files[i];
         const FileCheckResult& seen = results[i];
         std::int64_t size = seen.size, mtime = seen.mtime;
-        if (open.contains(f.path) || !seen.jobs.empty() || !seen.found) {
+        if (open.contains(f.path) || !seen.jobs.empty() || !seen.found || seen.rebuilt) {
             std::wstring path;
             if (resolveManifestPath(folder, f.path, path).failed) continue;
             const bool found =
@@ -185,6 +205,8 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
         }
     }
 
+    if (FileError e = replaceRebuiltFiles(folder, manifest, results, targets); e.failed) return e;
+
     // A path the manifest still lists in another spelling ("Docs/A.txt" for "docs/a.txt",
     // "data//a.pak" for "data/a.pak") names the same file: it is not dropped. The files of an
     // update that did not finish were put here too, and go when the manifest no longer has them.
@@ -212,7 +234,8 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
     if (interrupted || !jobs.empty()) closeJournal(folder, unsettled);
     std::lock_guard guard(status.lock);
     status.phase = SessionPhase::Ready;
-    status.upToDate = jobs.empty();
+    status.upToDate = jobs.empty() && std::none_of(results.begin(), results.end(),
+                                                   [](const FileCheckResult& r) { return r.rebuilt; });
     status.launcherReplaced = launcherReplaced.load() == 1;
     return {};
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "net/manifest.h"
+#include "store/rolling.h"
 #include "store/sha256.h"
 #include "support/servers.h"
 
@@ -65,7 +66,9 @@ struct GameBuild {
             ManifestFile f{path, static_cast<std::int64_t>(content.size()), sha256Of(content), {}};
             if (static_cast<std::int64_t>(content.size()) >= chunkThreshold) {
                 for (std::size_t at = 0; at < content.size(); at += static_cast<std::size_t>(chunkSize)) {
-                    f.chunks.push_back(sha256Of(content.substr(at, static_cast<std::size_t>(chunkSize))));
+                    const std::string chunk = content.substr(at, static_cast<std::size_t>(chunkSize));
+                    f.chunks.push_back(sha256Of(chunk));
+                    f.rolling.push_back(rollingSum(chunk));
                 }
             }
             m.files.push_back(std::move(f));

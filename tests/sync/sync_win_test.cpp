@@ -510,6 +510,38 @@ TEST(Sync, FilesThePlayerHoldsUnderOtherNamesComeFromTheDisk) {
     expectInstalled(dir.path(), b, m);
 }
 
+TEST(Sync, AChangedPackCostsTheBytesThatChanged) {
+    // Sixteen chunks of 64 KiB; each patch is looked for in the player's old copy at any offset.
+    const std::string base = pattern(16 * 65536, 21);
+    const std::string fresh = pattern(20000, 22);
+    const std::size_t middle = 8 * 65536 + 12345;
+    const struct {
+        const char* name;
+        std::string next;
+        std::size_t maxChunks; // the chunks the patch touches
+    } cases[] = {
+        {"insert", base.substr(0, middle) + fresh.substr(0, 1024) + base.substr(middle), 2},
+        {"delete", base.substr(0, middle) + base.substr(middle + 70000), 2},
+        {"move", base.substr(3 * 65536) + base.substr(0, 3 * 65536), 1},
+        {"overwrite", base.substr(0, middle) + fresh.substr(0, 1024) + base.substr(middle + 1024), 1},
+    };
+    for (const auto& c : cases) {
+        GameBuild b;
+        b.name = std::string("patch-") + c.name;
+        b.files = {{"Vellumark Online.exe", "exe"}, {"pack.pak", base}};
+        TempDir dir;
+        ASSERT_FALSE(sync(dir.path(), b.publishAll()).error.failed);
+        b.files["pack.pak"] = c.next;
+        const Manifest m = b.publishAll();
+        RequestLog requests(b.name);
+        const Outcome o = sync(dir.path(), m);
+        ASSERT_FALSE(o.error.failed) << c.name << ": " << o.error.message;
+        EXPECT_LE(requests.lines().size(), c.maxChunks) << c.name;
+        expectInstalled(dir.path(), b, m);
+        EXPECT_FALSE(fileInfo(local(dir.path(), "pack.pak.part"))) << c.name;
+    }
+}
+
 TEST(Sync, TheFitCheckCountsWhatAnInterruptedDownloadHolds) {
     // 4 of a 6 MiB file are in its part file; the volume holds the other 2 MiB and the pages the
     // launcher's journal, state file and their temporary names take, and nothing more.

@@ -2,7 +2,10 @@
 """vellumark-publish end to end: the native and the Windows tool write the same manifest, and
 the launcher under Wine installs exactly the build that was published.
 
-publish_install_test.py NATIVE_TOOL WINDOWS_TOOL LAUNCHER SERVER_DIR"""
+publish_install_test.py NATIVE_TOOL WINDOWS_TOOL LAUNCHER SERVER_DIR OLD_LAUNCHER
+
+OLD_LAUNCHER is a launcher from before the manifest gained its rolling checksums: players who
+still run one must install what the tool publishes now, and be self-updated from there."""
 import filecmp
 import os
 import random
@@ -11,7 +14,7 @@ import subprocess
 import sys
 import tempfile
 
-NATIVE, WINDOWS, LAUNCHER, SERVERS = sys.argv[1:5]
+NATIVE, WINDOWS, LAUNCHER, SERVERS, OLD_LAUNCHER = sys.argv[1:6]
 WINE_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "wine-run")
 URL = "https://localhost:%s" % os.environ["VELLUMARK_HTTPS_PORT"]
 OPTIONS = ["--exe", "Vellumark Online.exe", "--version", "pub-1", "--chunk-size", "65536", "--chunk-threshold", "100000"]
@@ -60,13 +63,15 @@ def main():
         shutil.rmtree(www, ignore_errors=True)
         shutil.copytree(build, os.path.join(www, "files"))
         shutil.copyfile(first, os.path.join(www, "manifest.json"))
-        game = os.path.join(work, "game")
-        code = run_logged([WINE_RUN, LAUNCHER, "-headless", "-nolaunch", "-manifest", URL + "/pubtest/manifest.json",
-                           "-dir", windows_path(game)], os.path.join(work, "launcher.out"))
-        assert code == 0, open(os.path.join(work, "launcher.out"), errors="replace").read()
-        assert tree(game) == tree(build) | {".launcher-state.json"}, tree(game) ^ tree(build)
-        for path in tree(build):
-            assert filecmp.cmp(os.path.join(build, path), os.path.join(game, path), shallow=False), path
+        assert '"rolling":"' in open(first).read()
+        for name, launcher in (("game", LAUNCHER), ("old-game", OLD_LAUNCHER)):
+            game = os.path.join(work, name)
+            code = run_logged([WINE_RUN, launcher, "-headless", "-nolaunch", "-manifest",
+                               URL + "/pubtest/manifest.json", "-dir", windows_path(game)], game + ".out")
+            assert code == 0, open(game + ".out", errors="replace").read()
+            assert tree(game) == tree(build) | {".launcher-state.json"}, tree(game) ^ tree(build)
+            for path in tree(build):
+                assert filecmp.cmp(os.path.join(build, path), os.path.join(game, path), shallow=False), path
 
         # A new build: one small file changed, one chunk of the big one.
         with open(os.path.join(build, "readme.txt"), "wb") as f:

@@ -2,6 +2,8 @@
 
 #include "tools/publish/signing.h"
 
+#include "store/rolling.h"
+
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -37,6 +39,7 @@ FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out) {
     if (!in) return plainFailure("cannot read " + e.path);
     const bool chunked = out.size >= o.chunkThreshold;
     std::unique_ptr<Hasher> whole = newHasher(), chunk = newHasher();
+    RollingHash rolling(static_cast<std::size_t>(o.chunkSize));
     std::vector<char> buffer(1 << 20);
     std::int64_t inChunk = 0, total = 0;
     while (in) {
@@ -50,14 +53,22 @@ FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out) {
         total += got;
         if (!chunked) continue;
         chunk->update(buffer.data(), static_cast<std::size_t>(got));
+        rolling.extend(buffer.data(), static_cast<std::size_t>(got));
         inChunk += got;
         if (inChunk == o.chunkSize) {
             out.chunks.push_back(chunk->finishHex());
+            out.rolling.push_back(rolling.value());
             chunk = newHasher();
+            rolling = RollingHash(static_cast<std::size_t>(o.chunkSize));
             inChunk = 0;
         }
     }
-    if (chunked && inChunk > 0) out.chunks.push_back(chunk->finishHex());
+    // The last chunk's sum covers its own bytes; a shorter chunk is only ever looked for where
+    // it stands.
+    if (chunked && inChunk > 0) {
+        out.chunks.push_back(chunk->finishHex());
+        out.rolling.push_back(rolling.value());
+    }
     if (in.bad() || total != out.size)
         return plainFailure("cannot read " + e.path + " (it changed while it was read)");
     out.sha256 = whole->finishHex();

@@ -1,0 +1,64 @@
+#include "store/rolling.h"
+
+#include <array>
+#include <bit>
+
+namespace {
+
+// A fixed table of random-looking words (splitmix64 from a fixed seed): the publisher and
+// every launcher must share it, so it is never changed.
+constexpr std::array<std::uint64_t, 256> makeTable() {
+    std::array<std::uint64_t, 256> table{};
+    std::uint64_t state = 0x56656c6c756d6172; // "Vellumar"
+    for (std::uint64_t& word : table) {
+        state += 0x9e3779b97f4a7c15;
+        std::uint64_t z = state;
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111eb;
+        word = z ^ (z >> 31);
+    }
+    return table;
+}
+constexpr std::array<std::uint64_t, 256> table = makeTable();
+
+} // namespace
+
+void RollingHash::extend(const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i)
+        value_ = std::rotl(value_, 1) ^ table[bytes[i]];
+}
+
+void RollingHash::roll(unsigned char out, unsigned char in) {
+    value_ = std::rotl(value_, 1) ^ std::rotl(table[out], static_cast<int>(outShift_)) ^ table[in];
+}
+
+std::uint64_t rollingSum(std::string_view chunk) {
+    RollingHash hash(chunk.size());
+    hash.extend(chunk.data(), chunk.size());
+    return hash.value();
+}
+
+std::string rollingText(const std::vector<std::uint64_t>& sums) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(sums.size() * 16);
+    for (const std::uint64_t sum : sums) {
+        for (int shift = 60; shift >= 0; shift -= 4)
+            text += hex[(sum >> shift) & 0xF];
+    }
+    return text;
+}
+
+bool parseRollingText(std::string_view text, std::size_t count, std::vector<std::uint64_t>& sums) {
+    if (text.size() != count * 16) return false;
+    std::vector<std::uint64_t> out(count);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (digit < 0) return false;
+        out[i / 16] = (out[i / 16] << 4) | static_cast<std::uint64_t>(digit);
+    }
+    sums = std::move(out);
+    return true;
+}

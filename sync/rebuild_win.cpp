@@ -1,0 +1,155 @@
+#include "sync/rebuild.h"
+
+#include "app/session_status.h"
+#include "store/files.h"
+#include "store/rolling.h"
+#include "store/sha256.h"
+#include "sync/plan.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+// Reads exactly size bytes at offset.
+bool readAt(HANDLE file, std::int64_t offset, char* data, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        OVERLAPPED at{};
+        const auto where = static_cast<std::uint64_t>(offset) + done;
+        at.Offset = static_cast<DWORD>(where);
+        at.OffsetHigh = static_cast<DWORD>(where >> 32);
+        DWORD got = 0;
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(size - done, std::size_t{1} << 30));
+        if (!ReadFile(file, data + done, want, &got, &at) || got == 0) return false;
+        done += got;
+    }
+    return true;
+}
+
+std::string digestOf(const char* data, std::size_t size) {
+    Sha256 hash;
+    hash.update(data, size);
+    return hash.finishHex();
+}
+
+class ChunkFinder {
+public:
+    ChunkFinder(HANDLE part, const std::wstring& partPath, const Manifest& m, const ManifestFile& f,
+                const std::vector<std::size_t>& needed)
+        : part_(part), partPath_(partPath), m_(m), f_(f), left_(needed.size()) {
+        for (const std::size_t k : needed)
+            wanted_[f.rolling[k]].push_back(k);
+    }
+
+    std::size_t left() const { return left_; }
+    bool wants(std::uint64_t rolling) const { return wanted_.contains(rolling); }
+    bool allInPlace() const { return allInPlace_; }
+
+    // The window of length bytes at offset of the old copy, whose rolling sum is rolling:
+    // true when it was one or more of the wanted chunks, now written.
+    bool take(std::uint64_t rolling, const char* window, std::size_t length, std::int64_t offset,
+              FileError& failure) {
+        const auto it = wanted_.find(rolling);
+        if (it == wanted_.end()) return false;
+        std::string digest;
+        bool taken = false;
+        for (auto k = it->second.begin(); k != it->second.end();) {
+            if (chunkLength(m_, f_, *k) != static_cast<std::int64_t>(length)) {
+                ++k;
+                continue;
+            }
+            if (digest.empty()) digest = digestOf(window, length);
+            if (digest != f_.chunks[*k]) {
+                ++k;
+                continue;
+            }
+            const std::int64_t at = static_cast<std::int64_t>(*k) * m_.chunkSize;
+            if (const std::uint32_t code = writeAll(part_, window, length, partPath_, at)) {
+                failure = pathFailure("write", partPath_, code);
+                return false;
+            }
+            allInPlace_ = allInPlace_ && at == offset;
+            k = it->second.erase(k);
+            --left_;
+            taken = true;
+        }
+        if (it->second.empty()) wanted_.erase(it);
+        return taken;
+    }
+
+    std::vector<std::size_t> missing() const {
+        std::vector<std::size_t> out;
+        for (const auto& [rolling, chunks] : wanted_)
+            out.insert(out.end(), chunks.begin(), chunks.end());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+private:
+    HANDLE part_;
+    const std::wstring& partPath_;
+    const Manifest& m_;
+    const ManifestFile& f_;
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> wanted_;
+    std::size_t left_;
+    bool allInPlace_ = true;
+};
+
+} // namespace
+
+FileError scanOldCopy(HANDLE old, std::int64_t oldSize, HANDLE part, const std::wstring& partPath,
+                      const Manifest& m, const ManifestFile& f, const std::vector<std::size_t>& needed,
+                      OldCopyScan& scan) {
+    ChunkFinder finder(part, partPath, m, f, needed);
+    FileError failure;
+    // A last chunk shorter than the rest is looked for where it stands, and where the old copy
+    // ends.
+    if (!needed.empty() && chunkLength(m, f, needed.back()) < m.chunkSize) {
+        const std::size_t k = needed.back();
+        const auto length = static_cast<std::size_t>(chunkLength(m, f, k));
+        std::vector<char> tail(length);
+        for (const std::int64_t at :
+             {static_cast<std::int64_t>(k) * m.chunkSize, oldSize - std::int64_t(length)}) {
+            if (at >= 0 && at + std::int64_t(length) <= oldSize && readAt(old, at, tail.data(), length) &&
+                finder.take(f.rolling[k], tail.data(), length, at, failure)) {
+                break;
+            }
+        }
+    }
+    const auto window = static_cast<std::size_t>(m.chunkSize);
+    // Each read holds a window and a step beyond it, so that the window rolls over the step.
+    const std::size_t step = std::max<std::size_t>(std::size_t{8} << 20, 2 * window);
+    std::vector<char> buffer;
+    for (std::int64_t pos = 0;
+         !failure.failed && finder.left() > 0 && pos + std::int64_t(window) <= oldSize;) {
+        if (cancelRequested.load()) return cancelledFailure();
+        const auto size = static_cast<std::size_t>(std::min<std::int64_t>(window + step, oldSize - pos));
+        buffer.resize(size);
+        if (!readAt(old, pos, buffer.data(), size)) break; // what was not found is fetched
+        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+        RollingHash hash(window);
+        hash.extend(bytes, window);
+        std::size_t i = 0;
+        for (;;) {
+            if (finder.wants(hash.value()) &&
+                finder.take(hash.value(), buffer.data() + i, window, pos + std::int64_t(i), failure)) {
+                // A chunk found: the next window starts after it.
+                i += window;
+                if (i + window > size || finder.left() == 0) break;
+                hash = RollingHash(window);
+                hash.extend(bytes + i, window);
+                continue;
+            }
+            if (failure.failed || i + window == size) {
+                ++i;
+                break;
+            }
+            hash.roll(bytes[i], bytes[i + window]);
+            ++i;
+        }
+        pos += std::int64_t(i);
+    }
+    scan.missing = finder.missing();
+    scan.allInPlace = finder.allInPlace();
+    return failure;
+}
