@@ -42,7 +42,9 @@ FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& file,
 FileError placeWholeFile(const std::wstring& target, const std::wstring& part,
                          const std::wstring& resolvedRoot);
 
-// Fetches one chunk with a range request, hashing it as it arrives, checks it in memory, and
-// writes it at its offset.
+// Fetches the job's chunks with one range request, hashing each as it arrives, checks it in
+// memory, and writes it at its offset. done counts the job's chunks written, by this call and
+// the attempts before it, which a new attempt does not fetch again.
 FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
-                        HANDLE target, std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer);
+                        HANDLE target, std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer,
+                        std::int32_t& done);

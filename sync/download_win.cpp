@@ -229,13 +229,17 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
 }
 
 FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
-                        HANDLE target, std::atomic<std::int64_t>& byteCounter, TransferBuffer& transfer) {
+                        HANDLE target, std::atomic<std::int64_t>& byteCounter, TransferBuffer& transfer,
+                        std::int32_t& done) {
     const ManifestFile& file = *job.file;
-    const std::int64_t offset = static_cast<std::int64_t>(job.chunkIndex) * manifest.chunkSize;
-    const std::int64_t length = job.length;
+    // One request for the chunks of the job not written yet; each is checked and written alone.
+    const std::int32_t first = job.chunkIndex + done, last = job.chunkIndex + job.chunkCount - 1;
+    const std::int64_t offset = static_cast<std::int64_t>(first) * manifest.chunkSize;
+    const std::int64_t end = static_cast<std::int64_t>(last) * manifest.chunkSize +
+                             chunkLength(manifest, file, static_cast<std::size_t>(last));
     wchar_t range[96];
     std::swprintf(range, std::size(range), L"Range: bytes=%lld-%lld\r\n", static_cast<long long>(offset),
-                  static_cast<long long>(offset + length - 1));
+                  static_cast<long long>(end - 1));
 
     HttpRequest request;
     if (FileError e = request.get(fileUrl(manifest.baseUrl, file.path), range); e.failed) return e;
@@ -244,33 +248,36 @@ FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, co
         return plainFailure("server did not honour range request (HTTP " + std::to_string(request.status) +
                             ")");
     }
-
-    // The whole chunk is held and checked in memory, so a bad transfer never touches the disk.
-    // It is hashed as it arrives, while each piece is still in the cache.
-    char* const buffer = transfer.reserve(static_cast<std::size_t>(length));
-    Sha256 digest;
-    std::int64_t received = 0;
-    while (received < length) {
-        if (cancelRequested.load()) return cancelledFailure();
-        const auto want =
-            static_cast<std::uint32_t>(std::min<std::int64_t>(transferBufferBytes, length - received));
-        std::uint32_t count = 0;
-        if (FileError e = request.read(buffer + received, want, count); e.failed) return e;
-        if (count == 0) return plainFailure("unexpected EOF");
-        throttleDownload(count);
-        digest.update(buffer + received, count);
-        received += count;
-    }
-    if (digest.finishHex() != file.chunks[static_cast<std::size_t>(job.chunkIndex)]) {
-        return plainFailure("chunk failed its checksum");
-    }
-
-    // Chunks are written at explicit offsets, so workers share the handle and its file
-    // pointer is never used.
     std::wstring path;
     resolveManifestPath(folder, file.path, path);
-    if (const std::uint32_t code = writeAll(target, buffer, static_cast<std::size_t>(length), path, offset))
-        return pathFailure("write", path, code);
-    byteCounter.fetch_add(length);
+    for (std::int32_t k = first; k <= last; ++k) {
+        // The whole chunk is held and checked in memory, so a bad transfer never touches the
+        // disk. It is hashed as it arrives, while each piece is still in the cache.
+        const std::int64_t length = chunkLength(manifest, file, static_cast<std::size_t>(k));
+        char* const buffer = transfer.reserve(static_cast<std::size_t>(length));
+        Sha256 digest;
+        std::int64_t received = 0;
+        while (received < length) {
+            if (cancelRequested.load()) return cancelledFailure();
+            const auto want =
+                static_cast<std::uint32_t>(std::min<std::int64_t>(transferBufferBytes, length - received));
+            std::uint32_t count = 0;
+            if (FileError e = request.read(buffer + received, want, count); e.failed) return e;
+            if (count == 0) return plainFailure("unexpected EOF");
+            throttleDownload(count);
+            digest.update(buffer + received, count);
+            received += count;
+        }
+        if (digest.finishHex() != file.chunks[static_cast<std::size_t>(k)]) {
+            return plainFailure("chunk failed its checksum");
+        }
+        // Chunks are written at explicit offsets, so workers share the handle and its file
+        // pointer is never used.
+        const std::int64_t at = static_cast<std::int64_t>(k) * manifest.chunkSize;
+        if (const std::uint32_t code = writeAll(target, buffer, static_cast<std::size_t>(length), path, at))
+            return pathFailure("write", path, code);
+        byteCounter.fetch_add(length);
+        ++done;
+    }
     return {};
 }

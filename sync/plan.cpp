@@ -16,6 +16,21 @@ std::vector<DownloadJob> allJobsFor(const Manifest& manifest, const ManifestFile
     return jobs;
 }
 
+std::vector<DownloadJob> coalesceRanges(const std::vector<DownloadJob>& jobs, std::int64_t maxBytes) {
+    std::vector<DownloadJob> out;
+    for (const DownloadJob& job : jobs) {
+        DownloadJob* last = out.empty() ? nullptr : &out.back();
+        if (last && !job.whole && !last->whole && last->file == job.file &&
+            last->chunkIndex + last->chunkCount == job.chunkIndex && last->length + job.length <= maxBytes) {
+            last->chunkCount += job.chunkCount;
+            last->length += job.length;
+        } else {
+            out.push_back(job);
+        }
+    }
+    return out;
+}
+
 FileError collectJobs(const std::vector<FileCheckResult>& results, std::vector<DownloadJob>& jobs,
                       std::int64_t& total) {
     jobs.clear();

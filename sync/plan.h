@@ -14,7 +14,8 @@ struct DownloadJob {
     const ManifestFile* file = nullptr; // the manifest outlives the sync
     bool whole = true;                  // whole file through ".part", else one chunk in place
     std::int32_t chunkIndex = 0;
-    std::int64_t length = 0;
+    std::int64_t length = 0;     // bytes of all its chunks
+    std::int32_t chunkCount = 1; // chunk jobs: chunkIndex and the ones after it, in one request
 };
 
 struct FileCheckResult {
@@ -31,6 +32,11 @@ struct FileCheckResult {
     bool rebuilt = false;
     std::int64_t rebuiltBytes = 0;
 };
+
+// Adjacent chunk jobs of one file merged into jobs of at most maxBytes (a chunk larger than
+// that stays alone), so that a fresh install of small chunks makes few requests.
+inline constexpr std::int64_t maxRangeBytes = std::int64_t{4} << 20;
+std::vector<DownloadJob> coalesceRanges(const std::vector<DownloadJob>& jobs, std::int64_t maxBytes);
 
 // The bytes of chunk index: the chunk size, or what is left of the file for the last one.
 std::int64_t chunkLength(const Manifest& manifest, const ManifestFile& file, std::size_t index);

@@ -196,6 +196,8 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
     }
     if (cancelRequested.load()) return cancelledFailure();
     if (FileError e = prepareTargets(folder, fetch, targets); e.failed) return e;
+    // Adjacent chunks come in one request, but never so many that the workers go idle.
+    fetch = coalesceRanges(fetch, std::min(maxRangeBytes, fetchTotal / (2 * downloadWorkers)));
     // Any job means a download phase, even when every job has length 0: a missing empty file
     // must be created too.
     if (!fetch.empty()) {

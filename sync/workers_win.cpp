@@ -31,13 +31,13 @@ struct DownloadRun {
     std::atomic<std::int64_t> bytes{0};
 };
 
-FileError runJob(DownloadRun& run, const DownloadJob& job, TransferBuffer& buffer) {
+FileError runJob(DownloadRun& run, const DownloadJob& job, TransferBuffer& buffer, std::int32_t& done) {
     // An exception (a chunk buffer that cannot be allocated, say) fails this attempt only.
     try {
         if (job.whole)
             return downloadWholeFile(run.folder, run.manifest, job, run.bytes, buffer, run.resolvedRoot);
         return downloadChunk(run.folder, run.manifest, job, run.targets.find(job.file->path), run.bytes,
-                             buffer);
+                             buffer, done);
     } catch (const std::exception& e) {
         return plainFailure(std::string("download failed: ") + e.what());
     } catch (...) {
@@ -64,13 +64,14 @@ void downloadWorker(DownloadRun& run) {
         // A job skipped for a cancellation is a cancelled job: the phase must not end as a
         // success with files still unwritten.
         FileError outcome;
+        std::int32_t done = 0; // chunks of the job written: a retry goes on after them
         for (int attempt = 0; attempt < downloadAttempts; ++attempt) {
             if (cancelRequested.load() ||
                 (attempt > 0 && cancellableSleep(run.retryPause * (1 << attempt)))) {
                 outcome = cancelledFailure();
                 break;
             }
-            outcome = runJob(run, job, buffer);
+            outcome = runJob(run, job, buffer, done);
             if (!outcome.failed) break;
         }
         if (outcome.failed) recordFailure(run, job, std::move(outcome));

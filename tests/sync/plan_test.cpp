@@ -23,6 +23,26 @@ TEST(Plan, ChunkLengthsAndJobs) {
     EXPECT_EQ(whole[0].length, 2500);
 }
 
+TEST(Plan, AdjacentChunksShareARequestUpToTheCap) {
+    Manifest m;
+    m.chunkSize = 1000;
+    const ManifestFile f{"f", 5500, "", {"0", "1", "2", "3", "4", "5"}}, g{"g", 2000, "", {"0", "1"}};
+    const std::vector<DownloadJob> all = allJobsFor(m, f, false), other = allJobsFor(m, g, false);
+    // Chunks 0-2 merge up to the cap, 3 starts anew, 5 follows a gap, g is another file, and
+    // a whole file is never merged.
+    const std::vector<DownloadJob> merged = coalesceRanges(
+        {all[0], all[1], all[2], all[3], all[5], other[0], other[1], allJobsFor(m, g, true)[0]}, 3000);
+    std::vector<std::string> seen;
+    for (const DownloadJob& j : merged)
+        seen.push_back(
+            j.file->path +
+            (j.whole ? " whole" : " " + std::to_string(j.chunkIndex) + "+" + std::to_string(j.chunkCount)) +
+            " " + std::to_string(j.length));
+    EXPECT_EQ(seen, (std::vector<std::string>{"f 0+3 3000", "f 3+1 1000", "f 5+1 500", "g 0+2 2000",
+                                              "g whole 2000"}));
+    EXPECT_EQ(coalesceRanges(all, 999).size(), all.size()); // a cap below a chunk merges nothing
+}
+
 TEST(Plan, JobsAreCollectedInManifestOrderAndTheFirstFailureWins) {
     Manifest m;
     const ManifestFile a{"a", 3, "", {}}, b{"b", 4, "", {}};
