@@ -126,55 +126,72 @@ TEST(Install, OldInstallIsMovedIntoTheNewNames) {
 }
 
 TEST(Install, AKilledUpdateKeepsTheChunksThatLandedAndNeverPlaysHalfWritten) {
-    constexpr int chunks = 24;
-    GameBuild b = stubBuild("resume");
-    b.files["data/pack.pak"] = pattern(chunks * 65536, 5);
-    const std::string url = manifestUrlOf(b);
-    TempDir dir;
-    const std::wstring game = dir / L"game";
-    const std::wstring args = L"-headless -nolaunch -manifest " + toWide(url) + L" -dir " + quoted(game);
-    ASSERT_EQ(Process(builtLauncher(), args, dir.path(), dir / L"first.txt").wait().exitCode, 0u);
-
-    // The next build changes every chunk of the pack and comes at a chunk a second a
-    // connection: the kill lands with about half of them in place.
-    b.files["data/pack.pak"] = pattern(chunks * 65536, 6);
-    b.publishAll();
-    publishManifest("resume", b.manifest(httpsUrl("/rate/65536/resume/")));
-    const auto answered = [](std::size_t mark) { // chunks of the pack nginx sent in full
-        std::istringstream log(accessLogFrom(mark));
-        const std::string start = "GET /rate/65536/resume/data/pack.pak HTTP/1.1 206 range=\"bytes=";
-        long long n = 0, first = 0, last = 0;
-        for (std::string line; std::getline(log, line);) {
-            if (line.starts_with(start) && line.ends_with("=OK") &&
-                std::sscanf(line.c_str() + start.size(), "%lld-%lld", &first, &last) == 2)
-                n += (last - first + 65536) / 65536; // adjacent chunks may share a request
-        }
-        return static_cast<int>(n);
+    constexpr int chunks = 48, size = chunks * 65536;
+    const std::string first = pattern(size, 5);
+    const struct {
+        const char* name;
+        std::string next;
+        int fetched; // the chunks the update fetches
+    } cases[] = {
+        // Every chunk new: mended in place.
+        {"in place", pattern(size, 6), chunks},
+        // 1 KiB in front of the first quarter, the rest new: rebuilt beside the old copy from
+        // the eleven chunks it holds at their new offsets.
+        {"rebuilt", std::string(1024, 'x') + first.substr(0, 12 * 65536) + pattern(36 * 65536 - 1024, 7), 37},
     };
-    std::size_t mark = accessLogSize();
-    int landed = 0;
-    {
-        Process update(builtLauncher(), args, dir.path(), dir / L"killed.txt");
-        for (int waited = 0; waited < 60000 && (landed = answered(mark)) < chunks / 2 - 2; waited += 20)
-            Sleep(20);
-        update.kill(); // as a crash or a power cut ends it
-    }
-    // Half old, half new: no offline play over that.
-    const ProcessRun offline =
-        headless(dir, L"-manifest https://localhost:1/game/manifest.json -dir " + quoted(game));
-    EXPECT_EQ(lastLine(offline.output),
-              "Something went wrong | Could not reach the update server. Check your "
-              "internet connection and try again.");
+    for (const auto& c : cases) {
+        GameBuild b = stubBuild("resume");
+        b.files["data/pack.pak"] = first;
+        const std::string url = manifestUrlOf(b);
+        TempDir dir;
+        const std::wstring game = dir / L"game";
+        const std::wstring args = L"-headless -nolaunch -manifest " + toWide(url) + L" -dir " + quoted(game);
+        ASSERT_EQ(Process(builtLauncher(), args, dir.path(), dir / L"first.txt").wait().exitCode, 0u);
 
-    mark = accessLogSize();
-    const ProcessRun second = Process(builtLauncher(), args, dir.path(), dir / L"second.txt").wait();
-    EXPECT_EQ(lastLine(second.output), "Ready to play! | Update complete. Have fun!");
-    // What landed stays; only a chunk in flight on each of the six workers may come again.
-    EXPECT_LE(answered(mark), chunks - landed + 6) << landed << " chunks had landed";
-    std::string bytes;
-    ASSERT_TRUE(readWholeFile(joinPath(game, LR"(data\pack.pak)"), bytes));
-    EXPECT_TRUE(bytes == b.files["data/pack.pak"]);
-    EXPECT_EQ(loadInstallState(game).files.size(), b.files.size());
+        // The next build comes at a chunk a second a connection: the kill lands with about half
+        // of what it fetches in place.
+        b.files["data/pack.pak"] = c.next;
+        b.publishAll();
+        publishManifest("resume", b.manifest(httpsUrl("/rate/65536/resume/")));
+        const auto answered = [](std::size_t mark) { // chunks of the pack nginx sent in full
+            std::istringstream log(accessLogFrom(mark));
+            const std::string start = "GET /rate/65536/resume/data/pack.pak HTTP/1.1 206 range=\"bytes=";
+            long long n = 0, from = 0, to = 0;
+            for (std::string line; std::getline(log, line);) {
+                if (line.starts_with(start) && line.ends_with("=OK") &&
+                    std::sscanf(line.c_str() + start.size(), "%lld-%lld", &from, &to) == 2)
+                    n += (to - from + 65536) / 65536; // adjacent chunks may share a request
+            }
+            return static_cast<int>(n);
+        };
+        std::size_t mark = accessLogSize();
+        int landed = 0;
+        {
+            Process update(builtLauncher(), args, dir.path(), dir / L"killed.txt");
+            for (int waited = 0; waited < 60000 && (landed = answered(mark)) < c.fetched / 2 - 2;
+                 waited += 20)
+                Sleep(20);
+            update.kill(); // as a crash or a power cut ends it
+        }
+        // Part old, part new: no offline play over that.
+        const ProcessRun offline =
+            headless(dir, L"-manifest https://localhost:1/game/manifest.json -dir " + quoted(game));
+        EXPECT_EQ(lastLine(offline.output),
+                  "Something went wrong | Could not reach the update server. Check your "
+                  "internet connection and try again.")
+            << c.name;
+
+        mark = accessLogSize();
+        const ProcessRun second = Process(builtLauncher(), args, dir.path(), dir / L"second.txt").wait();
+        EXPECT_EQ(lastLine(second.output), "Ready to play! | Update complete. Have fun!") << c.name;
+        // What landed stays; only a chunk in flight on each of the six workers may come again.
+        EXPECT_LE(answered(mark), c.fetched - landed + 6) << c.name << ": " << landed << " chunks had landed";
+        std::string bytes;
+        ASSERT_TRUE(readWholeFile(joinPath(game, LR"(data\pack.pak)"), bytes));
+        EXPECT_TRUE(bytes == c.next) << c.name;
+        EXPECT_FALSE(fileInfo(joinPath(game, LR"(data\pack.pak.part)"))) << c.name;
+        EXPECT_EQ(loadInstallState(game).files.size(), b.files.size()) << c.name;
+    }
 }
 
 } // namespace
