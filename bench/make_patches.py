@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""Writes the builds of the patch benchmark into ROOT/builds/NAME/: a base build (a pack of
+PACK_MIB MiB, a 300 MB movie and SMALL small files of 1 to 8 KiB) and, for every patch, the build
+after it. Unchanged files are hard links to the base's, so the builds take little room.
+
+make_patches.py ROOT [PACK_MIB] [SMALL]
+Prints the names of the patches, one a line: NAME FROM_BUILD TO_BUILD."""
+import os
+import random
+import shutil
+import sys
+
+ROOT = sys.argv[1]
+PACK = int(sys.argv[2] if len(sys.argv) > 2 else 1024) << 20
+SMALL = int(sys.argv[3] if len(sys.argv) > 3 else 5000)
+MIB = 1 << 20
+rng = random.Random(11)
+
+
+def noise(size):
+    return os.urandom(size)
+
+
+def build_dir(name):
+    return os.path.join(ROOT, "builds", name)
+
+
+def write(name, path, data):
+    full = os.path.join(build_dir(name), path)
+    os.makedirs(os.path.dirname(full), exist_ok=True)
+    if os.path.exists(full):
+        os.remove(full)
+    with open(full, "wb") as f:
+        f.write(data)
+
+
+def derive(name, base):
+    """A build that starts as base: every file a hard link."""
+    shutil.rmtree(build_dir(name), ignore_errors=True)
+    for folder, _, names in os.walk(build_dir(base)):
+        rel = os.path.relpath(folder, build_dir(base))
+        os.makedirs(os.path.join(build_dir(name), rel), exist_ok=True)
+        for n in names:
+            os.link(os.path.join(folder, n), os.path.join(build_dir(name), rel, n))
+
+
+def read(name, path):
+    with open(os.path.join(build_dir(name), path), "rb") as f:
+        return f.read()
+
+
+def move(name, path, to):
+    src, dst = os.path.join(build_dir(name), path), os.path.join(build_dir(name), to)
+    os.makedirs(os.path.dirname(dst), exist_ok=True)
+    os.rename(src, dst)
+
+
+def small_path(i):
+    return "Vellumark Online_Data/small%02d/file %05d.dat" % (i // 250, i)
+
+
+def main():
+    done = os.path.join(ROOT, "builds", "v1.done")
+    if not os.path.exists(done):
+        shutil.rmtree(build_dir("v1"), ignore_errors=True)
+        write("v1", "Vellumark Online.exe", noise(2 * MIB))
+        write("v1", "Vellumark Online_Data/pack.pak", noise(PACK))
+        write("v1", "Vellumark Online_Data/movies/intro.bik", noise(300 * 1000 * 1000))
+        for i in range(SMALL):
+            write("v1", small_path(i), noise(rng.randint(1024, 8192)))
+        open(done, "w").close()
+    pack = "Vellumark Online_Data/pack.pak"
+    middle = PACK // 2 + 12345
+    patches = []
+
+    def patch(name, change, base="v1"):
+        derive(name, base)
+        change(name)
+        patches.append((name, base))
+
+    def edit_pack(fn):
+        return lambda name: write(name, pack, fn(read(name, pack)))
+
+    patch("rename-movie", lambda n: move(n, "Vellumark Online_Data/movies/intro.bik",
+                                          "Vellumark Online_Data/cinematics/opening.bik"))
+    def move_small(name):
+        for i in range(500):
+            move(name, small_path(i), "Vellumark Online_Data/moved/file %05d.dat" % i)
+
+    patch("move-500-small", move_small)
+    patch("insert-1k", edit_pack(lambda d: d[:middle] + noise(1024) + d[middle:]))
+    patch("delete-1m", edit_pack(lambda d: d[:middle] + d[middle + MIB:]))
+    patch("append-50m", edit_pack(lambda d: d + noise(50 * MIB)))
+    patch("overwrite-1k", edit_pack(lambda d: d[:middle] + noise(1024) + d[middle + 1024:]))
+    patch("replace-20m", edit_pack(lambda d: d[:middle] + noise(20 * MIB) + d[middle + 20 * MIB:]))
+    def change_small(name, first, step):
+        for i in range(first, SMALL, step):
+            write(name, small_path(i), noise(rng.randint(1024, 8192)))
+
+    patch("change-500-small", lambda n: change_small(n, 0, SMALL // 500))
+    # v1 to v4 after three patches: an insertion, 500 small files, an append.
+    patch("v2", edit_pack(lambda d: d[:middle] + noise(1024) + d[middle:]))
+    patch("v3", lambda n: change_small(n, 1, SMALL // 500), "v2")
+    patch("v4", edit_pack(lambda d: d + noise(50 * MIB)), "v3")
+    patches = [p for p in patches if p[0] not in ("v2", "v3")] + [("skip-v1-to-v4", "v1")]
+    with open(os.path.join(ROOT, "patches.txt"), "w") as f:
+        for name, base in patches:
+            f.write("%s %s %s\n" % (name, base, "v4" if name == "skip-v1-to-v4" else name))
+
+
+if __name__ == "__main__":
+    main()
