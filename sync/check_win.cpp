@@ -129,14 +129,22 @@ void rebuildChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstri
     }
     OldCopyScan scan;
     {
-        FileHandle old(CreateFileW(extendedPath(path).c_str(), GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        // Without write sharing nobody changes the old copy between the scan and the copy of
+        // the chunks it found in place; a program writing it already leaves sharing on.
+        const auto openOld = [&](DWORD share) {
+            return FileHandle(CreateFileW(extendedPath(path).c_str(), GENERIC_READ, share, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        };
+        FileHandle old = openOld(FILE_SHARE_READ);
+        // Only an old copy of the new size, with no rebuild begun, can be mended in place.
+        const bool mayMend = old.valid() && held.QuadPart == 0 && size == f.size;
+        if (!old) old = openOld(FILE_SHARE_READ | FILE_SHARE_WRITE);
         if (!old) {
             result.failure = pathFailure("open", path, lastErrorCode());
             return;
         }
-        if (FileError e = scanOldCopy(old.get(), size, part.get(), partPath, c.manifest, f, needed, scan);
+        if (FileError e =
+                scanOldCopy(old.get(), size, part.get(), partPath, c.manifest, f, needed, mayMend, scan);
             e.failed) {
             result.failure = std::move(e);
             return;

@@ -21,8 +21,10 @@ struct OldCopyScan {
 
 // Writes into part (open for reading and writing, at the new size) every chunk of needed that
 // old holds anywhere, each checked by its SHA-256 before it is written. old is read once, in
-// order; the rolling checksum decides where the SHA-256 is worth computing. A read or write
-// failure is returned; the scan then reports every chunk it had not copied as missing.
+// order; the rolling checksum decides where the SHA-256 is worth computing. When mayMend (old is
+// open without write sharing and could be mended in place), chunks found in place are written
+// only once a chunk is found out of place: an old copy changed in place costs no write at all. A write
+// failure is returned; a read failure only leaves the rest missing.
 FileError scanOldCopy(HANDLE old, std::int64_t oldSize, HANDLE part, const std::wstring& partPath,
                       const Manifest& manifest, const ManifestFile& file,
-                      const std::vector<std::size_t>& needed, OldCopyScan& scan);
+                      const std::vector<std::size_t>& needed, bool mayMend, OldCopyScan& scan);

@@ -35,8 +35,8 @@ std::string digestOf(const char* data, std::size_t size) {
 class ChunkFinder {
 public:
     ChunkFinder(HANDLE part, const std::wstring& partPath, const Manifest& m, const ManifestFile& f,
-                const std::vector<std::size_t>& needed)
-        : part_(part), partPath_(partPath), m_(m), f_(f), left_(needed.size()) {
+                const std::vector<std::size_t>& needed, bool mayDefer)
+        : part_(part), partPath_(partPath), m_(m), f_(f), left_(needed.size()), mayDefer_(mayDefer) {
         for (const std::size_t k : needed)
             wanted_[f.rolling[k]].push_back(k);
     }
@@ -64,7 +64,11 @@ public:
                 continue;
             }
             const std::int64_t at = static_cast<std::int64_t>(*k) * m_.chunkSize;
-            if (const std::uint32_t code = writeAll(part_, window, length, partPath_, at)) {
+            // While every chunk found stands in place, the old copy may yet be mended in place:
+            // such a chunk is written only once one is found elsewhere.
+            if (mayDefer_ && allInPlace_ && at == offset) {
+                deferred_.push_back(*k);
+            } else if (const std::uint32_t code = writeAll(part_, window, length, partPath_, at)) {
                 failure = pathFailure("write", partPath_, code);
                 return false;
             }
@@ -75,6 +79,22 @@ public:
         }
         if (it->second.empty()) wanted_.erase(it);
         return taken;
+    }
+
+    // Copies the chunks found in place into the part file, from the old copy, which nobody
+    // could write since they were checked (it is open without write sharing).
+    FileError writeDeferred(HANDLE old, std::vector<char>& buffer) {
+        for (const std::size_t k : deferred_) {
+            const std::int64_t at = static_cast<std::int64_t>(k) * m_.chunkSize;
+            const auto length = static_cast<std::size_t>(chunkLength(m_, f_, k));
+            buffer.resize(std::max(buffer.size(), length));
+            if (!readAt(old, at, buffer.data(), length))
+                return plainFailure("the old copy could not be read");
+            if (const std::uint32_t code = writeAll(part_, buffer.data(), length, partPath_, at))
+                return pathFailure("write", partPath_, code);
+        }
+        deferred_.clear();
+        return {};
     }
 
     std::vector<std::size_t> missing() const {
@@ -92,15 +112,17 @@ private:
     const ManifestFile& f_;
     std::unordered_map<std::uint64_t, std::vector<std::size_t>> wanted_;
     std::size_t left_;
+    bool mayDefer_;
     bool allInPlace_ = true;
+    std::vector<std::size_t> deferred_; // found in place, not written yet
 };
 
 } // namespace
 
 FileError scanOldCopy(HANDLE old, std::int64_t oldSize, HANDLE part, const std::wstring& partPath,
                       const Manifest& m, const ManifestFile& f, const std::vector<std::size_t>& needed,
-                      OldCopyScan& scan) {
-    ChunkFinder finder(part, partPath, m, f, needed);
+                      bool mayMend, OldCopyScan& scan) {
+    ChunkFinder finder(part, partPath, m, f, needed, mayMend);
     FileError failure;
     // A last chunk shorter than the rest is looked for where it stands, and where the old copy
     // ends.
@@ -149,6 +171,7 @@ FileError scanOldCopy(HANDLE old, std::int64_t oldSize, HANDLE part, const std::
         }
         pos += std::int64_t(i);
     }
+    if (!failure.failed && !finder.allInPlace()) failure = finder.writeDeferred(old, buffer);
     scan.missing = finder.missing();
     scan.allInPlace = finder.allInPlace();
     return failure;
