@@ -5,7 +5,7 @@ import sys
 
 
 def mb(n):
-    return "%.2f MB" % (int(n) / 1048576)
+    return "%.2f MiB" % (int(n) / 1048576)
 
 
 def main():

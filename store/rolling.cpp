@@ -1,5 +1,6 @@
 #include "store/rolling.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 
@@ -60,5 +61,39 @@ bool parseRollingText(std::string_view text, std::size_t count, std::vector<std:
         out[i / 16] = (out[i / 16] << 4) | static_cast<std::uint64_t>(digit);
     }
     sums = std::move(out);
+    return true;
+}
+
+bool rollOver(std::int64_t size, std::size_t window, const SumFilter& filter, const ReadAt& read,
+              const TakeWindow& take, const std::function<bool()>& goOn) {
+    // Each read holds a window and a step beyond it, so that the window rolls over the step.
+    const std::size_t step = std::max<std::size_t>(std::size_t{8} << 20, 2 * window);
+    std::vector<char> buffer;
+    for (std::int64_t pos = 0; pos + std::int64_t(window) <= size && goOn();) {
+        const auto length = static_cast<std::size_t>(std::min<std::int64_t>(window + step, size - pos));
+        buffer.resize(length);
+        if (!read(pos, buffer.data(), length)) return false;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+        RollingHash hash(window);
+        hash.extend(bytes, window);
+        std::size_t i = 0;
+        for (;;) {
+            if (filter.mayHold(hash.value()) &&
+                take(hash.value(), buffer.data() + i, pos + std::int64_t(i))) {
+                i += window;
+                if (i + window > length || !goOn()) break;
+                hash = RollingHash(window);
+                hash.extend(bytes + i, window);
+                continue;
+            }
+            if (i + window == length) {
+                ++i;
+                break;
+            }
+            hash.roll(bytes[i], bytes[i + window]);
+            ++i;
+        }
+        pos += std::int64_t(i);
+    }
     return true;
 }

@@ -4,8 +4,10 @@
 // manifest); the launcher rolls it over the old file and checks every hit by its SHA-256.
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,3 +34,28 @@ std::uint64_t rollingSum(std::string_view chunk);
 std::string rollingText(const std::vector<std::uint64_t>& sums);
 // False unless text is exactly 16 hex digits for each of count chunks.
 bool parseRollingText(std::string_view text, std::size_t count, std::vector<std::uint64_t>& sums);
+
+// Which sums a scan looks for, answered in a few cycles for every byte it rolls over: a bit
+// for each value of a sum's top bits. A set bit only means "maybe"; the caller checks.
+class SumFilter {
+public:
+    explicit SumFilter(const std::vector<std::uint64_t>& sums) {
+        for (const std::uint64_t sum : sums)
+            bits_.set(index(sum));
+    }
+    bool mayHold(std::uint64_t sum) const { return bits_.test(index(sum)); }
+
+private:
+    static constexpr int bits = 18; // 32 KiB: stays in the cache
+    static std::size_t index(std::uint64_t sum) { return static_cast<std::size_t>(sum >> (64 - bits)); }
+    std::bitset<std::size_t{1} << bits> bits_;
+};
+
+// Rolls a window of window bytes over bytes [0, size) of a file, read in large pieces through
+// read(offset, data, length). At every offset whose sum the filter may hold, take(sum, bytes,
+// offset) decides: true when the window was one the caller wanted, and the next window starts
+// after it. goOn is asked before every read. False when a read failed.
+using ReadAt = std::function<bool(std::int64_t offset, char* data, std::size_t length)>;
+using TakeWindow = std::function<bool(std::uint64_t sum, const char* window, std::int64_t offset)>;
+bool rollOver(std::int64_t size, std::size_t window, const SumFilter& filter, const ReadAt& read,
+              const TakeWindow& take, const std::function<bool()>& goOn);

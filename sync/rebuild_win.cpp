@@ -42,7 +42,6 @@ public:
     }
 
     std::size_t left() const { return left_; }
-    bool wants(std::uint64_t rolling) const { return wanted_.contains(rolling); }
     bool allInPlace() const { return allInPlace_; }
 
     // The window of length bytes at offset of the old copy, whose rolling sum is rolling:
@@ -138,39 +137,19 @@ FileError scanOldCopy(HANDLE old, std::int64_t oldSize, HANDLE part, const std::
             }
         }
     }
-    const auto window = static_cast<std::size_t>(m.chunkSize);
-    // Each read holds a window and a step beyond it, so that the window rolls over the step.
-    const std::size_t step = std::max<std::size_t>(std::size_t{8} << 20, 2 * window);
+    std::vector<std::uint64_t> sums;
+    for (const std::size_t k : needed)
+        sums.push_back(f.rolling[k]);
+    // A read failure only ends the scan: what was not found is fetched.
+    rollOver(
+        oldSize, static_cast<std::size_t>(m.chunkSize), SumFilter(sums),
+        [&](std::int64_t at, char* data, std::size_t length) { return readAt(old, at, data, length); },
+        [&](std::uint64_t sum, const char* window, std::int64_t at) {
+            return finder.take(sum, window, static_cast<std::size_t>(m.chunkSize), at, failure);
+        },
+        [&] { return !failure.failed && finder.left() > 0 && !cancelRequested.load(); });
+    if (cancelRequested.load()) return cancelledFailure();
     std::vector<char> buffer;
-    for (std::int64_t pos = 0;
-         !failure.failed && finder.left() > 0 && pos + std::int64_t(window) <= oldSize;) {
-        if (cancelRequested.load()) return cancelledFailure();
-        const auto size = static_cast<std::size_t>(std::min<std::int64_t>(window + step, oldSize - pos));
-        buffer.resize(size);
-        if (!readAt(old, pos, buffer.data(), size)) break; // what was not found is fetched
-        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
-        RollingHash hash(window);
-        hash.extend(bytes, window);
-        std::size_t i = 0;
-        for (;;) {
-            if (finder.wants(hash.value()) &&
-                finder.take(hash.value(), buffer.data() + i, window, pos + std::int64_t(i), failure)) {
-                // A chunk found: the next window starts after it.
-                i += window;
-                if (i + window > size || finder.left() == 0) break;
-                hash = RollingHash(window);
-                hash.extend(bytes + i, window);
-                continue;
-            }
-            if (failure.failed || i + window == size) {
-                ++i;
-                break;
-            }
-            hash.roll(bytes[i], bytes[i + window]);
-            ++i;
-        }
-        pos += std::int64_t(i);
-    }
     if (!failure.failed && !finder.allInPlace()) failure = finder.writeDeferred(old, buffer);
     scan.missing = finder.missing();
     scan.allInPlace = finder.allInPlace();

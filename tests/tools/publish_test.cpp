@@ -170,6 +170,25 @@ TEST(Publish, WhatAPlayerOfThePreviousBuildDownloads) {
     EXPECT_EQ(estimateDownload(after, after).bytes, 0);
 }
 
+TEST(Publish, ChunksWhoseBytesMovedInsideTheFileCountAsHeld) {
+    Build b;
+    const std::string old = bytes(10000, 5);
+    b.add("Vellumark Online.exe", "exe");
+    b.add("pack", old);
+    std::string json;
+    Manifest before, after;
+    ASSERT_FALSE(publishBuild(b.options(), json, [](const std::string&) {}).failed);
+    ASSERT_FALSE(parseManifest(json, before).failed);
+    b.add("pack", old.substr(0, 5500) + bytes(10, 6) + old.substr(5500)); // ten bytes in chunk 5
+    ASSERT_FALSE(publishBuild(b.options(), json, [](const std::string&) {}).failed);
+    ASSERT_FALSE(parseManifest(json, after).failed);
+    const DownloadEstimate d = estimateDownload(before, after, b.options().buildDir);
+    EXPECT_EQ(d.bytes, 5 * 1000 + 10);
+    // Chunk 5 is new; chunk 6 starts in the tail of the old chunk 5, which the estimate does not
+    // look for; the rest lies in the old chunks 6 to 9, found ten bytes on.
+    EXPECT_EQ(d.bytesWithReuse, 2000);
+}
+
 } // namespace
 
 namespace {

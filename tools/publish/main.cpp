@@ -129,10 +129,10 @@ int main(int argc, char** argv) {
             return 1;
         }
         parseManifest(json, after);
-        const DownloadEstimate d = estimateDownload(before, after);
+        const DownloadEstimate d = estimateDownload(before, after, o.buildDir);
         std::cerr << "a player of the previous build downloads " << d.files << " files (" << d.chunks
                   << " chunks), " << d.bytesWithReuse << " bytes (" << d.bytes
-                  << " without the files it holds under other names)\n";
+                  << " without the files and chunks it holds elsewhere)\n";
     }
     return 0;
 }

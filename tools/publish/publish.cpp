@@ -131,39 +131,6 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
     return {};
 }
 
-DownloadEstimate estimateDownload(const Manifest& previous, const Manifest& next) {
-    std::map<std::string, const ManifestFile*> old;
-    std::set<std::string> held; // the digests a player of the previous build has on disk
-    for (const ManifestFile& f : previous.files) {
-        old[f.path] = &f;
-        held.insert(f.sha256);
-    }
-    DownloadEstimate e;
-    for (const ManifestFile& f : next.files) {
-        const auto it = old.find(f.path);
-        const ManifestFile* before = it == old.end() ? nullptr : it->second;
-        if (before && before->sha256 == f.sha256 && before->size == f.size) continue;
-        ++e.files;
-        const std::int64_t bytesBefore = e.bytes;
-        // A file fetched whole, or missing, that the player holds elsewhere is copied instead.
-        const bool reused = (f.chunks.empty() || !before) && held.contains(f.sha256);
-        if (f.chunks.empty()) {
-            e.bytes += f.size;
-            e.bytesWithReuse += reused ? 0 : f.size;
-            continue;
-        }
-        // The player's copy is checked chunk by chunk: only the chunks that differ come.
-        const bool comparable = before && !before->chunks.empty() && previous.chunkSize == next.chunkSize;
-        for (std::size_t i = 0; i < f.chunks.size(); ++i) {
-            if (comparable && i < before->chunks.size() && before->chunks[i] == f.chunks[i]) continue;
-            ++e.chunks;
-            e.bytes += std::min(next.chunkSize, f.size - static_cast<std::int64_t>(i) * next.chunkSize);
-        }
-        if (!reused) e.bytesWithReuse += e.bytes - bytesBefore;
-    }
-    return e;
-}
-
 namespace {
 
 bool readText(const fs::path& file, std::string& text) {

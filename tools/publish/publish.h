@@ -25,7 +25,7 @@ struct PublishOptions {
     std::string baseUrl;
     std::string exe;
     std::string version;
-    std::int64_t chunkSize = 4 << 20;
+    std::int64_t chunkSize = 512 << 10;
     std::int64_t chunkThreshold = 8 << 20; // files at least this large are divided into chunks
     std::optional<std::int64_t> sequence;  // written into the manifest when set
 };
@@ -41,10 +41,13 @@ struct DownloadEstimate {
     std::int64_t chunks = 0; // chunks among those
     std::int64_t bytes = 0;
     // What the launcher fetches of those: a file the player holds under another name (renamed,
-    // moved, or a copy of another) comes from the disk.
+    // moved, or a copy of another) comes from the disk, and so do the chunks of a changed file
+    // whose bytes its old version holds at another offset (found in the files of build, when
+    // given; at most what the launcher fetches).
     std::int64_t bytesWithReuse = 0;
 };
-DownloadEstimate estimateDownload(const Manifest& previous, const Manifest& next);
+DownloadEstimate estimateDownload(const Manifest& previous, const Manifest& next,
+                                  const std::filesystem::path& build = {});
 
 // Writes a new ECDSA P-256 private key (PEM) to file, refusing a file that exists; the public
 // key line the launcher is built with.
