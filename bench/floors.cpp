@@ -1,5 +1,6 @@
 // What an update cannot do faster under this Wine: the same calls the launcher makes, alone.
 //   floors WORK_FOLDER URL_LIST BIG_FILE_URL
+//   floors --read-hash FILE      (reading a file once and hashing it: what reusing it costs at least)
 // Prints one "name value unit" line a figure, for bench/run to set the launcher's beside.
 #include "net/http.h"
 #include "store/files.h"
@@ -129,9 +130,29 @@ void network(const std::string& urlList, const std::string& bigUrl) {
     std::printf("download_cpu_s_per_gib %.3f s\n", (cpuSeconds() - cpu) / (big / 1073741824.0));
 }
 
+// Reads the file in the pieces the launcher's scan of an old copy reads, hashing every byte.
+int readAndHash(const wchar_t* path) {
+    const auto start = Clock::now();
+    FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return 1;
+    std::vector<char> buffer(std::size_t{8} << 20);
+    Sha256 hash;
+    std::int64_t total = 0;
+    for (DWORD got = 0;
+         ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got;) {
+        hash.update(buffer.data(), got);
+        total += got;
+    }
+    hash.finishHex();
+    std::printf("read_hash_s %.2f s (%lld bytes)\n", secondsSince(start), static_cast<long long>(total));
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && std::wstring(argv[1]) == L"--read-hash") return readAndHash(argv[2]);
     if (argc != 4) {
         std::fprintf(stderr, "usage: floors WORK_FOLDER URL_LIST BIG_FILE_URL\n");
         return 2;

@@ -45,6 +45,9 @@ FileError replaceFileDurably(const std::wstring& path, std::string_view bytes);
 // Clears a file's read-only attribute, so that it can be written or replaced.
 void makeWritable(const std::wstring& path);
 
+// The free space of the folder's volume for this user, or -1 when the system does not tell.
+std::int64_t freeSpace(const std::wstring& folder);
+
 // Replaces the file in place: "open" or "write" failures with the path.
 FileError writeWholeFile(const std::wstring& path, std::string_view bytes);
 

@@ -180,6 +180,12 @@ FileError replaceFileDurably(const std::wstring& path, std::string_view bytes) {
     return {};
 }
 
+std::int64_t freeSpace(const std::wstring& folder) {
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(extendedPath(folder).c_str(), &available, nullptr, nullptr)) return -1;
+    return static_cast<std::int64_t>(std::min<std::uint64_t>(available.QuadPart, INT64_MAX));
+}
+
 void makeWritable(const std::wstring& path) {
     const std::wstring p = extendedPath(path);
     const DWORD attributes = GetFileAttributesW(p.c_str());

@@ -102,19 +102,27 @@ bool mendInPlace(CheckContext& c, const ManifestFile& f, const std::wstring& pat
 // A changed chunked file with rolling sums: the new version is built in its part file from
 // whatever the old copy holds at any offset, read once; only the rest is fetched into it. When
 // every chunk found already stood at its own offset, the old copy is mended in place instead,
-// as a file without rolling sums is, and the part file goes.
-void rebuildChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, std::int64_t size,
+// as a file without rolling sums is, and the part file goes. False, with nothing done, when the
+// volume has no room for the new version beside the old one: the old copy is then mended in
+// place, which costs more downloads but no room.
+bool rebuildChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, std::int64_t size,
                         FileCheckResult& result) {
     const std::wstring partPath = path + L".part";
     FileHandle part(CreateFileW(extendedPath(partPath).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!part) {
         result.failure = pathFailure("open", partPath, lastErrorCode());
-        return;
+        return true;
     }
     // An interrupted rebuild's chunks stay where they stand, checked.
     LARGE_INTEGER held{};
     GetFileSizeEx(part.get(), &held);
+    const std::int64_t room = freeSpace(parentFolder(path));
+    if (room >= 0 && room < f.size - held.QuadPart) {
+        part.reset();
+        if (held.QuadPart == 0) removePath(partPath);
+        return false;
+    }
     std::vector<std::size_t> needed;
     for (std::size_t i = 0; i < f.chunks.size(); ++i) {
         const std::int64_t start = static_cast<std::int64_t>(i) * c.manifest.chunkSize;
@@ -125,7 +133,7 @@ void rebuildChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstri
     result.rebuiltBytes = std::max<std::int64_t>(0, f.size - held.QuadPart);
     if (FileError e = setFileSize(part.get(), partPath, f.size); e.failed) {
         result.failure = std::move(e);
-        return;
+        return true;
     }
     OldCopyScan scan;
     {
@@ -141,20 +149,20 @@ void rebuildChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstri
         if (!old) old = openOld(FILE_SHARE_READ | FILE_SHARE_WRITE);
         if (!old) {
             result.failure = pathFailure("open", path, lastErrorCode());
-            return;
+            return true;
         }
         if (FileError e =
                 scanOldCopy(old.get(), size, part.get(), partPath, c.manifest, f, needed, mayMend, scan);
             e.failed) {
             result.failure = std::move(e);
-            return;
+            return true;
         }
     }
     if (held.QuadPart == 0 && scan.allInPlace && size == f.size) {
         part.reset();
         removePath(partPath);
         result.rebuiltBytes = 0;
-        if (!scan.missing.empty() && !mendInPlace(c, f, path, result)) return;
+        if (!scan.missing.empty() && !mendInPlace(c, f, path, result)) return true;
         result.jobs = chunkJobs(c.manifest, f, scan.missing);
     } else {
         result.rebuilt = true;
@@ -162,14 +170,12 @@ void rebuildChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstri
         c.targets.insert(f.path, std::move(part));
     }
     countFile(c);
+    return true;
 }
 
 void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, std::int64_t size,
                       FileCheckResult& result) {
-    if (!c.options.verifyOnly && !f.rolling.empty()) {
-        rebuildChunkedFile(c, f, path, size, result);
-        return;
-    }
+    if (!c.options.verifyOnly && !f.rolling.empty() && rebuildChunkedFile(c, f, path, size, result)) return;
     // Chunks are verified through a handle that only reads: a file that needs no writing is
     // neither opened for writing nor has its attributes changed (a running game may share it
     // for reading only; the player may have made it read-only).

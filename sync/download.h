@@ -4,6 +4,7 @@
 
 #include "net/manifest.h"
 #include "store/file_error.h"
+#include "sync/folder_guard.h"
 #include "sync/plan.h"
 
 #include <windows.h>
@@ -28,15 +29,15 @@ private:
 
 // Streams the file into "<target>.part" while hashing it and moves it into place only when
 // the digest matches. The launcher's own executable is first moved aside to "<target>.old".
-// Neither the part file nor the move reaches outside resolvedRoot (the game folder as
-// resolvedFolder gives it), whatever links a folder on the way was swapped for.
+// Neither the part file nor the move reaches outside the game folder, whatever links a folder
+// on the way was swapped for.
 FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
                             std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer,
-                            const std::wstring& resolvedRoot);
+                            WriteFolders& folders);
 
-// The target of a whole file: its folder made, and checked to lie inside resolvedRoot.
-FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& file,
-                          const std::wstring& resolvedRoot, std::wstring& target);
+// The target of a whole file: its folder made, and checked to lie inside the game folder.
+FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& file, WriteFolders& folders,
+                          std::wstring& target);
 // Moves a checked part file over its target, the launcher's own executable aside first; the
 // folder is checked again just before.
 FileError placeWholeFile(const std::wstring& target, const std::wstring& part,

@@ -84,12 +84,17 @@ FileError replaceLauncher(const std::wstring& target, const std::wstring& part) 
     return {};
 }
 
+// The length of the part file, -1 when unknown.
+std::int64_t partLength(HANDLE part) {
+    LARGE_INTEGER length{};
+    return GetFileSizeEx(part, &length) ? length.QuadPart : -1;
+}
+
 // The length of the part file to resume from: 0 when it is longer than the file, which no
 // download of it could leave.
-std::int64_t partLength(HANDLE part, const ManifestFile& f) {
-    LARGE_INTEGER length{};
-    if (!GetFileSizeEx(part, &length) || length.QuadPart > f.size) return 0;
-    return length.QuadPart;
+std::int64_t heldLength(HANDLE part, const ManifestFile& f) {
+    const std::int64_t length = partLength(part);
+    return length > f.size ? 0 : std::max<std::int64_t>(length, 0);
 }
 
 // Feeds the first held bytes of the part file to the digest, read at explicit offsets.
@@ -140,7 +145,10 @@ FileError fetchRest(const Manifest& manifest, const ManifestFile& f, HANDLE part
         return plainFailure("HTTP " + std::to_string(request.status));
     }
     keepPart = false;
-    if (FileError e = cutPart(part, partPath, held); e.failed) return e;
+    // A part file just made is empty, with its file pointer at the start: nothing to cut.
+    if (held > 0 || partLength(part) > 0) {
+        if (FileError e = cutPart(part, partPath, held); e.failed) return e;
+    }
     received = held;
     FileError e = receiveInto(request, part, partPath, f.size, digest, received, buffer);
     // Bytes that did not come are no reason to doubt those that did.
@@ -150,14 +158,14 @@ FileError fetchRest(const Manifest& manifest, const ManifestFile& f, HANDLE part
 
 } // namespace
 
-FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& f, const std::wstring& resolvedRoot,
+FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& f, WriteFolders& folders,
                           std::wstring& target) {
     if (FileError e = resolveManifestPath(folder, f.path, target); e.failed) return e;
     std::wstring failedDir;
     if (const std::uint32_t code = makeDirs(parentFolder(target), failedDir)) {
         return pathFailure("mkdir", failedDir, code);
     }
-    if (!folderInside(resolvedRoot, parentFolder(target))) return outsideFailure();
+    if (!folders.inside(parentFolder(target))) return outsideFailure();
     return {};
 }
 
@@ -166,20 +174,23 @@ FileError placeWholeFile(const std::wstring& target, const std::wstring& part,
     // Checked again just before the move: the folder may have been swapped for a link since.
     if (!folderInside(resolvedRoot, parentFolder(target))) return outsideFailure();
     if (isLauncherPath(target)) return replaceLauncher(target, part);
-    makeWritable(target); // a read-only file cannot be replaced
     // The move is on the disk before the call returns, so a power cut never leaves the name
     // pointing at data that was not written yet.
-    if (const std::uint32_t code = moveReplacing(part, target))
-        return twoPathFailure("rename", part, target, code);
+    std::uint32_t code = moveReplacing(part, target);
+    if (code == ERROR_ACCESS_DENIED) {
+        makeWritable(target); // a read-only file cannot be replaced
+        code = moveReplacing(part, target);
+    }
+    if (code) return twoPathFailure("rename", part, target, code);
     return {};
 }
 
 FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
                             std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer,
-                            const std::wstring& resolvedRoot) {
+                            WriteFolders& folders) {
     const ManifestFile& f = *job.file;
     std::wstring target;
-    if (FileError e = wholeFileTarget(folder, f, resolvedRoot, target); e.failed) return e;
+    if (FileError e = wholeFileTarget(folder, f, folders, target); e.failed) return e;
 
     // An earlier download of this file may have left part of it: that much is not fetched again.
     const std::wstring part = target + L".part";
@@ -187,7 +198,7 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return pathFailure("open", part, lastErrorCode());
-    std::int64_t held = partLength(file.get(), f);
+    std::int64_t held = heldLength(file.get(), f);
     Sha256 digest;
     std::int64_t received = 0;
     FileError failure;
@@ -221,7 +232,7 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
         return failure;
     }
 
-    if (FileError e = placeWholeFile(target, part, resolvedRoot); e.failed) return e;
+    if (FileError e = placeWholeFile(target, part, folders.resolvedRoot()); e.failed) return e;
     // Counted once the file is in place: a move that fails is retried with a new download,
     // which would count the same bytes again.
     byteCounter.fetch_add(received);

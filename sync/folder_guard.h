@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
+#include <set>
 #include <string>
 
 // A drive root, a share root, or a folder that is or holds a user's profile or one of the
@@ -15,6 +17,22 @@ std::wstring resolvedFolder(const std::wstring& path);
 
 // Whether folder, through every link on its way, is resolvedRoot or lies below it.
 bool folderInside(const std::wstring& resolvedRoot, const std::wstring& folder);
+
+// The folders a phase creates files in, each checked with folderInside before its first file
+// is created there, and only then: a build of many small files in few folders would otherwise
+// pay for resolving the same folder again for every file. The check just before a file is
+// moved into place (placeWholeFile) stays, for every file.
+class WriteFolders {
+public:
+    explicit WriteFolders(std::wstring resolvedRoot) : root_(std::move(resolvedRoot)) {}
+    const std::wstring& resolvedRoot() const { return root_; }
+    bool inside(const std::wstring& folder);
+
+private:
+    const std::wstring root_;
+    std::mutex lock_;
+    std::set<std::wstring> checked_;
+};
 
 // Removes a file, a link (not its target) or an empty folder below root, whose resolved form
 // is resolvedRoot, and nothing else: the object is opened without following a link in its own

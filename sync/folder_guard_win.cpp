@@ -73,6 +73,17 @@ bool folderInside(const std::wstring& resolvedRoot, const std::wstring& folder) 
     return dir && isWithin(finalPath(dir.get()), resolvedRoot);
 }
 
+bool WriteFolders::inside(const std::wstring& folder) {
+    {
+        std::lock_guard guard(lock_);
+        if (checked_.contains(folder)) return true;
+    }
+    if (!folderInside(root_, folder)) return false;
+    std::lock_guard guard(lock_);
+    checked_.insert(folder);
+    return true;
+}
+
 std::uint32_t removeInside(const std::wstring& root, const std::wstring& resolvedRoot,
                            const std::wstring& path) {
     if (path.size() <= root.size() || path.compare(0, root.size(), root) != 0) return ERROR_ACCESS_DENIED;

@@ -1,12 +1,15 @@
 #include "sync/rebuild.h"
 
 #include "app/session_status.h"
+#include "app/threads.h"
 #include "store/files.h"
 #include "store/rolling.h"
 #include "store/sha256.h"
 #include "sync/plan.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <unordered_map>
 
 namespace {
@@ -31,6 +34,57 @@ std::string digestOf(const char* data, std::size_t size) {
     hash.update(data, size);
     return hash.finishHex();
 }
+
+// The part file's written bytes reach the disk while the scan goes on hashing: a thread flushes
+// after every flushEvery bytes written, so the flush before the part file replaces the old copy
+// finds little left to write, rather than the whole file. Without the thread, that flush does
+// it all, as before.
+class BackgroundFlush {
+public:
+    explicit BackgroundFlush(HANDLE file) : file_(file) {
+        if (startThread(thread_, [this] { run(); }).failed) thread_ = {};
+    }
+    ~BackgroundFlush() {
+        {
+            std::lock_guard guard(lock_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        if (thread_.joinable()) thread_.join();
+    }
+    void wrote(std::size_t bytes) {
+        unflushed_ += bytes;
+        if (unflushed_ < flushEvery) return;
+        unflushed_ = 0;
+        {
+            std::lock_guard guard(lock_);
+            ++requested_;
+        }
+        wake_.notify_one();
+    }
+
+private:
+    static constexpr std::size_t flushEvery = std::size_t{64} << 20;
+    void run() {
+        std::unique_lock guard(lock_);
+        for (int done = 0;;) {
+            wake_.wait(guard, [&] { return stop_ || requested_ != done; });
+            if (stop_) return;
+            done = requested_;
+            guard.unlock();
+            FlushFileBuffers(file_); // a failure shows in the flush before the replacement
+            guard.lock();
+        }
+    }
+
+    HANDLE file_;
+    std::size_t unflushed_ = 0; // the scanning thread's alone
+    std::mutex lock_;
+    std::condition_variable wake_;
+    int requested_ = 0;
+    bool stop_ = false;
+    std::thread thread_;
+};
 
 class ChunkFinder {
 public:
@@ -70,6 +124,8 @@ public:
             } else if (const std::uint32_t code = writeAll(part_, window, length, partPath_, at)) {
                 failure = pathFailure("write", partPath_, code);
                 return false;
+            } else {
+                flush_.wrote(length);
             }
             allInPlace_ = allInPlace_ && at == offset;
             k = it->second.erase(k);
@@ -91,6 +147,7 @@ public:
                 return plainFailure("the old copy could not be read");
             if (const std::uint32_t code = writeAll(part_, buffer.data(), length, partPath_, at))
                 return pathFailure("write", partPath_, code);
+            flush_.wrote(length);
         }
         deferred_.clear();
         return {};
@@ -114,6 +171,7 @@ private:
     bool mayDefer_;
     bool allInPlace_ = true;
     std::vector<std::size_t> deferred_; // found in place, not written yet
+    BackgroundFlush flush_{part_};
 };
 
 } // namespace

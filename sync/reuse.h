@@ -12,7 +12,7 @@
 // Copies a file the folder holds (source, a local path) into the target's part file while
 // hashing it; the part file stays only when its digest and size are the file's.
 FileError copyHeldFile(const std::wstring& folder, const ManifestFile& file, const std::wstring& source,
-                       const std::wstring& resolvedRoot, TransferBuffer& buffer, std::wstring& target);
+                       WriteFolders& folders, TransferBuffer& buffer, std::wstring& target);
 
 // Runs every reuse and returns the files it put in place. Every copy is made before any is
 // moved into place, so two files that swap names each get the other's old bytes; a reuse that

@@ -36,8 +36,8 @@ FileError copyHashing(HANDLE from, const std::wstring& fromPath, HANDLE to, cons
 } // namespace
 
 FileError copyHeldFile(const std::wstring& folder, const ManifestFile& f, const std::wstring& source,
-                       const std::wstring& resolvedRoot, TransferBuffer& buffer, std::wstring& target) {
-    if (FileError e = wholeFileTarget(folder, f, resolvedRoot, target); e.failed) return e;
+                       WriteFolders& folders, TransferBuffer& buffer, std::wstring& target) {
+    if (FileError e = wholeFileTarget(folder, f, folders, target); e.failed) return e;
     FileHandle from(CreateFileW(extendedPath(source).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -62,18 +62,18 @@ std::set<const ManifestFile*> reuseHeldFiles(const std::wstring& folder,
                                              const std::vector<LocalReuse>& reuses) {
     std::set<const ManifestFile*> reused;
     if (reuses.empty()) return reused;
-    const std::wstring resolvedRoot = resolvedFolder(folder);
+    WriteFolders folders(resolvedFolder(folder));
     TransferBuffer buffer;
     std::vector<std::pair<const ManifestFile*, std::wstring>> copied;
     for (const LocalReuse& r : reuses) {
         if (cancelRequested.load()) break;
         std::wstring source, target;
         if (resolveManifestPath(folder, r.source, source).failed) continue;
-        if (!copyHeldFile(folder, *r.file, source, resolvedRoot, buffer, target).failed)
+        if (!copyHeldFile(folder, *r.file, source, folders, buffer, target).failed)
             copied.emplace_back(r.file, std::move(target));
     }
     for (const auto& [file, target] : copied) {
-        if (!placeWholeFile(target, target + L".part", resolvedRoot).failed) reused.insert(file);
+        if (!placeWholeFile(target, target + L".part", folders.resolvedRoot()).failed) reused.insert(file);
     }
     return reused;
 }

@@ -36,13 +36,6 @@ FileError prepareTargets(const std::wstring& folder, const std::vector<DownloadJ
     return {};
 }
 
-// The free space of the folder's volume, or -1 when it does not tell.
-std::int64_t freeSpace(const std::wstring& folder) {
-    ULARGE_INTEGER available{};
-    if (!GetDiskFreeSpaceExW(extendedPath(folder).c_str(), &available, nullptr, nullptr)) return -1;
-    return static_cast<std::int64_t>(std::min<std::uint64_t>(available.QuadPart, INT64_MAX));
-}
-
 // A plan that cannot fit fails before anything is fetched, rather than on a full disk halfway.
 // available was read before the check, which may have grown files already: their growth is
 // part of needed and must not be taken off the free space twice. A volume that does not tell

@@ -15,10 +15,10 @@ namespace {
 struct DownloadRun {
     DownloadRun(const std::wstring& f, const Manifest& m, const std::vector<DownloadJob>& j,
                 const OpenTargets& t, RetryPause p)
-        : folder(f), resolvedRoot(resolvedFolder(f)), manifest(m), jobs(j), targets(t), retryPause(p) {}
+        : folder(f), folders(resolvedFolder(f)), manifest(m), jobs(j), targets(t), retryPause(p) {}
 
     const std::wstring& folder;
-    const std::wstring resolvedRoot; // what no file is written outside of
+    WriteFolders folders; // the game folder, which no file is written outside of
     const Manifest& manifest;
     const std::vector<DownloadJob>& jobs;
     const OpenTargets& targets;
@@ -35,7 +35,7 @@ FileError runJob(DownloadRun& run, const DownloadJob& job, TransferBuffer& buffe
     // An exception (a chunk buffer that cannot be allocated, say) fails this attempt only.
     try {
         if (job.whole)
-            return downloadWholeFile(run.folder, run.manifest, job, run.bytes, buffer, run.resolvedRoot);
+            return downloadWholeFile(run.folder, run.manifest, job, run.bytes, buffer, run.folders);
         return downloadChunk(run.folder, run.manifest, job, run.targets.find(job.file->path), run.bytes,
                              buffer, done);
     } catch (const std::exception& e) {

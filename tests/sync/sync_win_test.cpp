@@ -432,14 +432,14 @@ TEST(Sync, AFileIsCountedOnceItIsInPlace) {
     std::atomic<std::int64_t> counter{0};
     const DownloadJob job{&m.files[1], true, 0, m.files[1].size};
     TransferBuffer buffer;
+    WriteFolders folders(resolvedFolder(dir.path()));
     {
         const FileHandle held(
             CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        EXPECT_TRUE(downloadWholeFile(dir.path(), m, job, counter, buffer, resolvedFolder(dir.path()))
-                        .failed); // the move fails
+        EXPECT_TRUE(downloadWholeFile(dir.path(), m, job, counter, buffer, folders).failed); // the move fails
     }
     EXPECT_EQ(counter.load(), 0);
-    EXPECT_FALSE(downloadWholeFile(dir.path(), m, job, counter, buffer, resolvedFolder(dir.path())).failed);
+    EXPECT_FALSE(downloadWholeFile(dir.path(), m, job, counter, buffer, folders).failed);
     EXPECT_EQ(counter.load(), m.files[1].size);
 }
 
@@ -567,6 +567,31 @@ TEST(Sync, TheFitCheckCountsWhatAnInterruptedDownloadHolds) {
     const Outcome o = sync(game, m);
     EXPECT_FALSE(o.error.failed) << o.error.message;
     EXPECT_TRUE(contentOf(joinPath(game, L"movie.bik")) == b.files["movie.bik"]);
+}
+
+TEST(Sync, APackWithNoRoomBesideItIsMendedInPlace) {
+    // A 3 MiB pack gets 1 KiB in its middle on a volume with 1 MiB left: rebuilding it beside
+    // the old copy does not fit, mending the old copy in place does.
+    const TmpfsFolder volume(L"rebuild");
+    REQUIRE_TMPFS(volume);
+    GameBuild b;
+    b.name = "no-room";
+    const std::string pack = pattern(3 << 20, 8);
+    b.files = {{"Vellumark Online.exe", "exe"}, {"pack.pak", pack}};
+    const std::wstring game = joinPath(volume.path(), L"game");
+    ASSERT_FALSE(sync(game, b.publishAll()).error.failed);
+    b.files["pack.pak"] = pack.substr(0, 3 << 19) + pattern(1024, 9) + pack.substr(3 << 19);
+    const Manifest m = b.publishAll();
+    ULARGE_INTEGER free{};
+    ASSERT_TRUE(GetDiskFreeSpaceExW(volume.volume().c_str(), &free, nullptr, nullptr));
+    ASSERT_GE(free.QuadPart, 1u << 20);
+    ASSERT_FALSE(
+        writeWholeFile(joinPath(volume.path(), L"filler"), std::string(free.QuadPart - (1 << 20), 'f'))
+            .failed);
+
+    const Outcome o = sync(game, m);
+    EXPECT_FALSE(o.error.failed) << o.error.message;
+    EXPECT_TRUE(contentOf(joinPath(game, L"pack.pak")) == b.files["pack.pak"]);
 }
 
 TEST(Sync, TheStateFileIsReplacedWholeOrNotAtAll) {
