@@ -40,6 +40,8 @@ public:
     // Sends a GET and receives the status line. extraHeaders are complete lines ending in
     // CR LF; a receive time-out of 0 or less means receiveTimeoutMs. Any status is a success here.
     FileError get(const std::string& url, const std::wstring& extraHeaders = {}, std::int32_t timeoutMs = 0);
+    // The answer's Content-Encoding, lower case; empty when it has none.
+    std::string contentEncoding() const;
     // Up to capacity body bytes; a success with count 0 means the body is complete.
     FileError read(void* buffer, std::uint32_t capacity, std::uint32_t& count);
     void close();

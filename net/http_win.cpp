@@ -3,6 +3,8 @@
 #include "store/error_codes.h"
 #include "store/text.h"
 
+#include <cctype>
+
 namespace {
 
 bool setOption(HINTERNET handle, DWORD option, DWORD value) {
@@ -102,6 +104,20 @@ FileError HttpRequest::get(const std::string& url, const std::wstring& extraHead
     }
     status = static_cast<std::int32_t>(code);
     return {};
+}
+
+std::string HttpRequest::contentEncoding() const {
+    wchar_t text[64] = L"";
+    DWORD size = sizeof text;
+    if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_CONTENT_ENCODING, WINHTTP_HEADER_NAME_BY_INDEX,
+                             text, &size, WINHTTP_NO_HEADER_INDEX)) {
+        // Absent, or too long to be any encoding the launcher knows.
+        return GetLastError() == ERROR_WINHTTP_HEADER_NOT_FOUND ? "" : "unknown";
+    }
+    std::string out;
+    for (const wchar_t* c = text; *c; ++c)
+        out += static_cast<char>(*c < 128 ? std::tolower(static_cast<unsigned char>(*c)) : '?');
+    return out;
 }
 
 FileError HttpRequest::read(void* buffer, std::uint32_t capacity, std::uint32_t& count) {

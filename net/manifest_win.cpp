@@ -1,3 +1,4 @@
+#include "net/gzip.h"
 #include "net/http.h"
 #include "net/manifest.h"
 
@@ -33,14 +34,14 @@ BodyProblem readBody(HttpRequest& request, std::int64_t maxBytes, std::string& b
     }
 }
 
-// GET with the cache-busting query and "no-cache": the status and, for a 200, the body.
+// GET with the cache-busting query and "no-cache": the status and, for a 200, the body, as
+// sent (compressed when compressed is asked for and the server compressed it).
 FileError fetchText(const std::string& url, std::int64_t now, std::int64_t maxBytes, HttpRequest& request,
-                    std::string& body, BodyProblem& problem, FileError& readFailure) {
-    if (FileError e =
-            request.get(cacheBustingUrl(url, now), L"Cache-Control: no-cache\r\n", manifestTimeoutMs);
-        e.failed) {
-        return e;
-    }
+                    std::string& body, BodyProblem& problem, FileError& readFailure,
+                    bool compressed = false) {
+    const wchar_t* headers =
+        compressed ? L"Cache-Control: no-cache\r\nAccept-Encoding: gzip\r\n" : L"Cache-Control: no-cache\r\n";
+    if (FileError e = request.get(cacheBustingUrl(url, now), headers, manifestTimeoutMs); e.failed) return e;
     problem = request.status == 200 ? readBody(request, maxBytes, body, readFailure) : BodyProblem::None;
     return {};
 }
@@ -69,7 +70,8 @@ FileError fetchManifest(const std::string& url, Manifest& manifest, const std::v
     std::string body;
     BodyProblem problem = BodyProblem::None;
     FileError readFailure;
-    if (FileError e = fetchText(url, now, maxManifestBytes, request, body, problem, readFailure); e.failed)
+    if (FileError e = fetchText(url, now, maxManifestBytes, request, body, problem, readFailure, true);
+        e.failed)
         return e;
     if (request.status != 200) return plainFailure("manifest: HTTP " + std::to_string(request.status));
     switch (problem) {
@@ -81,6 +83,20 @@ FileError fetchManifest(const std::string& url, Manifest& manifest, const std::v
         return plainFailure("manifest is not valid: larger than 64 MiB");
     case BodyProblem::Timeout:
         return plainFailure("manifest is not valid: timeout");
+    }
+    if (const std::string encoding = request.contentEncoding(); encoding == "gzip") {
+        std::string text;
+        switch (gunzip(body, maxManifestBytes, text)) {
+        case GunzipResult::Ok:
+            body = std::move(text);
+            break;
+        case GunzipResult::TooLarge:
+            return plainFailure("manifest is not valid: larger than 64 MiB");
+        case GunzipResult::Corrupt:
+            return plainFailure("manifest is not valid: corrupt compressed data");
+        }
+    } else if (!encoding.empty() && encoding != "identity") {
+        return plainFailure("manifest is not valid: unknown encoding " + encoding);
     }
     request.close();
     if (!trustedKeys.empty()) {

@@ -28,6 +28,18 @@ TEST(ManifestFetch, FetchesWithNoCacheAndATimeQuery) {
         << log;
     EXPECT_NE(log.find("cc=\"no-cache\""), std::string::npos) << log;
     EXPECT_NE(log.find("ua=\"VellumarkLauncher/1.1\""), std::string::npos) << log;
+
+    // A server that compresses sends a manifest in a fraction of its bytes.
+    const std::string version(20000, '7');
+    publish(L"fetch/big.json", std::regex_replace(goodManifest, std::regex(R"("7")"), '"' + version + '"'));
+    const std::size_t bigStart = accessLogSize();
+    const FileError big = fetchManifest(httpsUrl("/fetch/big.json"), m);
+    ASSERT_FALSE(big.failed) << big.message;
+    EXPECT_EQ(m.version, version);
+    std::smatch sent;
+    const std::string bigLog = accessLogFrom(bigStart);
+    ASSERT_TRUE(std::regex_search(bigLog, sent, std::regex(R"(sent=(\d+))"))) << bigLog;
+    EXPECT_LT(std::stoi(sent[1]), 1000) << bigLog;
 }
 
 TEST(ManifestFetch, EveryOutcomeOverTheNetwork) {
@@ -46,6 +58,8 @@ TEST(ManifestFetch, EveryOutcomeOverTheNetwork) {
         {httpsUrl("/fetch/array.json"), "manifest is not valid: unexpected value", false},
         {httpsUrl("/fetch/null.json"), "manifest is incomplete", false},
         {faultUrl("/body/%7B%22baseUrl"), "manifest is not valid: bad JSON", false},
+        {faultUrl("/gzip/bomb"), "manifest is not valid: larger than 64 MiB", false},
+        {faultUrl("/gzip/br"), "manifest is not valid: unknown encoding br", false},
         {httpsUrl("/fetch/trailing.json"), "", false},
     };
     for (const auto& c : cases) {

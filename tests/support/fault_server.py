@@ -12,7 +12,9 @@ Every request is logged as "arrived PATH" when it comes, and with its status whe
   /status/N     status N with a short body
   /spaces/N     200 with N spaces
   /body/TEXT    200 with the rest of the path as the body
+  /gzip/bomb    a gzip body that unpacks to 65 MiB; /gzip/NAME: "{}" in Content-Encoding NAME
 """
+import gzip
 import http.server
 import socketserver
 import ssl
@@ -82,6 +84,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif kind == "status":
             body = b"status"
             self.start(int(arg), len(body))
+            self.wfile.write(body)
+        elif kind == "gzip":
+            # A manifest that unpacks past the launcher's limit, or one in an encoding it does
+            # not know.
+            body = gzip.compress(b" " * (65 << 20)) if arg == "bomb" else b"{}"
+            self.send_response(200)
+            self.send_header("Content-Encoding", "gzip" if arg == "bomb" else arg)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
             self.wfile.write(body)
         elif kind == "body":
             body = arg.encode()

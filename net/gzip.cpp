@@ -1,0 +1,51 @@
+#include "net/gzip.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+namespace {
+
+// The inflate state, ended on every path.
+class Inflater {
+public:
+    Inflater() { ok_ = inflateInit2(&stream_, 16 + MAX_WBITS) == Z_OK; } // gzip wrapping only
+    ~Inflater() {
+        if (ok_) inflateEnd(&stream_);
+    }
+    bool ok() const { return ok_; }
+    z_stream& stream() { return stream_; }
+
+private:
+    z_stream stream_{};
+    bool ok_ = false;
+};
+
+} // namespace
+
+GunzipResult gunzip(std::string_view in, std::int64_t maxBytes, std::string& out) {
+    out.clear();
+    Inflater inflater;
+    if (!inflater.ok()) return GunzipResult::Corrupt;
+    z_stream& z = inflater.stream();
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    z.avail_in = static_cast<uInt>(in.size()); // the body is at most 64 MiB
+    char piece[65536];
+    for (;;) {
+        z.next_out = reinterpret_cast<Bytef*>(piece);
+        z.avail_out = sizeof piece;
+        const int result = inflate(&z, Z_NO_FLUSH);
+        const std::size_t produced = sizeof piece - z.avail_out;
+        // A small body may unpack to any size: the limit holds for what it unpacks to.
+        if (static_cast<std::int64_t>(out.size() + produced) > maxBytes) return GunzipResult::TooLarge;
+        out.append(piece, produced);
+        if (result == Z_STREAM_END) {
+            if (z.avail_in == 0) return GunzipResult::Ok;
+            // Concatenated members make one body, as gzip itself reads them.
+            if (inflateReset(&z) != Z_OK) return GunzipResult::Corrupt;
+            continue;
+        }
+        // Cut short, or not gzip at all.
+        if (result != Z_OK || (produced == 0 && z.avail_in == 0)) return GunzipResult::Corrupt;
+    }
+}
