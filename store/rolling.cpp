@@ -43,22 +43,22 @@ std::uint64_t rollingSum(std::string_view chunk) {
 std::string rollingText(const std::vector<std::uint64_t>& sums) {
     static constexpr char hex[] = "0123456789abcdef";
     std::string text;
-    text.reserve(sums.size() * 16);
+    text.reserve(sums.size() * 8);
     for (const std::uint64_t sum : sums) {
-        for (int shift = 60; shift >= 0; shift -= 4)
+        for (int shift = 60; shift >= 32; shift -= 4)
             text += hex[(sum >> shift) & 0xF];
     }
     return text;
 }
 
 bool parseRollingText(std::string_view text, std::size_t count, std::vector<std::uint64_t>& sums) {
-    if (text.size() != count * 16) return false;
+    if (text.size() != count * 8) return false;
     std::vector<std::uint64_t> out(count);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
         if (digit < 0) return false;
-        out[i / 16] = (out[i / 16] << 4) | static_cast<std::uint64_t>(digit);
+        out[i / 8] |= static_cast<std::uint64_t>(digit) << (60 - 4 * (i % 8));
     }
     sums = std::move(out);
     return true;

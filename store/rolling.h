@@ -18,7 +18,9 @@ public:
     explicit RollingHash(std::size_t window) : outShift_(static_cast<unsigned>(window % 64)) {}
     // Adds bytes at the back of a window that is not full yet.
     void extend(const void* data, std::size_t size);
-    std::uint64_t value() const { return value_; }
+    // The sum as published: its top 32 bits, the rest zero. They are enough to choose where a
+    // SHA-256 is worth computing, and each costs the manifest half the digits of all 64.
+    std::uint64_t value() const { return value_ & 0xFFFFFFFF00000000u; }
     // Moves the window one byte on: out leaves it at the front, in joins it at the back.
     void roll(unsigned char out, unsigned char in);
 
@@ -30,9 +32,10 @@ private:
 // The checksum of a whole chunk, as the window that holds exactly its bytes gives it.
 std::uint64_t rollingSum(std::string_view chunk);
 
-// The manifest's text form: 16 lowercase hex digits a chunk, one string for the file.
+// The manifest's text form: the 8 lowercase hex digits of each chunk's published sum, one
+// string for the file.
 std::string rollingText(const std::vector<std::uint64_t>& sums);
-// False unless text is exactly 16 hex digits for each of count chunks.
+// False unless text is exactly 8 hex digits for each of count chunks.
 bool parseRollingText(std::string_view text, std::size_t count, std::vector<std::uint64_t>& sums);
 
 // Which sums a scan looks for, answered in a few cycles for every byte it rolls over: a bit

@@ -21,15 +21,15 @@ TEST(Rolling, ARolledWindowHasTheSumOfItsBytes) {
     }
 }
 
-TEST(Rolling, TheManifestTextIsSixteenDigitsAChunk) {
-    const std::vector<std::uint64_t> sums = {0x0123456789abcdefULL, 0, ~0ULL};
+TEST(Rolling, TheManifestTextIsEightDigitsAChunk) {
+    const std::vector<std::uint64_t> sums = {0x0123456700000000ULL, 0, 0xFFFFFFFF00000000ULL};
     const std::string text = rollingText(sums);
-    EXPECT_EQ(text, "0123456789abcdef0000000000000000ffffffffffffffff");
+    EXPECT_EQ(text, "0123456700000000ffffffff");
     std::vector<std::uint64_t> back;
     EXPECT_TRUE(parseRollingText(text, 3, back));
     EXPECT_EQ(back, sums);
-    for (const std::string& bad : {text.substr(0, 47), text.substr(0, 32), std::string("0123456789ABCDEF")})
-        EXPECT_FALSE(parseRollingText(bad, bad.size() == 16 ? 1 : 3, back)) << bad;
+    for (const std::string& bad : {text.substr(0, 23), text.substr(0, 16), std::string("0123ABCD")})
+        EXPECT_FALSE(parseRollingText(bad, bad.size() == 8 ? 1 : 3, back)) << bad;
 }
 
 } // namespace
