@@ -4,6 +4,7 @@
 
 #include "net/manifest.h"
 #include "store/file_error.h"
+#include "store/handle.h"
 #include "sync/folder_guard.h"
 #include "sync/plan.h"
 
@@ -27,21 +28,28 @@ private:
     std::vector<char> bytes_;
 };
 
-// Streams the file into "<target>.part" while hashing it and moves it into place only when
-// the digest matches. The launcher's own executable is first moved aside to "<target>.old".
-// Neither the part file nor the move reaches outside the game folder, whatever links a folder
-// on the way was swapped for.
+// A whole file received and checked in its part file, its bytes not yet on the disk for certain.
+struct ReceivedFile {
+    FileHandle part; // open until its bytes are flushed
+    std::wstring partPath, target;
+    std::int64_t size = 0;
+};
+
+// Streams the file into "<target>.part" while hashing it; received holds it, open, when the
+// digest matches. Neither the part file nor, later, the move reaches outside the game folder,
+// whatever links a folder on the way was swapped for.
 FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
-                            std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer,
-                            WriteFolders& folders);
+                            TransferBuffer& buffer, WriteFolders& folders, ReceivedFile& received);
+// Writes a received file's bytes to the disk and closes it (its part file goes when that
+// fails); placeWholeFile then makes it the file, and may be tried again when it fails.
+FileError flushReceivedFile(ReceivedFile& file);
 
 // The target of a whole file: its folder made, and checked to lie inside the game folder.
 FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& file, WriteFolders& folders,
                           std::wstring& target);
-// Moves a checked part file over its target, the launcher's own executable aside first; the
-// folder is checked again just before.
-FileError placeWholeFile(const std::wstring& target, const std::wstring& part,
-                         const std::wstring& resolvedRoot);
+// Moves a checked part file over its target, in a folder checked and held by folders. The
+// launcher's own executable is first moved aside to "<target>.old".
+FileError placeWholeFile(const std::wstring& target, const std::wstring& part, WriteFolders& folders);
 
 // Fetches the job's chunks with one range request, hashing each as it arrives, checks it in
 // memory, and writes it at its offset. done counts the job's chunks written, by this call and

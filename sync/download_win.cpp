@@ -169,10 +169,9 @@ FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& f, Wri
     return {};
 }
 
-FileError placeWholeFile(const std::wstring& target, const std::wstring& part,
-                         const std::wstring& resolvedRoot) {
-    // Checked again just before the move: the folder may have been swapped for a link since.
-    if (!folderInside(resolvedRoot, parentFolder(target))) return outsideFailure();
+FileError placeWholeFile(const std::wstring& target, const std::wstring& part, WriteFolders& folders) {
+    // Held since its check, the folder is still the one checked; a swap for a link is refused.
+    if (!folders.inside(parentFolder(target))) return outsideFailure();
     if (isLauncherPath(target)) return replaceLauncher(target, part);
     // The move is on the disk before the call returns, so a power cut never leaves the name
     // pointing at data that was not written yet.
@@ -186,8 +185,7 @@ FileError placeWholeFile(const std::wstring& target, const std::wstring& part,
 }
 
 FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
-                            std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer,
-                            WriteFolders& folders) {
+                            TransferBuffer& buffer, WriteFolders& folders, ReceivedFile& out) {
     const ManifestFile& f = *job.file;
     std::wstring target;
     if (FileError e = wholeFileTarget(folder, f, folders, target); e.failed) return e;
@@ -210,11 +208,6 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
     } else {
         received = held;
     }
-    // The bytes reach the disk before the move makes them the file.
-    if (!failure.failed && !FlushFileBuffers(file.get()))
-        failure = pathFailure("write", part, lastErrorCode());
-    if (!CloseHandle(file.release()) && !failure.failed)
-        failure = pathFailure("close", part, lastErrorCode());
     if (!failure.failed && digest.finishHex() != f.sha256) {
         failure = plainFailure("downloaded file failed its checksum");
     }
@@ -225,18 +218,24 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
         keepPart = true; // a body cut short, as a lost connection leaves it under Wine
     }
     if (failure.failed) {
+        file.reset();
         // A download that stopped keeps what it received for the next attempt; bytes that
         // proved wrong go.
         std::int64_t length = 0;
         if (!keepPart || !fileInfo(part, &length) || length == 0) removePath(part);
         return failure;
     }
-
-    if (FileError e = placeWholeFile(target, part, folders.resolvedRoot()); e.failed) return e;
-    // Counted once the file is in place: a move that fails is retried with a new download,
-    // which would count the same bytes again.
-    byteCounter.fetch_add(received);
+    out = ReceivedFile{std::move(file), part, std::move(target), received};
     return {};
+}
+
+FileError flushReceivedFile(ReceivedFile& r) {
+    FileError failure;
+    if (!FlushFileBuffers(r.part.get())) failure = pathFailure("write", r.partPath, lastErrorCode());
+    if (!CloseHandle(r.part.release()) && !failure.failed)
+        failure = pathFailure("close", r.partPath, lastErrorCode());
+    if (failure.failed) removePath(r.partPath);
+    return failure;
 }
 
 FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,

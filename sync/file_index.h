@@ -25,6 +25,7 @@ private:
     struct Folder {
         std::once_flag once;
         bool listed = false; // false: it could not be listed, and its files are asked one by one
+                             // (a folder that is not there is listed, empty)
         std::vector<DirEntry> entries;
         std::unordered_map<std::wstring, std::size_t> byName; // upper-cased name to entry
     };

@@ -3,6 +3,8 @@
 #include "store/paths.h"
 #include "store/unicode_case.h"
 
+#include <windows.h>
+
 FileIndex::Folder& FileIndex::folder(const std::wstring& path) {
     Folder* f = nullptr;
     {
@@ -14,6 +16,11 @@ FileIndex::Folder& FileIndex::folder(const std::wstring& path) {
     // Threads that need other folders meanwhile list them at the same time.
     std::call_once(f->once, [&] {
         f->listed = listDirectoryUnsorted(path, f->entries);
+        // A folder that is not there holds nothing: a fresh install asks nothing of its files.
+        if (!f->listed && !fileInfo(path)) {
+            const DWORD code = GetLastError();
+            f->listed = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+        }
         f->byName.reserve(f->entries.size());
         for (std::size_t i = 0; i < f->entries.size(); ++i)
             f->byName.emplace(upcased(f->entries[i].name), i);

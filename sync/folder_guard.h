@@ -1,9 +1,11 @@
 // Folders where the launcher never deletes what it does not know.
 #pragma once
 
+#include "store/handle.h"
+
 #include <cstdint>
+#include <map>
 #include <mutex>
-#include <set>
 #include <string>
 
 // A drive root, a share root, or a folder that is or holds a user's profile or one of the
@@ -15,23 +17,25 @@ bool isProtectedFolder(const std::wstring& folder);
 // and junction on the way. Paths below it are compared with it by the functions below.
 std::wstring resolvedFolder(const std::wstring& path);
 
-// Whether folder, through every link on its way, is resolvedRoot or lies below it.
-bool folderInside(const std::wstring& resolvedRoot, const std::wstring& folder);
-
-// The folders a phase creates files in, each checked with folderInside before its first file
-// is created there, and only then: a build of many small files in few folders would otherwise
-// pay for resolving the same folder again for every file. The check just before a file is
-// moved into place (placeWholeFile) stays, for every file.
+// The folders a phase creates files in, and every folder between them and the game folder.
+// Each is checked once (through every link on its way, it must lie inside the game folder)
+// through a handle kept open until the phase ends, which lets no one rename or delete the
+// folder: its path names the folder that was checked for as long as files are written and
+// moved there, so no file pays for resolving it again. (Some systems refuse to rename a folder
+// with anything open below it, but not all, so each folder on the way is held itself.)
 class WriteFolders {
 public:
-    explicit WriteFolders(std::wstring resolvedRoot) : root_(std::move(resolvedRoot)) {}
+    explicit WriteFolders(const std::wstring& gameFolder);
     const std::wstring& resolvedRoot() const { return root_; }
+    // Whether folder, below the game folder, lies inside it; held from here on when it does.
     bool inside(const std::wstring& folder);
 
 private:
-    const std::wstring root_;
+    bool hold(const std::wstring& folder);
+
+    const std::wstring folder_, root_;
     std::mutex lock_;
-    std::set<std::wstring> checked_;
+    std::map<std::wstring, FileHandle> held_;
 };
 
 // Removes a file, a link (not its target) or an empty folder below root, whose resolved form

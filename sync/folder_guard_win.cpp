@@ -66,21 +66,31 @@ std::wstring resolvedFolder(const std::wstring& path) {
     return normalisePath(withoutExtendedPrefix(resolved));
 }
 
-bool folderInside(const std::wstring& resolvedRoot, const std::wstring& folder) {
-    FileHandle dir(CreateFileW(extendedPath(folder).c_str(), 0,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return dir && isWithin(finalPath(dir.get()), resolvedRoot);
-}
+WriteFolders::WriteFolders(const std::wstring& gameFolder)
+    : folder_(gameFolder), root_(resolvedFolder(gameFolder)) {}
 
 bool WriteFolders::inside(const std::wstring& folder) {
-    {
-        std::lock_guard guard(lock_);
-        if (checked_.contains(folder)) return true;
-    }
-    if (!folderInside(root_, folder)) return false;
     std::lock_guard guard(lock_);
-    checked_.insert(folder);
+    if (held_.contains(folder)) return true;
+    if (!isWithin(folder, folder_)) return hold(folder);
+    // From the game folder down, so each folder is opened below one that can no longer move.
+    if (!hold(folder_)) return false;
+    for (std::size_t at = folder.find(L'\\', folder_.size() + 1); at != std::wstring::npos;
+         at = folder.find(L'\\', at + 1)) {
+        if (!hold(folder.substr(0, at))) return false;
+    }
+    return hold(folder);
+}
+
+bool WriteFolders::hold(const std::wstring& folder) {
+    if (held_.contains(folder)) return true;
+    // Reading the listing is what makes the handle count against a rename: a handle without
+    // access to the folder's data shares nothing and refuses nothing.
+    FileHandle dir(CreateFileW(extendedPath(folder).c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!dir || !isWithin(finalPath(dir.get()), root_)) return false;
+    held_.emplace(folder, std::move(dir));
     return true;
 }
 

@@ -62,7 +62,7 @@ std::set<const ManifestFile*> reuseHeldFiles(const std::wstring& folder,
                                              const std::vector<LocalReuse>& reuses) {
     std::set<const ManifestFile*> reused;
     if (reuses.empty()) return reused;
-    WriteFolders folders(resolvedFolder(folder));
+    WriteFolders folders(folder);
     TransferBuffer buffer;
     std::vector<std::pair<const ManifestFile*, std::wstring>> copied;
     for (const LocalReuse& r : reuses) {
@@ -73,7 +73,7 @@ std::set<const ManifestFile*> reuseHeldFiles(const std::wstring& folder,
             copied.emplace_back(r.file, std::move(target));
     }
     for (const auto& [file, target] : copied) {
-        if (!placeWholeFile(target, target + L".part", folders.resolvedRoot()).failed) reused.insert(file);
+        if (!placeWholeFile(target, target + L".part", folders).failed) reused.insert(file);
     }
     return reused;
 }

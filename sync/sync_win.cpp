@@ -91,7 +91,7 @@ FileError runDownloadPhase(const std::wstring& folder, const Manifest& manifest,
 // Every rebuilt file, complete and on the disk, replaces its old copy.
 FileError replaceRebuiltFiles(const std::wstring& folder, const Manifest& manifest,
                               const std::vector<FileCheckResult>& results, OpenTargets& targets) {
-    const std::wstring resolvedRoot = resolvedFolder(folder);
+    WriteFolders folders(folder);
     for (std::size_t i = 0; i < results.size(); ++i) {
         if (!results[i].rebuilt) continue;
         const ManifestFile& f = manifest.files[i];
@@ -101,7 +101,7 @@ FileError replaceRebuiltFiles(const std::wstring& folder, const Manifest& manife
         FileHandle handle = targets.release(f.path);
         if (!FlushFileBuffers(handle.get())) return pathFailure("write", part, lastErrorCode());
         handle.reset();
-        if (FileError e = placeWholeFile(path, part, resolvedRoot); e.failed) return e;
+        if (FileError e = placeWholeFile(path, part, folders); e.failed) return e;
     }
     return {};
 }

@@ -5,17 +5,31 @@
 #include "sync/folder_guard.h"
 #include "ui/progress.h"
 
+#include <deque>
 #include <exception>
 #include <mutex>
 #include <thread>
 
 namespace {
 
+// Threads that flush received files and move them in, so that a download worker goes on to its
+// next file while the system writes the last one to the disk; flushes that wait together are
+// written together (a journal commits them at once), where one after another each waits alone.
+constexpr int placeWorkers = 4;
+// Received files waiting for a placer, each with its part file open; a worker that finds the
+// queue full waits.
+constexpr std::size_t placeQueue = 32;
+
+struct Received {
+    const DownloadJob* job = nullptr;
+    ReceivedFile file;
+};
+
 // The shared record of one download phase; it outlives every thread of the phase.
 struct DownloadRun {
     DownloadRun(const std::wstring& f, const Manifest& m, const std::vector<DownloadJob>& j,
                 const OpenTargets& t, RetryPause p)
-        : folder(f), folders(resolvedFolder(f)), manifest(m), jobs(j), targets(t), retryPause(p) {}
+        : folder(f), folders(f), manifest(m), jobs(j), targets(t), retryPause(p) {}
 
     const std::wstring& folder;
     WriteFolders folders; // the game folder, which no file is written outside of
@@ -29,21 +43,15 @@ struct DownloadRun {
     bool failureRecorded = false;
     FileError firstFailure;
     std::atomic<std::int64_t> bytes{0};
-};
 
-FileError runJob(DownloadRun& run, const DownloadJob& job, TransferBuffer& buffer, std::int32_t& done) {
-    // An exception (a chunk buffer that cannot be allocated, say) fails this attempt only.
-    try {
-        if (job.whole)
-            return downloadWholeFile(run.folder, run.manifest, job, run.bytes, buffer, run.folders);
-        return downloadChunk(run.folder, run.manifest, job, run.targets.find(job.file->path), run.bytes,
-                             buffer, done);
-    } catch (const std::exception& e) {
-        return plainFailure(std::string("download failed: ") + e.what());
-    } catch (...) {
-        return plainFailure("download failed: unknown error");
-    }
-}
+    // The system's own lock and condition: waiting on them costs no round trip to a server
+    // where the library's would.
+    SRWLOCK placeLock = SRWLOCK_INIT;
+    CONDITION_VARIABLE placeReady = CONDITION_VARIABLE_INIT; // a file to place, or the end
+    CONDITION_VARIABLE placeRoom = CONDITION_VARIABLE_INIT;  // room in the queue
+    std::deque<Received> received;
+    bool downloadsEnded = false;
+};
 
 void recordFailure(DownloadRun& run, const DownloadJob& job, FileError failure) {
     std::lock_guard guard(run.failureLock);
@@ -52,6 +60,80 @@ void recordFailure(DownloadRun& run, const DownloadJob& job, FileError failure) 
     run.firstFailure = std::move(failure);
     run.failureRecorded = true;
     run.stop.exchange(1);
+}
+
+void addReceived(DownloadRun& run, Received r) {
+    AcquireSRWLockExclusive(&run.placeLock);
+    while (run.received.size() >= placeQueue)
+        SleepConditionVariableSRW(&run.placeRoom, &run.placeLock, INFINITE, 0);
+    run.received.push_back(std::move(r));
+    ReleaseSRWLockExclusive(&run.placeLock);
+    WakeConditionVariable(&run.placeReady);
+}
+
+// A move refused for a while (a scanner holding the old file, say) is tried again after the
+// pauses a download would wait; the part file, complete and checked, stays for the next run
+// when it never succeeds.
+FileError placeWithRetries(DownloadRun& run, ReceivedFile& file) {
+    if (FileError e = flushReceivedFile(file); e.failed) return e;
+    FileError outcome;
+    for (int attempt = 0; attempt < downloadAttempts; ++attempt) {
+        if (attempt > 0 && cancellableSleep(run.retryPause * (1 << attempt))) return cancelledFailure();
+        outcome = placeWholeFile(file.target, file.partPath, run.folders);
+        if (!outcome.failed) break;
+    }
+    return outcome;
+}
+
+// Files received before a failure or a cancellation are placed all the same: they are checked.
+void placer(DownloadRun& run) {
+    for (;;) {
+        Received r;
+        AcquireSRWLockExclusive(&run.placeLock);
+        while (run.received.empty() && !run.downloadsEnded)
+            SleepConditionVariableSRW(&run.placeReady, &run.placeLock, INFINITE, 0);
+        const bool ended = run.received.empty();
+        if (!ended) {
+            r = std::move(run.received.front());
+            run.received.pop_front();
+        }
+        ReleaseSRWLockExclusive(&run.placeLock);
+        if (ended) return;
+        WakeConditionVariable(&run.placeRoom);
+        if (FileError e = placeWithRetries(run, r.file); e.failed) {
+            recordFailure(run, *r.job, std::move(e));
+        } else {
+            // Counted once the file is in place, as a failed move would otherwise count twice.
+            run.bytes.fetch_add(r.file.size);
+        }
+    }
+}
+
+void endDownloads(DownloadRun& run) {
+    AcquireSRWLockExclusive(&run.placeLock);
+    run.downloadsEnded = true;
+    ReleaseSRWLockExclusive(&run.placeLock);
+    WakeAllConditionVariable(&run.placeReady);
+}
+
+FileError runJob(DownloadRun& run, const DownloadJob& job, TransferBuffer& buffer, std::int32_t& done) {
+    // An exception (a chunk buffer that cannot be allocated, say) fails this attempt only.
+    try {
+        if (job.whole) {
+            Received r{&job, {}};
+            if (FileError e = downloadWholeFile(run.folder, run.manifest, job, buffer, run.folders, r.file);
+                e.failed)
+                return e;
+            addReceived(run, std::move(r));
+            return {};
+        }
+        return downloadChunk(run.folder, run.manifest, job, run.targets.find(job.file->path), run.bytes,
+                             buffer, done);
+    } catch (const std::exception& e) {
+        return plainFailure(std::string("download failed: ") + e.what());
+    } catch (...) {
+        return plainFailure("download failed: unknown error");
+    }
 }
 
 void downloadWorker(DownloadRun& run) {
@@ -85,10 +167,16 @@ FileError runDownloads(const std::wstring& folder, const Manifest& manifest,
                        SessionStatus& status, RetryPause retryPause) {
     DownloadRun run(folder, manifest, jobs, targets, retryPause);
     FileError startFailure;
+    std::thread placers[placeWorkers];
     std::thread workers[downloadWorkers];
-    for (auto& w : workers) {
-        startFailure = startThread(w, [&run] { downloadWorker(run); });
+    for (auto& p : placers) {
+        startFailure = startThread(p, [&run] { placer(run); });
         if (startFailure.failed) break;
+    }
+    // Without a placer, a worker would wait for one forever.
+    for (auto& w : workers) {
+        if (startFailure.failed) break;
+        startFailure = startThread(w, [&run] { downloadWorker(run); });
     }
     {
         ProgressSampler sampler(run.bytes, status);
@@ -97,6 +185,10 @@ FileError runDownloads(const std::wstring& folder, const Manifest& manifest,
         if (startFailure.failed) run.stop.exchange(1);
         for (auto& w : workers) {
             if (w.joinable()) w.join();
+        }
+        endDownloads(run);
+        for (auto& p : placers) {
+            if (p.joinable()) p.join();
         }
     }
     // The sampler has ended, so this is the last word on the byte count.

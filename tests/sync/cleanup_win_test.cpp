@@ -172,6 +172,30 @@ TEST(Cleanup, AFolderSwappedForALinkReachesNothingElsewhere) {
     EXPECT_EQ(relativeTree(elsewhere.path()), (std::vector<std::string>{"cache.bin", "old.txt"}));
 }
 
+TEST(Cleanup, AFolderFilesAreWrittenInCannotMoveUntilTheyAreIn) {
+    // Each folder is checked once, before its first file: it and every folder on its way stay
+    // where they are until the files are moved in, so no later swap can redirect a move.
+    GameBuild b;
+    b.name = "held";
+    b.chunkThreshold = std::int64_t{1} << 40; // every file whole
+    b.files = {{"Vellumark Online.exe", "exe"}, {"data/sub/a.pak", pattern(4 * 65536, 1)}};
+    b.publishAll();
+    TempDir game;
+    SessionStatus status;
+    FileError result;
+    std::thread update([&] {
+        result = syncFolder({"", game.path(), false}, b.manifest(httpsUrl("/rate/65536/held/")), status);
+    });
+    while (!fileInfo(game / LR"(data\sub\a.pak.part)"))
+        Sleep(5);
+    for (const std::wstring& folder : {game / LR"(data\sub)", game / L"data", game.path()})
+        EXPECT_FALSE(MoveFileW(folder.c_str(), (folder + L"-away").c_str()));
+    update.join();
+    EXPECT_FALSE(result.failed) << result.message;
+    EXPECT_EQ(relativeTree(game / L"data"), (std::vector<std::string>{"sub/", "sub/a.pak"}));
+    EXPECT_TRUE(MoveFileW((game / L"data").c_str(), (game / L"away").c_str())); // held no longer
+}
+
 std::wstring knownFolder(REFKNOWNFOLDERID id) {
     PWSTR p = nullptr;
     std::wstring out;

@@ -8,6 +8,7 @@
 #include "sync/download.h"
 #include "sync/folder_guard.h"
 #include "sync/sync.h"
+#include "sync/workers.h"
 
 #include <gtest/gtest.h>
 
@@ -429,18 +430,18 @@ TEST(Sync, AFileIsCountedOnceItIsInPlace) {
     const Manifest m = b.publishAll();
     const std::wstring target = local(dir.path(), "data.bin");
     ASSERT_FALSE(writeWholeFile(target, "old").failed);
-    std::atomic<std::int64_t> counter{0};
-    const DownloadJob job{&m.files[1], true, 0, m.files[1].size};
-    TransferBuffer buffer;
-    WriteFolders folders(resolvedFolder(dir.path()));
+    const std::vector<DownloadJob> jobs{{&m.files[1], true, 0, m.files[1].size}};
+    const OpenTargets targets;
+    SessionStatus status;
     {
         const FileHandle held(
             CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        EXPECT_TRUE(downloadWholeFile(dir.path(), m, job, counter, buffer, folders).failed); // the move fails
+        EXPECT_TRUE(runDownloads(dir.path(), m, jobs, targets, status, RetryPause{1}).failed); // no move
     }
-    EXPECT_EQ(counter.load(), 0);
-    EXPECT_FALSE(downloadWholeFile(dir.path(), m, job, counter, buffer, folders).failed);
-    EXPECT_EQ(counter.load(), m.files[1].size);
+    EXPECT_EQ(status.bytesDone, 0);
+    EXPECT_FALSE(runDownloads(dir.path(), m, jobs, targets, status, RetryPause{1}).failed);
+    EXPECT_EQ(status.bytesDone, m.files[1].size);
+    EXPECT_EQ(contentOf(target), "new bytes");
 }
 
 // Fills the volume of folder with one file, so that the next write finds no room.
