@@ -1,4 +1,5 @@
 #include "net/http.h"
+#include "net/proxy.h"
 
 #include "store/error_codes.h"
 #include "store/text.h"
@@ -17,9 +18,9 @@ struct Session {
 };
 
 Session openSession() {
-    const HINTERNET session = WinHttpOpen(userAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                          WINHTTP_NO_PROXY_BYPASS, 0);
-    if (!session) return {session, GetLastError()};
+    DWORD error = 0;
+    const HINTERNET session = openProxiedSession(userAgent, error);
+    if (!session) return {session, error};
     // TLS 1.2 and 1.3 only; a system that does not know 1.3 keeps 1.2.
     if (!setOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS,
                    WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3)) {
@@ -87,6 +88,7 @@ FileError HttpRequest::get(const std::string& url, const std::wstring& extraHead
 
     WinHttpSetTimeouts(request_.get(), resolveTimeoutMs, connectTimeoutMs, sendTimeoutMs,
                        timeoutMs > 0 ? timeoutMs : receiveTimeoutMs);
+    setProxyFor(session, request_.get(), wideUrl);
     // The file server has no business keeping state in the launcher.
     setOption(request_.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES);
 

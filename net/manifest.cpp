@@ -6,6 +6,7 @@
 #include "json/reader.h"
 #include "json/writer.h"
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -18,6 +19,20 @@ bool getText(const JsonValue& object, std::string_view key, std::string& out) {
     if (!v || v->kind == JsonValue::Null) return true;
     if (v->kind != JsonValue::String) return false;
     out = v->text;
+    return true;
+}
+
+// Reads the optional list of mirrors: strings that are not empty, each once, none baseUrl.
+bool readMirrors(const JsonValue& root, const std::string& baseUrl, std::vector<std::string>& mirrors) {
+    const JsonValue* v = findMember(root, "mirrors");
+    if (!v || v->kind == JsonValue::Null) return true;
+    if (v->kind != JsonValue::Array) return false;
+    for (const JsonValue& item : v->items) {
+        if (item.kind != JsonValue::String || item.text.empty()) return false;
+        std::string url = item.text.back() == '/' ? item.text : item.text + '/';
+        if (url != baseUrl && std::find(mirrors.begin(), mirrors.end(), url) == mirrors.end())
+            mirrors.push_back(std::move(url));
+    }
     return true;
 }
 
@@ -152,13 +167,21 @@ FileError parseManifest(std::string_view body, Manifest& manifest) {
     }
 
     if (m.baseUrl.back() != '/') m.baseUrl += '/';
+    if (!readMirrors(root, m.baseUrl, m.mirrors))
+        return plainFailure(std::string(notValid) + "unexpected value");
     manifest = std::move(m);
     return {};
 }
 
 std::string serializeManifest(const Manifest& m) {
-    std::string json = "{\"version\":" + jsonString(m.version) + ",\"baseUrl\":" + jsonString(m.baseUrl) +
-                       ",\"exe\":" + jsonString(m.exe) + ",\"chunkSize\":" + jsonInt(m.chunkSize);
+    std::string json = "{\"version\":" + jsonString(m.version) + ",\"baseUrl\":" + jsonString(m.baseUrl);
+    if (!m.mirrors.empty()) {
+        json += ",\"mirrors\":[";
+        for (std::size_t i = 0; i < m.mirrors.size(); ++i)
+            json += (i ? "," : "") + jsonString(m.mirrors[i]);
+        json += ']';
+    }
+    json += ",\"exe\":" + jsonString(m.exe) + ",\"chunkSize\":" + jsonInt(m.chunkSize);
     if (m.sequence) json += ",\"sequence\":" + jsonInt(*m.sequence);
     json += ",\"files\":[";
     for (std::size_t i = 0; i < m.files.size(); ++i) {

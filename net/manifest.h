@@ -24,6 +24,9 @@ struct ManifestFile {
 struct Manifest {
     std::string version;
     std::string baseUrl; // always ends in '/' once parsed
+    // Other servers of the same files, each laid out like baseUrl (and ending in '/' once
+    // parsed), none of them baseUrl itself.
+    std::vector<std::string> mirrors;
     std::string exe;
     std::int64_t chunkSize = 0;
     std::vector<ManifestFile> files;

@@ -15,6 +15,7 @@ struct FileError {
     std::string sysMessage; // the system's sentence for code
     std::uint32_t code = 0; // Windows error code; 0 when no system call failed
     bool network = false;   // a request could not be made or answered
+    bool stale = false;     // the body was not the listed bytes: a cache may hold an old copy
     bool cancelled = false;
 };
 

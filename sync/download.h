@@ -28,6 +28,13 @@ private:
     std::vector<char> bytes_;
 };
 
+// Where one attempt fetches from: the manifest's baseUrl or a mirror, and whether caches on the
+// way must revalidate what they hold (after a body that was not the listed bytes).
+struct FetchFrom {
+    std::string_view baseUrl;
+    bool revalidate = false;
+};
+
 // A whole file received and checked in its part file, its bytes not yet on the disk for certain.
 struct ReceivedFile {
     FileHandle part; // open until its bytes are flushed
@@ -38,7 +45,7 @@ struct ReceivedFile {
 // Streams the file into "<target>.part" while hashing it; received holds it, open, when the
 // digest matches. Neither the part file nor, later, the move reaches outside the game folder,
 // whatever links a folder on the way was swapped for.
-FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
+FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, const DownloadJob& job,
                             TransferBuffer& buffer, WriteFolders& folders, ReceivedFile& received);
 // Writes a received file's bytes to the disk and closes it (its part file goes when that
 // fails); placeWholeFile then makes it the file, and may be tried again when it fails.
@@ -54,6 +61,6 @@ FileError placeWholeFile(const std::wstring& target, const std::wstring& part, W
 // Fetches the job's chunks with one range request, hashing each as it arrives, checks it in
 // memory, and writes it at its offset. done counts the job's chunks written, by this call and
 // the attempts before it, which a new attempt does not fetch again.
-FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
-                        HANDLE target, std::atomic<std::int64_t>& byteCounter, TransferBuffer& buffer,
-                        std::int32_t& done);
+FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const FetchFrom& from,
+                        const DownloadJob& job, HANDLE target, std::atomic<std::int64_t>& byteCounter,
+                        TransferBuffer& buffer, std::int32_t& done);

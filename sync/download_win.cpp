@@ -17,6 +17,13 @@
 
 namespace {
 
+// A body that is not the listed bytes: the next attempt asks caches on the way to revalidate.
+FileError staleFailure(std::string text) {
+    FileError e = plainFailure(std::move(text));
+    e.stale = true;
+    return e;
+}
+
 // Whole files are written in pieces of this size: fewer, larger writes than the reads.
 constexpr std::size_t writePiece = std::size_t{1} << 20;
 
@@ -44,7 +51,7 @@ FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& par
             return e;
         }
         if (count == 0) return flush();
-        if (count > size - received) return plainFailure("downloaded file is larger than its listed size");
+        if (count > size - received) return staleFailure("downloaded file is larger than its listed size");
         throttleDownload(count);
         digest.update(buffer + held, count);
         held += count;
@@ -55,6 +62,13 @@ FileError receiveInto(HttpRequest& request, HANDLE part, const std::wstring& par
     }
     flush();
     return cancelledFailure();
+}
+
+// The request's headers: the range, and the revalidation a suspected stale copy calls for.
+std::wstring requestHeaders(const FetchFrom& from, const wchar_t* range) {
+    std::wstring headers = range;
+    if (from.revalidate) headers += L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
+    return headers;
 }
 
 FileError outsideFailure() {
@@ -124,15 +138,16 @@ FileError cutPart(HANDLE part, const std::wstring& path, std::int64_t length) {
 
 // Fetches the file from byte held on, with a range request when the part file holds the
 // first bytes already. A server that answers with the whole file starts the part file again.
-FileError fetchRest(const Manifest& manifest, const ManifestFile& f, HANDLE part,
-                    const std::wstring& partPath, std::int64_t held, Sha256& digest, std::int64_t& received,
-                    TransferBuffer& buffer, bool& keepPart) {
+FileError fetchRest(const FetchFrom& from, const ManifestFile& f, HANDLE part, const std::wstring& partPath,
+                    std::int64_t held, Sha256& digest, std::int64_t& received, TransferBuffer& buffer,
+                    bool& keepPart) {
     wchar_t range[64] = L"";
     if (held > 0)
         std::swprintf(range, std::size(range), L"Range: bytes=%lld-\r\n", static_cast<long long>(held));
     HttpRequest request;
     keepPart = true;
-    if (FileError e = request.get(fileUrl(manifest.baseUrl, f.path), range); e.failed) return e;
+    if (FileError e = request.get(fileUrl(from.baseUrl, f.path), requestHeaders(from, range)); e.failed)
+        return e;
     if (held > 0 && request.status == 206) {
         if (!hashHeld(part, held, digest, buffer)) {
             keepPart = false;
@@ -184,7 +199,7 @@ FileError placeWholeFile(const std::wstring& target, const std::wstring& part, W
     return {};
 }
 
-FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
+FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, const DownloadJob& job,
                             TransferBuffer& buffer, WriteFolders& folders, ReceivedFile& out) {
     const ManifestFile& f = *job.file;
     std::wstring target;
@@ -202,19 +217,19 @@ FileError downloadWholeFile(const std::wstring& folder, const Manifest& manifest
     FileError failure;
     bool keepPart = false;
     if (held < f.size || held == 0) {
-        failure = fetchRest(manifest, f, file.get(), part, held, digest, received, buffer, keepPart);
+        failure = fetchRest(from, f, file.get(), part, held, digest, received, buffer, keepPart);
     } else if (!hashHeld(file.get(), held, digest, buffer)) {
         failure = pathFailure("read", part, lastErrorCode());
     } else {
         received = held;
     }
     if (!failure.failed && digest.finishHex() != f.sha256) {
-        failure = plainFailure("downloaded file failed its checksum");
+        failure = staleFailure("downloaded file failed its checksum");
     }
     // The digest alone would let a file shorter than its listed size pass, and every later
     // check would then disagree with the state.
     if (!failure.failed && received != f.size) {
-        failure = plainFailure("downloaded file is smaller than its listed size");
+        failure = staleFailure("downloaded file is smaller than its listed size");
         keepPart = true; // a body cut short, as a lost connection leaves it under Wine
     }
     if (failure.failed) {
@@ -238,9 +253,9 @@ FileError flushReceivedFile(ReceivedFile& r) {
     return failure;
 }
 
-FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const DownloadJob& job,
-                        HANDLE target, std::atomic<std::int64_t>& byteCounter, TransferBuffer& transfer,
-                        std::int32_t& done) {
+FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const FetchFrom& from,
+                        const DownloadJob& job, HANDLE target, std::atomic<std::int64_t>& byteCounter,
+                        TransferBuffer& transfer, std::int32_t& done) {
     const ManifestFile& file = *job.file;
     // One request for the chunks of the job not written yet; each is checked and written alone.
     const std::int32_t first = job.chunkIndex + done, last = job.chunkIndex + job.chunkCount - 1;
@@ -252,7 +267,8 @@ FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, co
                   static_cast<long long>(end - 1));
 
     HttpRequest request;
-    if (FileError e = request.get(fileUrl(manifest.baseUrl, file.path), range); e.failed) return e;
+    if (FileError e = request.get(fileUrl(from.baseUrl, file.path), requestHeaders(from, range)); e.failed)
+        return e;
     // A server that ignores the range would send the whole file: its body is never read.
     if (request.status != 206) {
         return plainFailure("server did not honour range request (HTTP " + std::to_string(request.status) +
@@ -273,13 +289,13 @@ FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, co
                 static_cast<std::uint32_t>(std::min<std::int64_t>(transferBufferBytes, length - received));
             std::uint32_t count = 0;
             if (FileError e = request.read(buffer + received, want, count); e.failed) return e;
-            if (count == 0) return plainFailure("unexpected EOF");
+            if (count == 0) return staleFailure("unexpected EOF");
             throttleDownload(count);
             digest.update(buffer + received, count);
             received += count;
         }
         if (digest.finishHex() != file.chunks[static_cast<std::size_t>(k)]) {
-            return plainFailure("chunk failed its checksum");
+            return staleFailure("chunk failed its checksum");
         }
         // Chunks are written at explicit offsets, so workers share the handle and its file
         // pointer is never used.

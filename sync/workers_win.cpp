@@ -1,13 +1,18 @@
 #include "sync/workers.h"
 
+#include "app/log.h"
 #include "app/threads.h"
 #include "sync/download.h"
 #include "sync/folder_guard.h"
+#include "sync/sources.h"
 #include "ui/progress.h"
 
+#include <algorithm>
 #include <deque>
 #include <exception>
+#include <iterator>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -29,11 +34,13 @@ struct Received {
 struct DownloadRun {
     DownloadRun(const std::wstring& f, const Manifest& m, const std::vector<DownloadJob>& j,
                 const OpenTargets& t, RetryPause p)
-        : folder(f), folders(f), manifest(m), jobs(j), targets(t), retryPause(p) {}
+        : folder(f), folders(f), manifest(m), sources(m.baseUrl, m.mirrors), jobs(j), targets(t),
+          retryPause(p) {}
 
     const std::wstring& folder;
     WriteFolders folders; // the game folder, which no file is written outside of
     const Manifest& manifest;
+    Sources sources;
     const std::vector<DownloadJob>& jobs;
     const OpenTargets& targets;
     RetryPause retryPause;
@@ -116,18 +123,18 @@ void endDownloads(DownloadRun& run) {
     WakeAllConditionVariable(&run.placeReady);
 }
 
-FileError runJob(DownloadRun& run, const DownloadJob& job, TransferBuffer& buffer, std::int32_t& done) {
+FileError runJob(DownloadRun& run, const DownloadJob& job, const FetchFrom& from, TransferBuffer& buffer,
+                 std::int32_t& done) {
     // An exception (a chunk buffer that cannot be allocated, say) fails this attempt only.
     try {
         if (job.whole) {
             Received r{&job, {}};
-            if (FileError e = downloadWholeFile(run.folder, run.manifest, job, buffer, run.folders, r.file);
-                e.failed)
+            if (FileError e = downloadWholeFile(run.folder, from, job, buffer, run.folders, r.file); e.failed)
                 return e;
             addReceived(run, std::move(r));
             return {};
         }
-        return downloadChunk(run.folder, run.manifest, job, run.targets.find(job.file->path), run.bytes,
+        return downloadChunk(run.folder, run.manifest, from, job, run.targets.find(job.file->path), run.bytes,
                              buffer, done);
     } catch (const std::exception& e) {
         return plainFailure(std::string("download failed: ") + e.what());
@@ -136,25 +143,42 @@ FileError runJob(DownloadRun& run, const DownloadJob& job, TransferBuffer& buffe
     }
 }
 
-void downloadWorker(DownloadRun& run) {
+void downloadWorker(DownloadRun& run, std::size_t index) {
     TransferBuffer buffer; // kept from job to job
+    // Workers start spread over the servers; each stays with the last one that served it.
+    std::size_t source = index % run.sources.count();
     for (;;) {
-        const std::uint64_t index = run.nextJob.fetch_add(1);
-        if (index >= run.jobs.size()) return;
+        const std::uint64_t next = run.nextJob.fetch_add(1);
+        if (next >= run.jobs.size()) return;
         if (run.stop.load()) continue; // drain without work: a failure is already recorded
-        const DownloadJob& job = run.jobs[index];
+        const DownloadJob& job = run.jobs[next];
         // A job skipped for a cancellation is a cancelled job: the phase must not end as a
         // success with files still unwritten.
         FileError outcome;
         std::int32_t done = 0; // chunks of the job written: a retry goes on after them
-        for (int attempt = 0; attempt < downloadAttempts; ++attempt) {
+        bool revalidate = false;
+        std::vector<bool> tried(run.sources.count(), false);
+        const int attempts = std::max(downloadAttempts, static_cast<int>(run.sources.count()));
+        for (int attempt = 0; attempt < attempts; ++attempt) {
+            const std::size_t at = run.sources.pick(source);
+            // Another server is asked at once; the same one again only after a pause.
             if (cancelRequested.load() ||
-                (attempt > 0 && cancellableSleep(run.retryPause * (1 << attempt)))) {
+                (tried[at] && cancellableSleep(run.retryPause * (1 << std::min(attempt, 4))))) {
                 outcome = cancelledFailure();
                 break;
             }
-            outcome = runJob(run, job, buffer, done);
-            if (!outcome.failed) break;
+            tried[at] = true;
+            outcome = runJob(run, job, FetchFrom{run.sources.url(at), revalidate}, buffer, done);
+            if (!outcome.failed) {
+                run.sources.succeeded(at);
+                source = at;
+                break;
+            }
+            // A failure of this disk is no failure of the server.
+            if (outcome.cancelled || outcome.detailed) continue;
+            if (std::optional<std::string> line = run.sources.failed(at, outcome.message)) appendLog(*line);
+            revalidate = revalidate || outcome.stale;
+            source = at + 1;
         }
         if (outcome.failed) recordFailure(run, job, std::move(outcome));
     }
@@ -174,10 +198,8 @@ FileError runDownloads(const std::wstring& folder, const Manifest& manifest,
         if (startFailure.failed) break;
     }
     // Without a placer, a worker would wait for one forever.
-    for (auto& w : workers) {
-        if (startFailure.failed) break;
-        startFailure = startThread(w, [&run] { downloadWorker(run); });
-    }
+    for (std::size_t i = 0; i < std::size(workers) && !startFailure.failed; ++i)
+        startFailure = startThread(workers[i], [&run, i] { downloadWorker(run, i); });
     {
         ProgressSampler sampler(run.bytes, status);
         if (!startFailure.failed) startFailure = sampler.startFailure();

@@ -67,6 +67,11 @@ TEST(Manifest, EveryOutcomeOfParsing) {
         {doc(R"([{"path":"a","size":4,"chunks":)" + chunks(1) + "}]", R"(,"chunkSize":-4)"),
          "manifest is not valid: unexpected value"},
         {doc(R"([{"path":"a","size":-1}])"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a"}])", R"(,"mirrors":null)"), ""},
+        {doc(R"([{"path":"a"}])", R"(,"mirrors":"https://m/")"), "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a"}])", R"(,"mirrors":["https://m/",""])"),
+         "manifest is not valid: unexpected value"},
+        {doc(R"([{"path":"a"}])", R"(,"mirrors":[5])"), "manifest is not valid: unexpected value"},
         // Limits: sizes up to 2^50, chunks up to 64 MiB, digests of 64 lowercase hex digits.
         {doc(R"([{"path":"a","size":1125899906842624,"chunks":[]}])"), ""},
         {doc(R"([{"path":"a","size":1125899906842625}])"), "manifest is not valid: unexpected value"},
@@ -146,6 +151,17 @@ TEST(Manifest, FieldsAreReadWithTheirDefaults) {
         parseManifest(R"({"baseUrl":"https://h/b","exe":"g.exe","files":[{"path":"a"}]})", m).failed);
     EXPECT_EQ(m.baseUrl, "https://h/b/");
     EXPECT_EQ(m.chunkSize, 0);
+    EXPECT_TRUE(m.mirrors.empty());
+
+    // Mirrors end in '/' as baseUrl does; baseUrl itself and repeats are dropped.
+    ASSERT_FALSE(parseManifest(R"({"baseUrl":"https://h/b","exe":"g.exe","files":[{"path":"a"}],
+        "mirrors":["https://m/b","https://h/b/","https://m/b/","https://n/"]})",
+                               m)
+                     .failed);
+    EXPECT_EQ(m.mirrors, (std::vector<std::string>{"https://m/b/", "https://n/"}));
+    Manifest again;
+    ASSERT_FALSE(parseManifest(serializeManifest(m), again).failed);
+    EXPECT_EQ(again.mirrors, m.mirrors);
 }
 
 // The one rule for manifest paths, run by the launcher and by the publishing tool alike.

@@ -12,6 +12,8 @@ Every request is logged as "arrived PATH" when it comes, and with its status whe
   /status/N     status N with a short body
   /spaces/N     200 with N spaces
   /body/TEXT    200 with the rest of the path as the body
+  /stale/TEXT   200 with TEXT to a request that asks caches to revalidate (Cache-Control and
+                Pragma no-cache), else TEXT with its case swapped: an edge's old copy
   /gzip/bomb    a gzip body that unpacks to 65 MiB; /gzip/NAME: "{}" in Content-Encoding NAME
 """
 import gzip
@@ -93,6 +95,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Encoding", "gzip" if arg == "bomb" else arg)
             self.send_header("Content-Length", str(len(body)))
             self.end_headers()
+            self.wfile.write(body)
+        elif kind == "stale":
+            revalidate = all("no-cache" in self.headers.get(h, "") for h in ("Cache-Control", "Pragma"))
+            body = (arg if revalidate else arg.swapcase()).encode()
+            self.start(200, len(body))
             self.wfile.write(body)
         elif kind == "body":
             body = arg.encode()

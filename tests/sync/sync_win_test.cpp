@@ -1,3 +1,4 @@
+#include "app/log.h"
 #include "app/session.h"
 #include "app/threads.h"
 #include "store/files.h"
@@ -442,6 +443,60 @@ TEST(Sync, AFileIsCountedOnceItIsInPlace) {
     EXPECT_FALSE(runDownloads(dir.path(), m, jobs, targets, status, RetryPause{1}).failed);
     EXPECT_EQ(status.bytesDone, m.files[1].size);
     EXPECT_EQ(contentOf(target), "new bytes");
+}
+
+TEST(Sync, AStaleCopyIsAskedForAgainPastTheCaches) {
+    const Manifest m = faultManifest({{"stale/Fresh", 5, sha256Of("Fresh"), {}}});
+    TempDir dir;
+    const Outcome o = sync(dir.path(), m);
+    EXPECT_FALSE(o.error.failed) << o.error.message;
+    EXPECT_EQ(contentOf(local(dir.path(), "stale/Fresh")), "Fresh");
+}
+
+std::string logFrom(std::size_t offset) {
+    std::string text;
+    readWholeFile(logFilePath(), text);
+    return offset < text.size() ? text.substr(offset) : std::string();
+}
+
+TEST(Sync, MirrorsTakeOverFromServersThatFail) {
+    GameBuild good;
+    good.name = "mirror-good";
+    good.files = {{"Vellumark Online.exe", "exe"}, {"pack.pak", pattern(6 * 65536, 5)}};
+    for (int i = 0; i < 8; ++i)
+        good.files["data/f" + std::to_string(i)] = pattern(1000 + i, i);
+    good.publishAll();
+    for (char flip : {1, 2}) { // the same names and sizes, other bytes
+        GameBuild bad = good;
+        bad.name = flip == 1 ? "mirror-bad" : "mirror-bad2";
+        for (auto& [path, content] : bad.files)
+            content[0] ^= flip;
+        bad.publishAll();
+    }
+
+    Manifest m = good.manifest("https://localhost:1/refused/");
+    m.mirrors = {httpsUrl("/mirror-bad/"), httpsUrl("/mirror-good/")};
+    std::int64_t logStart = 0;
+    fileInfo(logFilePath(), &logStart);
+    TempDir dir;
+    const Outcome o = sync(dir.path(), m);
+    ASSERT_FALSE(o.error.failed) << o.error.message;
+    for (const auto& [path, content] : good.files)
+        EXPECT_EQ(contentOf(local(dir.path(), path)), content) << path;
+    const std::string log = logFrom(static_cast<std::size_t>(logStart));
+    EXPECT_NE(log.find("mirror skipped: https://localhost:1/refused/: "), std::string::npos) << log;
+    EXPECT_NE(log.find("mirror skipped: " + httpsUrl("/mirror-bad/") + ": "), std::string::npos) << log;
+
+    // When every server fails a file, the player reads its last failure, as with one server.
+    Manifest wrong = good.manifest(httpsUrl("/mirror-bad/"));
+    wrong.files.resize(1);
+    for (const std::vector<std::string>& mirrors :
+         {std::vector<std::string>{}, {httpsUrl("/mirror-bad2/")}}) {
+        wrong.mirrors = mirrors;
+        TempDir fresh;
+        EXPECT_EQ(sync(fresh.path(), wrong).error.message,
+                  "Vellumark Online.exe: downloaded file failed its checksum");
+    }
 }
 
 // Fills the volume of folder with one file, so that the next write finds no room.

@@ -1,6 +1,6 @@
 // vellumark-publish BUILD_DIR --base-url URL --exe "Vellumark Online.exe" [--version TEXT]
 //     [--chunk-size BYTES] [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]
-//     [--sign PRIVATE_KEY_FILE] [--sequence N]
+//     [--sign PRIVATE_KEY_FILE] [--sequence N] [--mirror URL]...
 // vellumark-publish keygen PRIVATE_KEY_FILE
 // vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE
 #include "tools/publish/publish.h"
@@ -19,7 +19,7 @@ int usage(const std::string& problem) {
               << "usage: vellumark-publish BUILD_DIR --base-url URL --exe NAME [--version TEXT] "
                  "[--chunk-size BYTES]\n"
                  "       [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]\n"
-                 "       [--sign PRIVATE_KEY_FILE] [--sequence N]\n"
+                 "       [--sign PRIVATE_KEY_FILE] [--sequence N] [--mirror URL]...\n"
                  "       vellumark-publish keygen PRIVATE_KEY_FILE\n"
                  "       vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE\n";
     return 2;
@@ -69,6 +69,9 @@ int main(int argc, char** argv) {
         std::string text;
         if (a == "--base-url") {
             if (!value(o.baseUrl)) return usage("--base-url needs a URL");
+        } else if (a == "--mirror") {
+            if (!value(text) || text.empty()) return usage("--mirror needs a URL");
+            o.mirrors.push_back(text);
         } else if (a == "--exe") {
             if (!value(o.exe)) return usage("--exe needs a name");
         } else if (a == "--version") {

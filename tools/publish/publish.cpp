@@ -118,6 +118,7 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
     Manifest manifest;
     manifest.version = o.version;
     manifest.baseUrl = o.baseUrl;
+    manifest.mirrors = o.mirrors;
     manifest.exe = o.exe;
     manifest.chunkSize = o.chunkSize;
     manifest.sequence = o.sequence;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 // SHA-256 as the platform provides it (OpenSSL natively, CNG on Windows).
 class Hasher {
@@ -23,6 +24,7 @@ std::unique_ptr<Hasher> newHasher();
 struct PublishOptions {
     std::filesystem::path buildDir;
     std::string baseUrl;
+    std::vector<std::string> mirrors; // other servers of the same files, laid out like baseUrl
     std::string exe;
     std::string version;
     std::int64_t chunkSize = 512 << 10;
