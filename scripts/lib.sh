@@ -8,7 +8,7 @@ export VELLUMARK_WINEPREFIX=${VELLUMARK_WINEPREFIX:-$root/build/wineprefix}
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine wine64 python3
           nginx openssl clang clang-format libclang-rt-14-dev
           libfreetype-dev zlib1g-dev libz-mingw-w64-dev fonts-dejavu-core fonts-dejavu-extra
-          xvfb xdotool x11-utils imagemagick libssl-dev strace squid)
+          xvfb xdotool x11-utils imagemagick libssl-dev strace squid varnish)
 
 install_packages() {
     local missing=()
