@@ -9,10 +9,17 @@ packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine wine6
           nginx openssl clang clang-format libclang-rt-14-dev
           libfreetype-dev zlib1g-dev libz-mingw-w64-dev fonts-dejavu-core fonts-dejavu-extra
           xvfb xdotool x11-utils imagemagick libssl-dev strace squid varnish)
+# What the demo alone needs: the builds of the launcher, the publishing tool and the demo game,
+# Wine and nginx.
+demo_packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine wine64 python3
+               nginx openssl libfreetype-dev zlib1g-dev libz-mingw-w64-dev fonts-dejavu-core
+               fonts-dejavu-extra libssl-dev)
 
+# Installs what is missing of the named packages, by default all of them.
 install_packages() {
-    local missing=()
-    for p in "${packages[@]}"; do
+    local missing=() wanted=("$@")
+    [ ${#wanted[@]} -gt 0 ] || wanted=("${packages[@]}")
+    for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
