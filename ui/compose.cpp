@@ -141,24 +141,6 @@ int buttonLabelX(const ButtonLook& b) {
     return layout::buttonLabelCentre - measureText(buttonFont, b.label) / 2;
 }
 
-Rect headlineArea(const ScreenView& v) {
-    return shadowedArea(headlineFont, 44, headlineBaseline, v.headline);
-}
-
-Rect barArea(const ScreenView& v) {
-    const BarLook look = barLook(v);
-    return unite(layout::bar, shadowedArea(labelFont, barLabelX(look.label), barLabelBaseline(), look.label));
-}
-
-Rect detailArea(const ScreenView& v) {
-    Rect area;
-    const std::vector<std::string> lines = detailLines(v.detail);
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        area = unite(area, shadowedArea(detailFont, 44,
-                                        detailBaseline + detailLineHeight * static_cast<int>(i), lines[i]));
-    return area;
-}
-
 Rect buttonArea(const ScreenView& v) {
     const ButtonLook look = buttonLook(v);
     if (!look.picture) return {};
@@ -179,6 +161,24 @@ Rect repairArea(const ScreenView& v) {
 }
 
 } // namespace
+
+Rect headlineArea(const ScreenView& v) {
+    return shadowedArea(headlineFont, 44, headlineBaseline, v.headline);
+}
+
+Rect barArea(const ScreenView& v) {
+    const BarLook look = barLook(v);
+    return unite(layout::bar, shadowedArea(labelFont, barLabelX(look.label), barLabelBaseline(), look.label));
+}
+
+Rect detailArea(const ScreenView& v) {
+    Rect area;
+    const std::vector<std::string> lines = detailLines(v.detail);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        area = unite(area, shadowedArea(detailFont, 44,
+                                        detailBaseline + detailLineHeight * static_cast<int>(i), lines[i]));
+    return area;
+}
 
 void composeArea(Canvas& canvas, const ScreenView& v, Rect area) {
     canvas.setClip(area);

@@ -32,6 +32,10 @@ void composeFrame(Canvas& canvas, const ScreenView& view);
 // draws them, and those outside stay.
 void composeArea(Canvas& canvas, const ScreenView& view, Rect area);
 
+// Where the headline and the detail lines of the view stand on the frame.
+Rect headlineArea(const ScreenView& view);
+Rect detailArea(const ScreenView& view);
+
 // The areas of the frame whose pixels may differ between the two views: one for each part
 // that looks different (headline, bar, detail, button, link), holding where it was and is.
 std::vector<Rect> changedAreas(const ScreenView& before, const ScreenView& after);

@@ -2,6 +2,7 @@
 
 #include "app/launch.h"
 #include "app/session.h"
+#include "ui/accessible.h"
 #include "ui/compose.h"
 
 #include <windows.h>
@@ -107,6 +108,7 @@ void refresh(HWND window) {
     next.buttonHover = overButton && next.buttonEnabled;
     next.buttonPressed = buttonDown && overButton && next.buttonEnabled;
     next.repairHover = overRepair && next.repairVisible;
+    if (framed) announceChanges(window, view, next);
     if (!framed) {
         ui::composeFrame(canvas, next);
         ui::toBgrx(canvas, presentBuffer.data());
@@ -216,11 +218,20 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
+    case WM_GETOBJECT:
+        return answerGetObject(window, wParam, lParam, &view, &uiScale);
+    case pressButtonMessage: // the button's default action, as assistive technology asks it
+        if (view.buttonEnabled) clickMainButton(window);
+        return 0;
+    case startRepairMessage:
+        if (view.repairVisible) startSession(options, &status, true);
+        return 0;
     case WM_CLOSE:
         shutdownSessions(options.gameDir);
         DestroyWindow(window);
         return 0;
     case WM_DESTROY:
+        disconnectAccessible();
         taskbar.reset();
         PostQuitMessage(0);
         return 0;

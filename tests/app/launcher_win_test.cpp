@@ -97,8 +97,8 @@ std::vector<std::string> staticImports(const std::wstring& exe) {
 TEST(Launcher, ImportsOnlyTheSystemsKnownDlls) {
     // Known DLLs always come from the system folder; any other would be looked up beside the
     // executable first.
-    const std::set<std::string> known = {"kernel32.dll", "user32.dll", "gdi32.dll",   "shell32.dll",
-                                         "ole32.dll",    "msvcrt.dll", "advapi32.dll"};
+    const std::set<std::string> known = {"kernel32.dll", "user32.dll",   "gdi32.dll",  "shell32.dll",
+                                         "ole32.dll",    "oleaut32.dll", "msvcrt.dll", "advapi32.dll"};
     const std::vector<std::string> imports = staticImports(builtLauncher());
     EXPECT_FALSE(imports.empty());
     for (const std::string& name : imports)

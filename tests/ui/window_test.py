@@ -7,6 +7,7 @@ import hashlib
 import json
 import os
 import pwd
+import re
 import shutil
 import subprocess
 import sys
@@ -14,7 +15,7 @@ import tempfile
 import time
 import traceback
 
-LAUNCHER, STUB, SERVERS, RENDER, RESOURCES, SEND_MESSAGE = sys.argv[1:7]
+LAUNCHER, STUB, SERVERS, RENDER, RESOURCES, SEND_MESSAGE, PROBE = sys.argv[1:8]
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run")
 HTTPS = "https://localhost:%s" % os.environ["VELLUMARK_HTTPS_PORT"]
@@ -238,6 +239,60 @@ def test_repair_and_play():
     assert record
 
 
+# Roles and states of Active Accessibility.
+CLIENT, STATIC, BAR, BUTTON_ROLE, LINK = 0xA, 0x29, 0x30, 0x2B, 0x1E
+UNAVAILABLE, INVISIBLE = 0x1, 0x8000
+
+
+def accessible(*action):
+    """The window's children as a screen reader reads them from another process:
+    {id: (role, state, name, value)}; with an action, its exit code."""
+    out = os.path.join(work, "probe.out")
+    with open(out, "wb") as f:
+        code = subprocess.run([WINE_RUN, PROBE] + list(action), stdin=subprocess.DEVNULL, stdout=f, stderr=f).returncode
+    if action:
+        return code
+    children = {}
+    for line in open(out, encoding="utf-8", errors="replace").read().splitlines():
+        number, role, state, text = line.split(" ", 3)
+        name, _, value = text.partition("|")
+        children[int(number)] = (int(role, 16), int(state, 16), name, value)
+    return children
+
+
+def test_screen_readers_read_and_press_what_the_window_shows():
+    with open(STUB, "rb") as f:
+        stub = f.read()
+    url = publish("window-a11y", {"Vellumark Online.exe": stub, "readme.txt": b"read me\n"})
+    game = os.path.join(work, "a11y")
+    log = open(os.path.join(work, "a11y.out"), "wb")
+    assert subprocess.run([WINE_RUN, LAUNCHER, "-headless", "-nolaunch", "-manifest", url, "-dir", windows_path(game)],
+                          stdin=subprocess.DEVNULL, stdout=log, stderr=log).returncode == 0
+    readme = os.path.join(game, "readme.txt")
+    stat = os.stat(readme)
+    with open(readme, "r+b") as f:
+        f.write(b"R")
+    os.utime(readme, ns=(stat.st_atime_ns, stat.st_mtime_ns))
+    launcher = Launcher("-manifest", url, "-dir", windows_path(game))
+    ready = lambda: (lambda c: c if c.get(4, (0, UNAVAILABLE))[1] & UNAVAILABLE == 0 else None)(accessible())
+    children = wait_for(ready, LONG, "PLAY available to a screen reader")
+    assert children[0][0] == CLIENT and children[1][:1] == (STATIC,) and children[2][:1] == (STATIC,), children
+    assert children[1][2] == "Ready to play!", children
+    assert children[3][1] & INVISIBLE, "a progress bar while nothing downloads: %s" % (children,)
+    assert children[4][0] == BUTTON_ROLE and children[4][2] == "PLAY", children
+    assert children[5][0] == LINK and children[5][1] & INVISIBLE == 0 and children[5][2] == "REPAIR FILES", children
+
+    # The link's default action repairs, the button's starts the game, as clicks do.
+    before = count("access.log", "GET /window-a11y/readme.txt")
+    assert accessible("repair") == 0
+    wait_for(lambda: open(readme, "rb").read() == b"read me\n", LONG, "the repair")
+    assert count("access.log", "GET /window-a11y/readme.txt") == before + 1
+    wait_for(ready, LONG, "PLAY again after the repair")
+    assert accessible("press") == 0
+    assert launcher.wait(LONG) == 0
+    wait_for(lambda: os.path.exists(os.path.join(game, "stub-record.txt")), LONG, "the game")
+
+
 def test_closing_during_a_download_keeps_what_landed():
     # At a chunk a second a connection, the window closes with about half the pack in place and
     # part of the audio bank, a whole file, in its part file.
@@ -260,6 +315,11 @@ def test_closing_during_a_download_keeps_what_landed():
 
     landed = wait_for(lambda: (lambda n: n >= chunks // 2 - 2 and n)(chunks_in(answered(mark, "data.pak"))), LONG,
                       "chunks")
+    # A screen reader hears the bar as it goes: its value the percentage shown, its name the
+    # headline.
+    children = accessible()
+    assert children[3][0] == BAR and children[3][1] & INVISIBLE == 0, children
+    assert re.fullmatch(r"[0-9]+%", children[3][3]) and children[3][2] == children[1][2], children
     closed = time.time()
     launcher.close()
     assert launcher.wait(20) == 0
@@ -295,7 +355,8 @@ def main():
                            stderr=subprocess.DEVNULL)  # never a pipe: the server outlives the call
         tests = [test_failed_screen_is_pixel_exact_and_retry_starts_a_session, test_a_press_taken_away_clicks_nothing,
                  test_disabled_button_does_nothing,
-                 test_repair_and_play, test_closing_during_a_download_keeps_what_landed]
+                 test_repair_and_play, test_screen_readers_read_and_press_what_the_window_shows,
+                 test_closing_during_a_download_keeps_what_landed]
         for test in tests:
             try:
                 test()
