@@ -14,6 +14,7 @@ struct Still {
     const char* name;
     SessionSnapshot snapshot;
     double time;
+    Focus focus = Focus::None;
 };
 
 } // namespace
@@ -51,10 +52,13 @@ int main(int argc, char** argv) {
         {"offline", SessionSnapshot{.phase = SessionPhase::Offline}, 0},
         {"failed", failed, 0},
         {"failed-unreachable", unreachable, 0},
+        {"failed-unreachable-focus", unreachable, 0, Focus::Button}, // RETRY reached with Tab
     };
     ui::Canvas canvas;
     for (const Still& still : stills) {
-        ui::composeFrame(canvas, buildView(still.snapshot, still.time));
+        ScreenView view = buildView(still.snapshot, still.time);
+        view.focus = still.focus;
+        ui::composeFrame(canvas, view);
         for (std::size_t i = 3; i < canvas.bytes(); i += 4)
             canvas.pixels()[i] = 255; // shown opaque, as on screen
         const std::vector<std::uint8_t> png = encodePng(canvas.width(), canvas.height(), canvas.pixels());

@@ -135,10 +135,13 @@ public:
         case buttonChild:
             s = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_DEFAULT |
                 (v.buttonEnabled ? 0 : STATE_SYSTEM_UNAVAILABLE) |
-                (v.buttonLabel.empty() ? STATE_SYSTEM_INVISIBLE : 0);
+                (v.buttonLabel.empty() ? STATE_SYSTEM_INVISIBLE : 0) |
+                (v.focus == Focus::Button ? STATE_SYSTEM_FOCUSED : 0);
             break;
         case linkChild:
-            s = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED | (v.repairVisible ? 0 : STATE_SYSTEM_INVISIBLE);
+            s = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED |
+                (v.repairVisible ? 0 : STATE_SYSTEM_INVISIBLE) |
+                (v.focus == Focus::Link ? STATE_SYSTEM_FOCUSED : 0);
             break;
         }
         state->vt = VT_I4;
@@ -156,7 +159,10 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
         focus->vt = VT_EMPTY;
-        return S_FALSE;
+        if (view_->focus == Focus::None) return S_FALSE;
+        focus->vt = VT_I4;
+        focus->lVal = view_->focus == Focus::Button ? buttonChild : linkChild;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
         selection->vt = VT_EMPTY;
@@ -288,4 +294,6 @@ void announceChanges(HWND window, const ScreenView& before, const ScreenView& af
         before.buttonLabel.empty() != after.buttonLabel.empty())
         raise(EVENT_OBJECT_STATECHANGE, buttonChild);
     if (before.repairVisible != after.repairVisible) raise(EVENT_OBJECT_STATECHANGE, linkChild);
+    if (before.focus != after.focus && after.focus != Focus::None)
+        raise(EVENT_OBJECT_FOCUS, after.focus == Focus::Button ? buttonChild : linkChild);
 }

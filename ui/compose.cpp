@@ -113,7 +113,7 @@ struct ButtonLook {
     const Image* picture = nullptr;
     int pulse = -1; // the opacity of the glow; -1 for none
     std::string label;
-    bool enabled = false, pressed = false;
+    bool enabled = false, pressed = false, focused = false;
     bool operator==(const ButtonLook&) const = default;
 };
 
@@ -128,6 +128,7 @@ ButtonLook buttonLook(const ScreenView& v) {
     if (look.picture == &artwork.buttonNormal && v.phase == SessionPhase::Ready)
         look.pulse = static_cast<int>((std::sin(v.time * 3) + 1) * 0.5 * 70);
     look.label = v.buttonLabel;
+    look.focused = v.focus == Focus::Button;
     look.enabled = v.buttonEnabled;
     look.pressed = v.buttonPressed;
     return look;
@@ -180,6 +181,22 @@ Rect detailArea(const ScreenView& v) {
     return area;
 }
 
+// The keyboard's focus: a two-pixel outline in the headline's gold, inside the control's
+// hit rectangle, where a mouse pointer's hover shows too.
+void focusRing(Canvas& canvas, Rect r) {
+    constexpr Color gold{250, 232, 178, 255};
+    for (int t = 2; t < 4; ++t) {
+        for (int x = r.left + t; x < r.right - t; ++x) {
+            blendPixel(canvas, x, r.top + t, gold, 0.85);
+            blendPixel(canvas, x, r.bottom - 1 - t, gold, 0.85);
+        }
+        for (int y = r.top + t + 1; y < r.bottom - 1 - t; ++y) {
+            blendPixel(canvas, r.left + t, y, gold, 0.85);
+            blendPixel(canvas, r.right - 1 - t, y, gold, 0.85);
+        }
+    }
+}
+
 void composeArea(Canvas& canvas, const ScreenView& v, Rect area) {
     canvas.setClip(area);
     const Rect clip = canvas.clip();
@@ -207,6 +224,7 @@ void composeArea(Canvas& canvas, const ScreenView& v, Rect area) {
             blitImage(canvas, artwork.buttonHover, layout::buttonX, layout::buttonY, true, button.pulse);
         drawShadowed(buttonFont, canvas, buttonLabelX(button), buttonLabelBaseline(button), button.label,
                      button.enabled ? Color{255, 244, 200, 255} : Color{190, 176, 150, 255});
+        if (button.focused) focusRing(canvas, layout::buttonHit);
     }
 
     if (v.repairVisible) {
@@ -217,6 +235,7 @@ void composeArea(Canvas& canvas, const ScreenView& v, Rect area) {
             for (int x = link.left + 8; x < link.right - 8; ++x)
                 blendPixel(canvas, x, 654, color, 1);
         }
+        if (v.focus == Focus::Link) focusRing(canvas, repairLinkRect());
     }
     canvas.clearClip();
 }
@@ -235,7 +254,8 @@ std::vector<Rect> changedAreas(const ScreenView& before, const ScreenView& after
     add(barLook(before) != barLook(after), barArea(before), barArea(after));
     add(detailLines(before.detail) != detailLines(after.detail), detailArea(before), detailArea(after));
     add(buttonLook(before) != buttonLook(after), buttonArea(before), buttonArea(after));
-    add(before.repairVisible != after.repairVisible || before.repairHover != after.repairHover,
+    add(before.repairVisible != after.repairVisible || before.repairHover != after.repairHover ||
+            (before.focus == Focus::Link) != (after.focus == Focus::Link),
         repairArea(before), repairArea(after));
     return areas;
 }

@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string>
 
+// The control the keyboard has reached, ringed once the keyboard is used.
+enum class Focus : std::uint8_t { None, Button, Link };
+
 struct ScreenView {
     SessionPhase phase = SessionPhase::Contacting;
     std::string headline;
@@ -17,8 +20,9 @@ struct ScreenView {
     bool buttonHover = false;   // set by the window
     bool buttonPressed = false; // set by the window
     bool repairVisible = false;
-    bool repairHover = false; // set by the window
-    double time = 0;          // seconds since the process started; drives the animations
+    bool repairHover = false;  // set by the window
+    Focus focus = Focus::None; // set by the window
+    double time = 0;           // seconds since the process started; drives the animations
 };
 
 ScreenView buildView(const SessionSnapshot& snapshot, double time);

@@ -9,6 +9,7 @@
 
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <stdexcept>
@@ -27,6 +28,9 @@ SessionStatus status;
 ScreenView view; // what the frame on screen shows
 double uiScale = 1;
 bool overButton = false, overRepair = false, buttonDown = false;
+// The control Tab reached; shown only once the keyboard was used, as the system does.
+Focus keyboardFocus = Focus::None;
+bool keyboardUsed = false;
 HCURSOR arrowCursor = nullptr, handCursor = nullptr;
 // The frame and its screen form; made during static initialisation, as the display buffer is.
 ui::Canvas canvas;
@@ -108,6 +112,11 @@ void refresh(HWND window) {
     next.buttonHover = overButton && next.buttonEnabled;
     next.buttonPressed = buttonDown && overButton && next.buttonEnabled;
     next.repairHover = overRepair && next.repairVisible;
+    // A control that went away (the link while a repair runs) takes the focus with it.
+    if ((keyboardFocus == Focus::Link && !next.repairVisible) ||
+        (keyboardFocus == Focus::Button && next.buttonLabel.empty()))
+        keyboardFocus = Focus::None;
+    next.focus = keyboardUsed ? keyboardFocus : Focus::None;
     if (framed) announceChanges(window, view, next);
     if (!framed) {
         ui::composeFrame(canvas, next);
@@ -161,6 +170,31 @@ void clickMainButton(HWND window) {
         startSession(options, &status, false);
     } else if (view.buttonEnabled && !launchGame(options.gameDir, s.exe).failed) {
         DestroyWindow(window); // the launcher closes once the game has started
+    }
+}
+
+// Tab and Shift+Tab move between the button and the link (when shown); Enter and Space press
+// the focused control; Enter presses the button when nothing has the focus.
+void handleKey(HWND window, WPARAM key) {
+    keyboardUsed = true;
+    if (key == VK_TAB) {
+        std::vector<Focus> order;
+        if (!view.buttonLabel.empty()) order.push_back(Focus::Button);
+        if (view.repairVisible) order.push_back(Focus::Link);
+        if (order.empty()) return;
+        const bool back = GetKeyState(VK_SHIFT) < 0;
+        auto at = std::find(order.begin(), order.end(), keyboardFocus);
+        if (at == order.end()) {
+            keyboardFocus = back ? order.back() : order.front();
+        } else {
+            const std::size_t i = static_cast<std::size_t>(at - order.begin());
+            keyboardFocus = order[(i + (back ? order.size() - 1 : 1)) % order.size()];
+        }
+        refresh(window);
+    } else if ((key == VK_RETURN || key == VK_SPACE) && keyboardFocus == Focus::Link) {
+        if (view.repairVisible) startSession(options, &status, true);
+    } else if (key == VK_SPACE ? keyboardFocus == Focus::Button : key == VK_RETURN) {
+        if (view.buttonEnabled) clickMainButton(window);
     }
 }
 
@@ -218,6 +252,9 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
+    case WM_KEYDOWN:
+        handleKey(window, wParam);
+        return 0;
     case WM_GETOBJECT:
         return answerGetObject(window, wParam, lParam, &view, &uiScale);
     case pressButtonMessage: // the button's default action, as assistive technology asks it

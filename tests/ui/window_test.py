@@ -85,9 +85,14 @@ class Launcher:
     def capture(self, path):
         run("import", "-window", "root", "-crop", "960x660+%d+%d" % (self.x, self.y), "+repage", path)
 
-    def close(self):
+    def keys(self, *names):
         run("xdotool", "windowfocus", "--sync", self.wid)
-        run("xdotool", "key", "alt+F4")
+        for name in names:
+            run("xdotool", "key", name)
+            time.sleep(0.2)  # a timer tick draws what the key did
+
+    def close(self):
+        self.keys("alt+F4")
 
     def wait(self, timeout):
         try:
@@ -164,6 +169,17 @@ def test_failed_screen_is_pixel_exact_and_retry_starts_a_session():
     before = count("access.log", "GET /window/missing.json")
     launcher.click(BUTTON)
     wait_for(lambda: count("access.log", "GET /window/missing.json") == before + 1, LONG, "RETRY's new session")
+    # Tab rings RETRY, drawn as the native frame draws it, and Space presses it.
+    wait_for(lambda: differing_pixels() == "0", LONG, "the Failed screen again")
+    launcher.keys("Tab")
+    ringed = lambda: run("compare", "-metric", "AE", shot, os.path.join(expected, "frame-failed-unreachable-focus.png"),
+                         "null:").stderr.strip()
+    try:
+        wait_for(lambda: launcher.capture(shot) or ringed() == "0", LONG, "the focus ring")
+    except AssertionError:
+        raise AssertionError("pixels differ from the native frame with the ring: " + ringed())
+    launcher.keys("space")
+    wait_for(lambda: count("access.log", "GET /window/missing.json") == before + 2, LONG, "Space's new session")
     launcher.close()
     assert launcher.wait(LONG) == 0
 
@@ -241,7 +257,7 @@ def test_repair_and_play():
 
 # Roles and states of Active Accessibility.
 CLIENT, STATIC, BAR, BUTTON_ROLE, LINK = 0xA, 0x29, 0x30, 0x2B, 0x1E
-UNAVAILABLE, INVISIBLE = 0x1, 0x8000
+UNAVAILABLE, FOCUSED, INVISIBLE = 0x1, 0x4, 0x8000
 
 
 def accessible(*action):
@@ -289,6 +305,32 @@ def test_screen_readers_read_and_press_what_the_window_shows():
     assert count("access.log", "GET /window-a11y/readme.txt") == before + 1
     wait_for(ready, LONG, "PLAY again after the repair")
     assert accessible("press") == 0
+    assert launcher.wait(LONG) == 0
+    wait_for(lambda: os.path.exists(os.path.join(game, "stub-record.txt")), LONG, "the game")
+
+
+def test_the_keyboard_alone_repairs_and_plays():
+    with open(STUB, "rb") as f:
+        stub = f.read()
+    url = publish("window-keys", {"Vellumark Online.exe": stub, "readme.txt": b"read me\n"})
+    game = os.path.join(work, "keys")
+    log = open(os.path.join(work, "keys.out"), "wb")
+    assert subprocess.run([WINE_RUN, LAUNCHER, "-headless", "-nolaunch", "-manifest", url, "-dir", windows_path(game)],
+                          stdin=subprocess.DEVNULL, stdout=log, stderr=log).returncode == 0
+    readme = os.path.join(game, "readme.txt")
+    stat = os.stat(readme)
+    with open(readme, "r+b") as f:
+        f.write(b"R")
+    os.utime(readme, ns=(stat.st_atime_ns, stat.st_mtime_ns))
+    launcher = Launcher("-manifest", url, "-dir", windows_path(game))
+    shown = lambda: (lambda c: c if c.get(5, (0, INVISIBLE))[1] & INVISIBLE == 0 else None)(accessible())
+    wait_for(shown, LONG, "Ready with the link")
+    launcher.keys("Tab", "Tab")  # the button, then the link
+    assert accessible()[5][1] & FOCUSED, "the link has the focus, also for a screen reader"
+    launcher.keys("space")
+    wait_for(lambda: open(readme, "rb").read() == b"read me\n", LONG, "the repair")
+    wait_for(shown, LONG, "Ready after the repair")
+    launcher.keys("Return")  # the link went with the repair: nothing has the focus, Enter plays
     assert launcher.wait(LONG) == 0
     wait_for(lambda: os.path.exists(os.path.join(game, "stub-record.txt")), LONG, "the game")
 
@@ -356,6 +398,7 @@ def main():
         tests = [test_failed_screen_is_pixel_exact_and_retry_starts_a_session, test_a_press_taken_away_clicks_nothing,
                  test_disabled_button_does_nothing,
                  test_repair_and_play, test_screen_readers_read_and_press_what_the_window_shows,
+                 test_the_keyboard_alone_repairs_and_plays,
                  test_closing_during_a_download_keeps_what_landed]
         for test in tests:
             try:
