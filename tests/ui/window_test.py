@@ -214,21 +214,26 @@ def test_disabled_button_does_nothing():
     assert launcher.wait(LONG) == 0
 
 
-def test_repair_and_play():
+def damaged_install(name, files=None):
+    """A build of the stub game and a readme installed headless, the readme then damaged behind
+    an unchanged size and time (only a repair finds it): its URL, game folder and readme."""
     with open(STUB, "rb") as f:
         stub = f.read()
-    url = publish("window-play", {"Vellumark Online.exe": stub, "readme.txt": b"read me\n",
-                                  "data/level.pak": bytes(range(256)) * 600})
-    game = os.path.join(work, "play")
-    log = open(os.path.join(work, "install.out"), "wb")
-    assert subprocess.run([WINE_RUN, LAUNCHER, "-headless", "-nolaunch", "-manifest", url, "-dir", windows_path(game)],
-                          stdin=subprocess.DEVNULL, stdout=log, stderr=log).returncode == 0
-    # Changed bytes behind an unchanged size and time: only a repair finds them.
+    url = publish(name, dict(files or {}, **{"Vellumark Online.exe": stub, "readme.txt": b"read me\n"}))
+    game = os.path.join(work, name)
+    with open(os.path.join(work, name + ".out"), "wb") as log:
+        assert subprocess.run([WINE_RUN, LAUNCHER, "-headless", "-nolaunch", "-manifest", url, "-dir",
+                               windows_path(game)], stdin=subprocess.DEVNULL, stdout=log, stderr=log).returncode == 0
     readme = os.path.join(game, "readme.txt")
     stat = os.stat(readme)
     with open(readme, "r+b") as f:
         f.write(b"R")
     os.utime(readme, ns=(stat.st_atime_ns, stat.st_mtime_ns))
+    return url, game, readme
+
+
+def test_repair_and_play():
+    url, game, readme = damaged_install("window-play", {"data/level.pak": bytes(range(256)) * 600})
 
     before = count("access.log", "GET /window-play/readme.txt")
     state = os.path.join(game, ".launcher-state.json")
@@ -277,18 +282,7 @@ def accessible(*action):
 
 
 def test_screen_readers_read_and_press_what_the_window_shows():
-    with open(STUB, "rb") as f:
-        stub = f.read()
-    url = publish("window-a11y", {"Vellumark Online.exe": stub, "readme.txt": b"read me\n"})
-    game = os.path.join(work, "a11y")
-    log = open(os.path.join(work, "a11y.out"), "wb")
-    assert subprocess.run([WINE_RUN, LAUNCHER, "-headless", "-nolaunch", "-manifest", url, "-dir", windows_path(game)],
-                          stdin=subprocess.DEVNULL, stdout=log, stderr=log).returncode == 0
-    readme = os.path.join(game, "readme.txt")
-    stat = os.stat(readme)
-    with open(readme, "r+b") as f:
-        f.write(b"R")
-    os.utime(readme, ns=(stat.st_atime_ns, stat.st_mtime_ns))
+    url, game, readme = damaged_install("window-a11y")
     launcher = Launcher("-manifest", url, "-dir", windows_path(game))
     ready = lambda: (lambda c: c if c.get(4, (0, UNAVAILABLE))[1] & UNAVAILABLE == 0 else None)(accessible())
     children = wait_for(ready, LONG, "PLAY available to a screen reader")
@@ -310,18 +304,7 @@ def test_screen_readers_read_and_press_what_the_window_shows():
 
 
 def test_the_keyboard_alone_repairs_and_plays():
-    with open(STUB, "rb") as f:
-        stub = f.read()
-    url = publish("window-keys", {"Vellumark Online.exe": stub, "readme.txt": b"read me\n"})
-    game = os.path.join(work, "keys")
-    log = open(os.path.join(work, "keys.out"), "wb")
-    assert subprocess.run([WINE_RUN, LAUNCHER, "-headless", "-nolaunch", "-manifest", url, "-dir", windows_path(game)],
-                          stdin=subprocess.DEVNULL, stdout=log, stderr=log).returncode == 0
-    readme = os.path.join(game, "readme.txt")
-    stat = os.stat(readme)
-    with open(readme, "r+b") as f:
-        f.write(b"R")
-    os.utime(readme, ns=(stat.st_atime_ns, stat.st_mtime_ns))
+    url, game, readme = damaged_install("window-keys")
     launcher = Launcher("-manifest", url, "-dir", windows_path(game))
     shown = lambda: (lambda c: c if c.get(5, (0, INVISIBLE))[1] & INVISIBLE == 0 else None)(accessible())
     wait_for(shown, LONG, "Ready with the link")
