@@ -107,7 +107,14 @@ void placer(DownloadRun& run) {
         ReleaseSRWLockExclusive(&run.placeLock);
         if (ended) return;
         WakeConditionVariable(&run.placeRoom);
-        if (FileError e = placeWithRetries(run, r.file); e.failed) {
+        FileError e;
+        // As in a download worker, an exception (memory for a path, say) fails this file only.
+        try {
+            e = placeWithRetries(run, r.file);
+        } catch (const std::exception& x) {
+            e = plainFailure(std::string("download failed: ") + x.what());
+        }
+        if (e.failed) {
             recordFailure(run, *r.job, std::move(e));
         } else {
             // Counted once the file is in place, as a failed move would otherwise count twice.
