@@ -70,6 +70,16 @@ void put(std::vector<std::uint8_t>& img, int w, int x, int y, Rgb c, double alph
     }
 }
 
+// A picture of logical size w x h painted at a scale of halves / 2: its device pixels and
+// where, in logical pixels, each one's centre lies (logical pixel i is centred on i).
+struct Raster {
+    int width, height;
+    double pixel; // a device pixel's size in logical pixels
+    Raster(int w, int h, int halves) : width(w * halves / 2), height(h * halves / 2), pixel(2.0 / halves) {}
+    double at(int device) const { return (device + 0.5) * pixel - 0.5; }
+    std::size_t bytes() const { return static_cast<std::size_t>(width) * height * 4; }
+};
+
 // Heights of the land, in rows from the top, for each column.
 double farRidge(double x) {
     return 318 + fbm(x * 0.0045, 3.1, 11) * 120 - 40 * std::exp(-std::pow((x - 760) / 90, 2));
@@ -110,19 +120,24 @@ bool castle(double x, double y, bool& window) {
 
 } // namespace
 
-std::vector<std::uint8_t> paintBackground() {
+std::vector<std::uint8_t> paintBackground(int halves) {
     constexpr int W = 960, H = 660;
-    std::vector<std::uint8_t> img(static_cast<std::size_t>(W) * H * 4);
+    const Raster r(W, H, halves);
+    std::vector<std::uint8_t> img(r.bytes());
     const Rgb skyTop{14, 18, 52}, skyMid{84, 52, 104}, horizon{246, 160, 92};
     const double sunX = 690, sunY = 300;
-    for (int y = 0; y < H; ++y) {
-        for (int x = 0; x < W; ++x) {
+    for (int row = 0; row < r.height; ++row) {
+        for (int column = 0; column < r.width; ++column) {
+            const double x = r.at(column), y = r.at(row);
             const double fy = y / 360.0;
             Rgb c = fy < 0.55 ? mix(skyTop, skyMid, smooth(0, 0.55, fy))
                               : mix(skyMid, horizon, smooth(0.55, 1.0, fy));
+            // The logical pixel this one lies in: a star covers one at any scale.
+            const int logicalX = static_cast<int>(std::floor(x + 0.5)),
+                      logicalY = static_cast<int>(std::floor(y + 0.5));
             // Stars, fading towards the horizon.
-            if (rand01(x, y, 77) > 0.9985)
-                c = mix(c, {255, 246, 220}, (1 - smooth(0.1, 0.6, fy)) * rand01(y, x, 3));
+            if (rand01(logicalX, logicalY, 77) > 0.9985)
+                c = mix(c, {255, 246, 220}, (1 - smooth(0.1, 0.6, fy)) * rand01(logicalY, logicalX, 3));
             // The low sun and its glow.
             const double d = std::hypot(x - sunX, (y - sunY) * 1.2);
             c = mix(c, {255, 214, 150}, 0.55 * std::exp(-d / 140));
@@ -148,12 +163,13 @@ std::vector<std::uint8_t> paintBackground() {
             c = mix(c, {210, 170, 190}, mist * 0.45);
             bool window = false;
             if (y > castleHill(x) || castle(x, y, window)) {
-                c = mix({40, 30, 48}, {26, 20, 34}, clamp01((y - 400) / 160));
+                // The hill darkens in one step, at row 560.
+                c = mix({40, 30, 48}, {26, 20, 34}, clamp01((logicalY - 400) / 160));
                 if (window) c = {255, 206, 110};
             }
             if (y > forestLine(x)) c = {24, 20, 30};
             // Pines along the near ridge.
-            const int treeCell = x / 14;
+            const int treeCell = logicalX / 14;
             const double treeX = treeCell * 14 + 7 + (rand01(treeCell, 1, 13) - 0.5) * 6;
             const double treeH = 30 + rand01(treeCell, 2, 13) * 46;
             const double treeBase = forestLine(treeX) + 8;
@@ -163,17 +179,19 @@ std::vector<std::uint8_t> paintBackground() {
             const double vx = (x - W / 2.0) / (W / 2.0), vy = (y - H / 2.0) / (H / 2.0);
             const double vignette = 1 - 0.35 * smooth(0.5, 1.5, vx * vx + vy * vy);
             c = {c.r * vignette, c.g * vignette, c.b * vignette};
-            put(img, W, x, y, c, 1, false);
+            put(img, r.width, column, row, c, 1, false);
         }
     }
     return img;
 }
 
-std::vector<std::uint8_t> paintPanel() {
-    constexpr int W = 960, H = 150;
-    std::vector<std::uint8_t> img(static_cast<std::size_t>(W) * H * 4);
-    for (int y = 0; y < H; ++y) {
-        for (int x = 0; x < W; ++x) {
+std::vector<std::uint8_t> paintPanel(int halves) {
+    constexpr int W = 960;
+    const Raster r(W, 150, halves);
+    std::vector<std::uint8_t> img(r.bytes());
+    for (int row = 0; row < r.height; ++row) {
+        for (int column = 0; column < r.width; ++column) {
+            const double x = r.at(column), y = r.at(row);
             // A soft top edge, then dark leather with a faint grain and a thin gold rule.
             double alpha = smooth(0, 30, y) * 0.93;
             Rgb c = mix({40, 26, 16}, {16, 10, 6}, clamp01(y / 150.0));
@@ -182,15 +200,16 @@ std::vector<std::uint8_t> paintPanel() {
                 std::exp(-std::pow((y - 24) / 1.1, 2)) * (0.4 + 0.6 * std::sin(3.14159 * x / W));
             c = mix(c, {214, 170, 90}, rule);
             alpha = std::max(alpha, rule * 0.95);
-            put(img, W, x, y, c, alpha, true);
+            put(img, r.width, column, row, c, alpha, true);
         }
     }
     return img;
 }
 
-std::vector<std::uint8_t> paintButton(ButtonState state) {
-    constexpr int W = 292, H = 108;
-    std::vector<std::uint8_t> img(static_cast<std::size_t>(W) * H * 4);
+std::vector<std::uint8_t> paintButton(ButtonState state, int halves) {
+    constexpr int W = 292;
+    const Raster r(W, 108, halves);
+    std::vector<std::uint8_t> img(r.bytes());
     const bool pressed = state == ButtonState::Pressed, hover = state == ButtonState::Hover;
     const bool disabled = state == ButtonState::Disabled;
     const Rgb top = disabled  ? Rgb{96, 88, 78}
@@ -203,9 +222,10 @@ std::vector<std::uint8_t> paintButton(ButtonState state) {
                                  : Rgb{104, 20, 12};
     const Rgb rim = disabled ? Rgb{128, 116, 96} : Rgb{236, 190, 96};
     const double cx = W / 2.0, cy = 54 + (pressed ? 1.5 : 0);
-    for (int y = 0; y < H; ++y) {
-        for (int x = 0; x < W; ++x) {
-            const double px = x + 0.5, py = y + 0.5;
+    const double edge = 0.75 * r.pixel; // the face's edge is smoothed over one and a half pixels
+    for (int row = 0; row < r.height; ++row) {
+        for (int column = 0; column < r.width; ++column) {
+            const double px = r.at(column) + 0.5, py = r.at(row) + 0.5;
             const double d = roundedBox(px, py, cx, cy, 130, 38, 16);
             // The soft shadow under the face, a little lower than it.
             const double shadowD = roundedBox(px, py, cx, cy + (pressed ? 3 : 6), 128, 36, 16);
@@ -218,7 +238,7 @@ std::vector<std::uint8_t> paintButton(ButtonState state) {
                     alpha = std::max(alpha, glow);
                 }
             }
-            const double face = 1 - smooth(-0.75, 0.75, d);
+            const double face = 1 - smooth(-edge, edge, d);
             if (face > 0) {
                 const double t = clamp01((py - (cy - 38)) / 76);
                 Rgb f = mix(top, bottom, t);
@@ -231,7 +251,7 @@ std::vector<std::uint8_t> paintButton(ButtonState state) {
                 c = mix(c, f, face);
                 alpha = alpha + (1 - alpha) * face;
             }
-            put(img, W, x, y, c, alpha, true);
+            put(img, r.width, column, row, c, alpha, true);
         }
     }
     return img;

@@ -7,7 +7,8 @@
 
 enum class ButtonState { Normal, Hover, Pressed, Disabled };
 
-std::vector<std::uint8_t> paintBackground();              // 960 x 660 RGBA, opaque
-std::vector<std::uint8_t> paintPanel();                   // 960 x 150 RGBA, premultiplied
-std::vector<std::uint8_t> paintButton(ButtonState state); // 292 x 108 RGBA, premultiplied
-std::vector<std::uint8_t> paintIcon(int size);            // size x size RGBA, straight alpha
+// The frame's pictures at a scale of halves / 2 (2: as listed, 3: half as large again, 4: twice).
+std::vector<std::uint8_t> paintBackground(int halves);                // 960 x 660 RGBA, opaque
+std::vector<std::uint8_t> paintPanel(int halves);                     // 960 x 150 RGBA, premultiplied
+std::vector<std::uint8_t> paintButton(ButtonState state, int halves); // 292 x 108 RGBA, premultiplied
+std::vector<std::uint8_t> paintIcon(int size);                        // size x size RGBA, straight alpha

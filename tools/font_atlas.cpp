@@ -52,7 +52,9 @@ AtlasResult renderAtlas(const AtlasRequest& request) {
     const int baseline = static_cast<int>(face.face->size->metrics.ascender >> 6);
 
     AtlasResult out;
-    out.atlas.assign(static_cast<std::size_t>(request.atlasWidth) * request.atlasHeight, 0);
+    // An atlas of no given width is made as wide as its glyphs need.
+    const int atlasWidth = request.atlasWidth ? request.atlasWidth : 1 << 15;
+    out.atlas.assign(static_cast<std::size_t>(atlasWidth) * request.atlasHeight, 0);
     int column = 1; // glyphs lie on row 0 from column 1, one empty column apart
     for (int code = 33; code <= 126; ++code) {
         const char c = static_cast<char>(code);
@@ -62,11 +64,11 @@ AtlasResult renderAtlas(const AtlasRequest& request) {
         // Rows above the face's ascender or below the strip's height are cut.
         const int firstRow = std::max(0, g->bitmap_top - baseline);
         const int height = std::max(0, std::min(static_cast<int>(bmp.rows) - firstRow, request.atlasHeight));
-        if (column + width > request.atlasWidth)
+        if (column + width > atlasWidth)
             throw std::runtime_error(request.name + ": the glyphs do not fit the atlas");
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
-                out.atlas[static_cast<std::size_t>(y) * request.atlasWidth + column + x] =
+                out.atlas[static_cast<std::size_t>(y) * atlasWidth + column + x] =
                     bmp.buffer[(firstRow + y) * bmp.pitch + x];
             }
         }
@@ -88,6 +90,14 @@ AtlasResult renderAtlas(const AtlasRequest& request) {
     if (const auto forced = request.forcedAdvance.find(' '); forced != request.forcedAdvance.end())
         space = forced->second;
     out.glyphs[32] = {0, 0, 0, 0, 0, 0, space};
+    out.atlasWidth = atlasWidth;
+    if (!request.atlasWidth) {
+        out.atlasWidth = column;
+        for (int y = 1; y < request.atlasHeight; ++y)
+            std::copy_n(&out.atlas[static_cast<std::size_t>(y) * atlasWidth], column,
+                        &out.atlas[static_cast<std::size_t>(y) * column]);
+        out.atlas.resize(static_cast<std::size_t>(column) * request.atlasHeight);
+    }
     return out;
 }
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 struct AtlasRequest {
-    std::string name;     // "label": the table is labelGlyphs
-    std::string fontFile; // a TrueType face
-    int atlasWidth, atlasHeight;
+    std::string name;            // "label": the table is labelGlyphs
+    std::string fontFile;        // a TrueType face
+    int atlasWidth, atlasHeight; // a width of 0: as wide as the glyphs need
     int pixelSize;
     int fixedAdvance;                  // 0: proportional
     std::map<char, int> forcedAdvance; // proportional fonts: advances that must hold exactly
@@ -21,6 +21,7 @@ struct GlyphRow {
 };
 
 struct AtlasResult {
+    int atlasWidth = 0;
     std::vector<std::uint8_t> atlas; // atlasWidth * atlasHeight coverage bytes
     GlyphRow glyphs[128] = {};
 };

@@ -22,13 +22,13 @@ void chunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<s
 
 } // namespace
 
-std::vector<std::uint8_t> encodePng(int width, int height, const std::uint8_t* rgba) {
+std::vector<std::uint8_t> encodePng(int width, int height, const std::uint8_t* pixels, int channels) {
+    const std::size_t row = static_cast<std::size_t>(width) * channels;
     std::vector<std::uint8_t> raw;
-    raw.reserve(static_cast<std::size_t>(height) * (width * 4 + 1));
+    raw.reserve(static_cast<std::size_t>(height) * (row + 1));
     for (int y = 0; y < height; ++y) {
         raw.push_back(0); // no filter
-        raw.insert(raw.end(), rgba + static_cast<std::size_t>(y) * width * 4,
-                   rgba + static_cast<std::size_t>(y + 1) * width * 4);
+        raw.insert(raw.end(), pixels + y * row, pixels + (y + 1) * row);
     }
     uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
     std::vector<std::uint8_t> packed(packedSize);
@@ -39,7 +39,8 @@ std::vector<std::uint8_t> encodePng(int width, int height, const std::uint8_t* r
     std::vector<std::uint8_t> header;
     put32(header, static_cast<std::uint32_t>(width));
     put32(header, static_cast<std::uint32_t>(height));
-    header.insert(header.end(), {8, 6, 0, 0, 0}); // 8-bit RGBA
+    header.insert(header.end(),
+                  {8, static_cast<std::uint8_t>(channels == 1 ? 0 : 6), 0, 0, 0}); // 8-bit grey or RGBA
     chunk(png, "IHDR", header);
     chunk(png, "IDAT", packed);
     chunk(png, "IEND", {});

@@ -15,7 +15,14 @@ struct Still {
     SessionSnapshot snapshot;
     double time;
     Focus focus = Focus::None;
+    int halves = 2;        // the scale: 3 at 144 DPI, 4 at 192
+    bool contrast = false; // in the colours of the system's high-contrast black scheme
 };
+
+// The colours of the system's "High Contrast Black" scheme; the window test sets the same.
+constexpr ui::Contrast highContrastBlack{{0, 0, 0, 255},     {255, 255, 255, 255}, {26, 235, 255, 255},
+                                         {0, 0, 0, 255},     {0, 0, 0, 255},       {255, 255, 255, 255},
+                                         {63, 242, 63, 255}, {255, 255, 0, 255}};
 
 } // namespace
 
@@ -53,12 +60,20 @@ int main(int argc, char** argv) {
         {"failed", failed, 0},
         {"failed-unreachable", unreachable, 0},
         {"failed-unreachable-focus", unreachable, 0, Focus::Button}, // RETRY reached with Tab
+        {"failed-unreachable@3", unreachable, 0, Focus::None, 3},
+        {"failed-unreachable@4", unreachable, 0, Focus::None, 4},
+        {"ready@4", ready, 0.5, Focus::None, 4},
+        {"failed-unreachable-contrast", unreachable, 0, Focus::Button, 2, true},
+        {"downloading-contrast", downloading, 2.0, Focus::None, 2, true},
+        {"ready-contrast", ready, 0.5, Focus::Link, 2, true},
     };
-    ui::Canvas canvas;
     for (const Still& still : stills) {
         ScreenView view = buildView(still.snapshot, still.time);
         view.focus = still.focus;
-        ui::composeFrame(canvas, view);
+        ui::Look look = still.halves == 2 ? ui::baseLook() : *ui::scaledLook(still.halves);
+        if (still.contrast) look.contrast = &highContrastBlack;
+        ui::Canvas canvas(look.width(), look.height());
+        ui::composeFrame(canvas, view, look);
         for (std::size_t i = 3; i < canvas.bytes(); i += 4)
             canvas.pixels()[i] = 255; // shown opaque, as on screen
         const std::vector<std::uint8_t> png = encodePng(canvas.width(), canvas.height(), canvas.pixels());

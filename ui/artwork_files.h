@@ -4,6 +4,7 @@
 
 #include <string>
 
-// Reads resources 101 to 110 from dir and binds them; false, with the file named in
-// problem, when one is missing or short. The data stays loaded for the process.
+// Reads the resources of res::all and of every larger scale from dir and binds them; false,
+// with the file named in problem, when one is missing or short. The data stays loaded for the
+// process.
 bool bindArtworkFiles(const std::string& dir, std::string& problem);

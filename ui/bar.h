@@ -3,6 +3,8 @@
 #pragma once
 
 #include "ui/canvas.h"
+#include "ui/font.h"
+#include "ui/layout.h"
 
 #include <cstdint>
 #include <functional>
@@ -25,7 +27,16 @@ using ColorFunction = std::function<Color(int x, int y)>;
 // Fills the rectangle with anti-aliased corners of radius r.
 void fillRoundedRect(Canvas& canvas, Rect rect, int r, const ColorFunction& color);
 
+// The bar in rect at the given scale, its label in font.
 void bar(Canvas& canvas, Rect rect, double value, bool indeterminate, double time, const BarPalette& palette,
-         const std::string& label);
+         const std::string& label, Scale scale = {}, const Font& font = labelFont);
+
+// The bar for high contrast: the outline, the track and the fill in flat colours, the label in
+// the outline's colour over the track and in fillText over the fill.
+struct PlainColors {
+    Color outline, track, fill, fillText;
+};
+void plainBar(Canvas& canvas, Rect rect, double value, bool indeterminate, double time,
+              const std::string& label, Scale scale, const Font& font, const PlainColors& colors);
 
 } // namespace ui

@@ -15,6 +15,7 @@ inline constexpr std::size_t canvasBytes = std::size_t{canvasWidth} * canvasHeig
 
 struct Color {
     std::uint8_t r = 0, g = 0, b = 0, a = 0;
+    bool operator==(const Color&) const = default;
 };
 
 struct Rect {

@@ -12,8 +12,24 @@ Artwork artwork;
 
 namespace {
 
-// The background with the panel over it: neither ever changes, so frames start from this.
-std::vector<std::uint8_t> backdrop;
+// What a bound set holds: its pictures and fonts, and the background with the panel over it,
+// which never change, so every frame starts from it.
+struct BoundSet {
+    Artwork art;
+    Font fonts[4];
+    std::vector<std::uint8_t> backdrop;
+    Look look;
+};
+
+BoundSet base;
+BoundSet scaledSets[res::scaledSetCount];
+
+void makeBackdrop(BoundSet& set, Scale scale) {
+    Canvas canvas(scale(canvasWidth), scale(canvasHeight));
+    std::memcpy(canvas.pixels(), set.art.background.pixels, canvas.bytes());
+    blitImage(canvas, set.art.panel, 0, scale(layout::panelTop));
+    set.backdrop.assign(canvas.pixels(), canvas.pixels() + canvas.bytes());
+}
 
 } // namespace
 
@@ -28,30 +44,73 @@ void bindArtwork(const std::uint8_t* const r[res::count]) {
     headlineFont.atlas = r[7];
     buttonFont.atlas = r[8];
     detailFont.atlas = r[9];
-    Canvas canvas;
-    std::memcpy(canvas.pixels(), artwork.background.pixels, canvasBytes);
-    blitImage(canvas, artwork.panel, 0, layout::panelTop);
-    backdrop.assign(canvas.pixels(), canvas.pixels() + canvasBytes);
+    base.art = artwork;
+    makeBackdrop(base, {});
+    base.look = {{}, &artwork, &labelFont, &headlineFont, &buttonFont, &detailFont, base.backdrop.data()};
+}
+
+void bindScaledArtwork(int index, const std::uint8_t* const r[res::count]) {
+    const res::ScaledSet& from = res::scaledSets[index];
+    BoundSet& set = scaledSets[index];
+    const Scale scale{from.halves};
+    const res::Picture* pictures[] = {&res::background,  &res::panel,         &res::buttonNormal,
+                                      &res::buttonHover, &res::buttonPressed, &res::buttonDisabled};
+    Image images[6];
+    for (int i = 0; i < 6; ++i)
+        images[i] = {scale(pictures[i]->width), scale(pictures[i]->height), r[i]};
+    set.art = {images[0], images[1], images[2], images[3], images[4], images[5]};
+    const Font* baseFonts[] = {&labelFont, &headlineFont, &buttonFont, &detailFont};
+    for (int i = 0; i < 4; ++i) {
+        const res::ScaledFont& f = from.fonts[i];
+        set.fonts[i] = {f.atlasWidth,
+                        f.atlasHeight,
+                        r[6 + i],
+                        scaledGlyphTables[index][i],
+                        scale(baseFonts[i]->pixelSize),
+                        f.ascent};
+    }
+    makeBackdrop(set, scale);
+    set.look = {scale,         &set.art,      &set.fonts[0],      &set.fonts[1],
+                &set.fonts[2], &set.fonts[3], set.backdrop.data()};
+}
+
+Look baseLook() {
+    return base.look;
+}
+
+const Look* scaledLook(int halves) {
+    for (const BoundSet& set : scaledSets) {
+        if (set.look.art && set.look.scale.halves == halves) return &set.look;
+    }
+    return nullptr;
 }
 
 namespace {
 
 constexpr Color shadow{10, 5, 2, 200};
-constexpr int headlineBaseline = 572, detailBaseline = 638, detailLineHeight = 18;
+// Where texts stand, in logical pixels.
+constexpr int textLeft = 44, headlineBaseline = 572, detailBaseline = 638, detailLineHeight = 18;
 
-void drawShadowed(const Font& font, Canvas& canvas, int x, int y, std::string_view text, Color color) {
-    drawText(font, canvas, x + 2, y + 2, text, shadow);
+void drawShadowed(const Font& font, Canvas& canvas, int x, int y, std::string_view text, Color color,
+                  const Look& look) {
+    if (look.contrast) { // flat text in the system's colour, as every other window draws it
+        drawText(font, canvas, x, y, text, color);
+        return;
+    }
+    const int offset = look.scale(2);
+    drawText(font, canvas, x + offset, y + offset, text, shadow);
     drawText(font, canvas, x, y, text, color);
 }
 
 // The pixels drawShadowed may touch: every glyph's box, and the same shifted by the shadow.
-Rect shadowedArea(const Font& font, int x, int y, std::string_view text) {
+Rect shadowedArea(const Font& font, int x, int y, std::string_view text, const Look& look) {
+    const int offset = look.scale(2);
     Rect area;
     int pen = x;
     for (const char ch : sanitizeText(text)) {
         const Glyph& g = font.glyphs[static_cast<unsigned char>(ch)];
         const int left = pen + g.offsetX, top = y + g.offsetY;
-        area = unite(area, {left, top, left + g.width + 2, top + g.height + 2});
+        area = unite(area, {left, top, left + g.width + offset, top + g.height + offset});
         pen += g.advance;
     }
     return area;
@@ -84,28 +143,35 @@ struct BarLook {
     bool operator==(const BarLook&) const = default;
 };
 
-BarLook barLook(const ScreenView& v) {
+BarLook barLook(const ScreenView& v, const Look& look) {
     const bool offline = v.phase == SessionPhase::Offline;
-    BarLook look{offline     ? &offlinePalette
-                 : failed(v) ? &failedPalette
-                             : &normalPalette,
-                 offline || failed(v) ? 1 : v.fraction, v.fraction < 0, "", 0};
+    BarLook b{offline     ? &offlinePalette
+              : failed(v) ? &failedPalette
+                          : &normalPalette,
+              offline || failed(v) ? 1 : v.fraction, v.fraction < 0, "", 0};
     if (v.fraction >= 0 && !offline && !failed(v)) {
         char text[16];
         std::snprintf(text, sizeof text, "%d%%", static_cast<int>(v.fraction * 100 + 0.5));
-        look.label = text;
+        b.label = text;
     }
-    // The fill's stripes move while work goes on, and the sweep while its amount is unknown.
-    if (look.indeterminate || look.value < 1) look.time = v.time;
-    return look;
+    // The fill's stripes move while work goes on (high contrast has none), and the sweep while
+    // its amount is unknown.
+    if (b.indeterminate || (b.value < 1 && !look.contrast)) b.time = v.time;
+    return b;
 }
 
-int barLabelBaseline() {
-    return labelFont.ascent / 2 + layout::bar.top + (layout::bar.bottom - layout::bar.top) / 2;
+Rect barRect(const Look& look) {
+    return look.scale(layout::bar);
 }
 
-int barLabelX(const std::string& label) {
-    return layout::bar.left + (layout::bar.right - layout::bar.left) / 2 - measureText(labelFont, label) / 2;
+int barLabelBaseline(const Look& look) {
+    const Rect r = barRect(look);
+    return look.label->ascent / 2 + r.top + (r.bottom - r.top) / 2;
+}
+
+int barLabelX(const std::string& label, const Look& look) {
+    const Rect r = barRect(look);
+    return r.left + (r.right - r.left) / 2 - measureText(*look.label, label) / 2;
 }
 
 // What the button shows: its picture, the pulse over it, its label.
@@ -113,150 +179,215 @@ struct ButtonLook {
     const Image* picture = nullptr;
     int pulse = -1; // the opacity of the glow; -1 for none
     std::string label;
-    bool enabled = false, pressed = false, focused = false;
+    bool enabled = false, pressed = false, hover = false, focused = false;
     bool operator==(const ButtonLook&) const = default;
 };
 
-ButtonLook buttonLook(const ScreenView& v) {
+ButtonLook buttonLook(const ScreenView& v, const Look& look) {
     if (v.buttonLabel.empty()) return {};
-    ButtonLook look;
-    look.picture = !v.buttonEnabled  ? &artwork.buttonDisabled
-                   : v.buttonPressed ? &artwork.buttonPressed
-                   : v.buttonHover   ? &artwork.buttonHover
-                                     : &artwork.buttonNormal;
-    // A slow pulse invites the player to click while the game is ready.
-    if (look.picture == &artwork.buttonNormal && v.phase == SessionPhase::Ready)
-        look.pulse = static_cast<int>((std::sin(v.time * 3) + 1) * 0.5 * 70);
-    look.label = v.buttonLabel;
-    look.focused = v.focus == Focus::Button;
-    look.enabled = v.buttonEnabled;
-    look.pressed = v.buttonPressed;
-    return look;
+    const Artwork& art = *look.art;
+    ButtonLook b;
+    b.picture = !v.buttonEnabled  ? &art.buttonDisabled
+                : v.buttonPressed ? &art.buttonPressed
+                : v.buttonHover   ? &art.buttonHover
+                                  : &art.buttonNormal;
+    // A slow pulse invites the player to click while the game is ready; high contrast keeps
+    // the button still.
+    if (b.picture == &art.buttonNormal && v.phase == SessionPhase::Ready && !look.contrast)
+        b.pulse = static_cast<int>((std::sin(v.time * 3) + 1) * 0.5 * 70);
+    b.label = v.buttonLabel;
+    b.focused = v.focus == Focus::Button;
+    b.enabled = v.buttonEnabled;
+    b.pressed = v.buttonPressed;
+    b.hover = v.buttonHover;
+    return b;
 }
 
-int buttonLabelBaseline(const ButtonLook& b) {
-    return (b.pressed ? 598 : 596) + buttonFont.ascent / 2;
+int buttonLabelBaseline(const ButtonLook& b, const Look& look) {
+    return look.scale(b.pressed ? 598 : 596) + look.button->ascent / 2;
 }
 
-int buttonLabelX(const ButtonLook& b) {
-    return layout::buttonLabelCentre - measureText(buttonFont, b.label) / 2;
+int buttonLabelX(const ButtonLook& b, const Look& look) {
+    return look.scale(layout::buttonLabelCentre) - measureText(*look.button, b.label) / 2;
 }
 
-Rect buttonArea(const ScreenView& v) {
-    const ButtonLook look = buttonLook(v);
-    if (!look.picture) return {};
-    const Rect picture{layout::buttonX, layout::buttonY, layout::buttonX + look.picture->width,
-                       layout::buttonY + look.picture->height};
-    return unite(picture,
-                 shadowedArea(buttonFont, buttonLabelX(look), buttonLabelBaseline(look), look.label));
+Rect buttonArea(const ScreenView& v, const Look& look) {
+    const ButtonLook b = buttonLook(v, look);
+    if (!b.picture) return {};
+    const Rect picture{look.scale(layout::buttonX), look.scale(layout::buttonY),
+                       look.scale(layout::buttonX) + b.picture->width,
+                       look.scale(layout::buttonY) + b.picture->height};
+    return unite(picture, shadowedArea(*look.button, buttonLabelX(b, look), buttonLabelBaseline(b, look),
+                                       b.label, look));
 }
 
-int repairTextX() {
-    return layout::repairTextRight - measureText(detailFont, layout::repairText);
+int repairTextX(const Look& look) {
+    return look.scale(layout::repairTextRight) - measureText(*look.detail, layout::repairText);
 }
 
-Rect repairArea(const ScreenView& v) {
+Rect repairArea(const ScreenView& v, const Look& look) {
     if (!v.repairVisible) return {};
-    return unite(repairLinkRect(),
-                 shadowedArea(detailFont, repairTextX(), layout::repairBaseline, layout::repairText));
+    return unite(look.scale(repairLinkRect()),
+                 shadowedArea(*look.detail, repairTextX(look), look.scale(layout::repairBaseline),
+                              layout::repairText, look));
+}
+
+int detailLineBaseline(std::size_t line, const Look& look) {
+    return look.scale(detailBaseline + detailLineHeight * static_cast<int>(line));
 }
 
 } // namespace
 
-Rect headlineArea(const ScreenView& v) {
-    return shadowedArea(headlineFont, 44, headlineBaseline, v.headline);
+Rect headlineArea(const ScreenView& v, const Look& look) {
+    return shadowedArea(*look.headline, look.scale(textLeft), look.scale(headlineBaseline), v.headline, look);
 }
 
-Rect barArea(const ScreenView& v) {
-    const BarLook look = barLook(v);
-    return unite(layout::bar, shadowedArea(labelFont, barLabelX(look.label), barLabelBaseline(), look.label));
+Rect barArea(const ScreenView& v, const Look& look) {
+    const BarLook b = barLook(v, look);
+    return unite(barRect(look),
+                 shadowedArea(*look.label, barLabelX(b.label, look), barLabelBaseline(look), b.label, look));
 }
 
-Rect detailArea(const ScreenView& v) {
+Rect detailArea(const ScreenView& v, const Look& look) {
     Rect area;
     const std::vector<std::string> lines = detailLines(v.detail);
     for (std::size_t i = 0; i < lines.size(); ++i)
-        area = unite(area, shadowedArea(detailFont, 44,
-                                        detailBaseline + detailLineHeight * static_cast<int>(i), lines[i]));
+        area = unite(area, shadowedArea(*look.detail, look.scale(textLeft), detailLineBaseline(i, look),
+                                        lines[i], look));
     return area;
 }
 
-// The keyboard's focus: a two-pixel outline in the headline's gold, inside the control's
-// hit rectangle, where a mouse pointer's hover shows too.
-void focusRing(Canvas& canvas, Rect r) {
-    constexpr Color gold{250, 232, 178, 255};
-    for (int t = 2; t < 4; ++t) {
+namespace {
+
+// The keyboard's focus: an outline two logical pixels wide, inside the control's hit
+// rectangle, where a mouse pointer's hover shows too; from inset pixels in.
+void focusRing(Canvas& canvas, Rect r, Color color, double coverage, int inset, Scale scale) {
+    for (int t = inset; t < inset + scale(2); ++t) {
         for (int x = r.left + t; x < r.right - t; ++x) {
-            blendPixel(canvas, x, r.top + t, gold, 0.85);
-            blendPixel(canvas, x, r.bottom - 1 - t, gold, 0.85);
+            blendPixel(canvas, x, r.top + t, color, coverage);
+            blendPixel(canvas, x, r.bottom - 1 - t, color, coverage);
         }
         for (int y = r.top + t + 1; y < r.bottom - 1 - t; ++y) {
-            blendPixel(canvas, r.left + t, y, gold, 0.85);
-            blendPixel(canvas, r.right - 1 - t, y, gold, 0.85);
+            blendPixel(canvas, r.left + t, y, color, coverage);
+            blendPixel(canvas, r.right - 1 - t, y, color, coverage);
         }
     }
 }
 
-void composeArea(Canvas& canvas, const ScreenView& v, Rect area) {
+constexpr Color gold{250, 232, 178, 255};
+
+void drawButton(Canvas& canvas, const ButtonLook& button, const Look& look) {
+    const Scale scale = look.scale;
+    const Rect hit = scale(layout::buttonHit);
+    Color text = button.enabled ? Color{255, 244, 200, 255} : Color{190, 176, 150, 255};
+    if (const Contrast* c = look.contrast) {
+        // A flat face with an outline: the highlight pair while hovered or pressed.
+        const bool lit = button.enabled && (button.hover || button.pressed);
+        const Color edge = button.enabled ? c->text : c->grayText;
+        const Color face = lit ? c->highlight : c->buttonFace;
+        text = !button.enabled ? c->grayText : lit ? c->highlightText : c->buttonText;
+        fillRoundedRect(canvas, hit, scale(10), [&](int, int) { return edge; });
+        fillRoundedRect(
+            canvas, {hit.left + scale(2), hit.top + scale(2), hit.right - scale(2), hit.bottom - scale(2)},
+            scale(8), [&](int, int) { return face; });
+    } else {
+        const int x = scale(layout::buttonX), y = scale(layout::buttonY);
+        blitImage(canvas, *button.picture, x, y);
+        if (button.pulse >= 0) blitImage(canvas, look.art->buttonHover, x, y, true, button.pulse);
+    }
+    drawShadowed(*look.button, canvas, buttonLabelX(button, look), buttonLabelBaseline(button, look),
+                 button.label, text, look);
+    if (button.focused) {
+        if (look.contrast)
+            focusRing(canvas, hit, text, 1, scale(4), scale);
+        else
+            focusRing(canvas, hit, gold, 0.85, scale(2), scale);
+    }
+}
+
+} // namespace
+
+void composeArea(Canvas& canvas, const ScreenView& v, Rect area, const Look& look) {
     canvas.setClip(area);
     const Rect clip = canvas.clip();
+    const Contrast* contrast = look.contrast;
     for (int y = clip.top; y < clip.bottom; ++y) {
-        const std::size_t offset = (static_cast<std::size_t>(y) * canvasWidth + clip.left) * 4;
-        std::memcpy(canvas.pixels() + offset, backdrop.data() + offset,
-                    static_cast<std::size_t>(clip.right - clip.left) * 4);
+        const std::size_t offset = (static_cast<std::size_t>(y) * canvas.width() + clip.left) * 4;
+        const std::size_t bytes = static_cast<std::size_t>(clip.right - clip.left) * 4;
+        if (!contrast) {
+            std::memcpy(canvas.pixels() + offset, look.backdrop + offset, bytes);
+            continue;
+        }
+        const Color w = contrast->window; // a plain background: no picture behind any text
+        for (std::size_t i = 0; i < bytes; i += 4) {
+            std::uint8_t* p = canvas.pixels() + offset + i;
+            p[0] = w.r, p[1] = w.g, p[2] = w.b, p[3] = 255;
+        }
     }
+    const Scale scale = look.scale;
 
-    drawShadowed(headlineFont, canvas, 44, headlineBaseline, v.headline,
-                 failed(v) ? Color{255, 168, 140, 255} : Color{250, 232, 178, 255});
+    drawShadowed(*look.headline, canvas, scale(textLeft), scale(headlineBaseline), v.headline,
+                 contrast    ? contrast->text
+                 : failed(v) ? Color{255, 168, 140, 255}
+                             : gold,
+                 look);
 
-    const BarLook b = barLook(v);
-    bar(canvas, layout::bar, b.value, b.indeterminate, v.time, *b.palette, b.label);
+    const BarLook b = barLook(v, look);
+    if (contrast) {
+        plainBar(canvas, barRect(look), b.value, b.indeterminate, v.time, b.label, scale, *look.label,
+                 {contrast->text, contrast->window, contrast->highlight, contrast->highlightText});
+    } else {
+        bar(canvas, barRect(look), b.value, b.indeterminate, v.time, *b.palette, b.label, scale, *look.label);
+    }
 
     const std::vector<std::string> lines = detailLines(v.detail);
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        drawShadowed(detailFont, canvas, 44, detailBaseline + detailLineHeight * static_cast<int>(i),
-                     lines[i], {222, 196, 146, 255});
+        drawShadowed(*look.detail, canvas, scale(textLeft), detailLineBaseline(i, look), lines[i],
+                     contrast ? contrast->text : Color{222, 196, 146, 255}, look);
     }
 
-    if (const ButtonLook button = buttonLook(v); button.picture) {
-        blitImage(canvas, *button.picture, layout::buttonX, layout::buttonY);
-        if (button.pulse >= 0)
-            blitImage(canvas, artwork.buttonHover, layout::buttonX, layout::buttonY, true, button.pulse);
-        drawShadowed(buttonFont, canvas, buttonLabelX(button), buttonLabelBaseline(button), button.label,
-                     button.enabled ? Color{255, 244, 200, 255} : Color{190, 176, 150, 255});
-        if (button.focused) focusRing(canvas, layout::buttonHit);
-    }
+    if (const ButtonLook button = buttonLook(v, look); button.picture) drawButton(canvas, button, look);
 
     if (v.repairVisible) {
-        const Color color = v.repairHover ? Color{250, 232, 178, 255} : Color{200, 214, 196, 255};
-        drawShadowed(detailFont, canvas, repairTextX(), layout::repairBaseline, layout::repairText, color);
+        const Color color = contrast ? contrast->link : v.repairHover ? gold : Color{200, 214, 196, 255};
+        drawShadowed(*look.detail, canvas, repairTextX(look), scale(layout::repairBaseline),
+                     layout::repairText, color, look);
+        const Rect link = scale(repairLinkRect());
         if (v.repairHover) {
-            const Rect link = repairLinkRect();
-            for (int x = link.left + 8; x < link.right - 8; ++x)
-                blendPixel(canvas, x, 654, color, 1);
+            for (int y = scale(654); y < scale(655); ++y) {
+                for (int x = link.left + scale(8); x < link.right - scale(8); ++x)
+                    blendPixel(canvas, x, y, color, 1);
+            }
         }
-        if (v.focus == Focus::Link) focusRing(canvas, repairLinkRect());
+        if (v.focus == Focus::Link) {
+            if (contrast)
+                focusRing(canvas, link, contrast->text, 1, scale(2), scale);
+            else
+                focusRing(canvas, link, gold, 0.85, scale(2), scale);
+        }
     }
     canvas.clearClip();
 }
 
-void composeFrame(Canvas& canvas, const ScreenView& v) {
-    composeArea(canvas, v, {0, 0, canvasWidth, canvasHeight});
+void composeFrame(Canvas& canvas, const ScreenView& v, const Look& look) {
+    composeArea(canvas, v, {0, 0, canvas.width(), canvas.height()}, look);
 }
 
-std::vector<Rect> changedAreas(const ScreenView& before, const ScreenView& after) {
+std::vector<Rect> changedAreas(const ScreenView& before, const ScreenView& after, const Look& look) {
     std::vector<Rect> areas;
     const auto add = [&](bool changed, Rect was, Rect is) {
         if (const Rect area = unite(was, is); changed && !area.empty()) areas.push_back(area);
     };
-    add(before.headline != after.headline || failed(before) != failed(after), headlineArea(before),
-        headlineArea(after));
-    add(barLook(before) != barLook(after), barArea(before), barArea(after));
-    add(detailLines(before.detail) != detailLines(after.detail), detailArea(before), detailArea(after));
-    add(buttonLook(before) != buttonLook(after), buttonArea(before), buttonArea(after));
+    add(before.headline != after.headline || failed(before) != failed(after), headlineArea(before, look),
+        headlineArea(after, look));
+    add(barLook(before, look) != barLook(after, look), barArea(before, look), barArea(after, look));
+    add(detailLines(before.detail) != detailLines(after.detail), detailArea(before, look),
+        detailArea(after, look));
+    add(buttonLook(before, look) != buttonLook(after, look), buttonArea(before, look),
+        buttonArea(after, look));
     add(before.repairVisible != after.repairVisible || before.repairHover != after.repairHover ||
             (before.focus == Focus::Link) != (after.focus == Focus::Link),
-        repairArea(before), repairArea(after));
+        repairArea(before, look), repairArea(after, look));
     return areas;
 }
 

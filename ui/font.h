@@ -28,6 +28,8 @@ extern Font labelFont, headlineFont, buttonFont, detailFont;
 
 // The built-in glyph tables (generated with the atlases).
 extern const Glyph labelGlyphs[128], headlineGlyphs[128], buttonGlyphs[128], detailGlyphs[128];
+// The same four at each larger scale the resources hold (res::scaledSets, in that order).
+extern const Glyph* const scaledGlyphTables[][4];
 
 // Every byte of the result lies in 32..126: each well-formed non-ASCII character and each byte
 // that starts no well-formed sequence becomes one "?".

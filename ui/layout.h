@@ -4,6 +4,21 @@
 
 #include "ui/canvas.h"
 
+namespace ui {
+
+// Device pixels per logical pixel, in halves: 2 at 96 DPI, 3 at 144, 4 at 192. Positions are
+// given in logical pixels and turned into a frame's pixels with it.
+struct Scale {
+    int halves = 2;
+    constexpr int operator()(int logical) const { return (logical * halves + 1) / 2; }
+    constexpr Rect operator()(Rect r) const {
+        return {(*this)(r.left), (*this)(r.top), (*this)(r.right), (*this)(r.bottom)};
+    }
+    bool operator==(const Scale&) const = default;
+};
+
+} // namespace ui
+
 namespace ui::layout {
 
 inline constexpr int panelTop = 531;

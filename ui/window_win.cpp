@@ -4,6 +4,7 @@
 #include "app/session.h"
 #include "ui/accessible.h"
 #include "ui/compose.h"
+#include "ui/scaled_artwork.h"
 
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <exception>
 #include <stdexcept>
 #include <vector>
@@ -20,24 +22,34 @@ namespace {
 // The animation clock's zero, read once during static initialisation.
 const auto processStart = std::chrono::steady_clock::now();
 
-constexpr int width = ui::canvasWidth, height = ui::canvasHeight;
+constexpr int width = ui::canvasWidth, height = ui::canvasHeight; // logical pixels
 
 // What the window works with; main thread only, but the status, which sessions write.
 LaunchOptions options;
 SessionStatus status;
 ScreenView view; // what the frame on screen shows
+// The window's DPI over 96 (1 at least); what frames are drawn with at that DPI, and the
+// system's colours while high contrast is on.
 double uiScale = 1;
+ui::Look look;
+ui::Contrast contrastColors;
+bool highContrast = false;
 bool overButton = false, overRepair = false, buttonDown = false;
 // The control Tab reached; shown only once the keyboard was used, as the system does.
 Focus keyboardFocus = Focus::None;
 bool keyboardUsed = false;
 HCURSOR arrowCursor = nullptr, handCursor = nullptr;
-// The frame and its screen form; made during static initialisation, as the display buffer is.
+// The frame, in the look's pixels, and its screen form.
 ui::Canvas canvas;
 std::vector<std::uint8_t> presentBuffer(ui::canvasBytes);
 
 int scaled(int logical) {
     return static_cast<int>(uiScale * logical + 0.5);
+}
+
+// Client pixels per frame pixel: 1 when the resources hold the window's scale.
+double frameToClient() {
+    return uiScale * 2 / look.scale.halves;
 }
 
 void hitTest(int x, int y) {
@@ -96,11 +108,80 @@ UINT taskbarButtonCreated = 0;
 // show only those.
 bool framed = false;
 
+bool stretched() {
+    return std::abs(frameToClient() - 1) > 0.001;
+}
+
 RECT onScreen(ui::Rect r) {
     // Scaled stretching blends neighbouring pixels: a pixel more on each side covers that.
-    const int margin = uiScale > 1.001 ? 1 : 0;
-    return {scaled(r.left) - margin, scaled(r.top) - margin, scaled(r.right) + margin,
-            scaled(r.bottom) + margin};
+    const double k = frameToClient();
+    const int margin = stretched() ? 1 : 0;
+    return {static_cast<int>(r.left * k) - margin, static_cast<int>(r.top * k) - margin,
+            static_cast<int>(r.right * k + 0.999) + margin, static_cast<int>(r.bottom * k + 0.999) + margin};
+}
+
+// The system's DPI functions of Windows 10, looked up: the launcher also runs on Windows 8.1,
+// where a window has the system's DPI.
+template <class F> F systemFunction(const char* name) {
+    return reinterpret_cast<F>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+// Draws at the scale the resources hold nearest the DPI (the larger of two as near), decoding
+// its set the first time; the frame is stretched only when no set matches exactly.
+void useDpi(int dpi) {
+    uiScale = dpi >= 96 ? dpi / 96.0 : 1.0;
+    const double wanted = uiScale * 2;
+    std::vector<int> scales{2};
+    for (const res::ScaledSet& set : res::scaledSets)
+        scales.push_back(set.halves);
+    std::sort(scales.begin(), scales.end(), [wanted](int a, int b) {
+        const double da = std::abs(a - wanted), db = std::abs(b - wanted);
+        return da != db ? da < db : a > b;
+    });
+    look = ui::baseLook();
+    for (const int halves : scales) {
+        if (halves == 2) break;
+        if (loadScaledArtwork(halves)) {
+            look = *ui::scaledLook(halves);
+            break;
+        }
+    }
+    look.contrast = highContrast ? &contrastColors : nullptr;
+    canvas = ui::Canvas(look.width(), look.height());
+    presentBuffer.assign(canvas.bytes(), 0);
+    framed = false;
+}
+
+// High contrast as the system has it, unless VELLUMARK_HIGH_CONTRAST is 1 (on) or 0 (off):
+// for players who want the plain window either way.
+bool readHighContrast() {
+    wchar_t forced[4] = {};
+    if (GetEnvironmentVariableW(L"VELLUMARK_HIGH_CONTRAST", forced, 4) == 1 &&
+        (forced[0] == L'0' || forced[0] == L'1'))
+        return forced[0] == L'1';
+    HIGHCONTRASTW hc{sizeof hc, 0, nullptr};
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+ui::Color systemColor(int index) {
+    const COLORREF c = GetSysColor(index);
+    return {GetRValue(c), GetGValue(c), GetBValue(c), 255};
+}
+
+// Reads the high-contrast setting and the system's colours; the whole frame is drawn again
+// when either changed.
+void readContrast() {
+    const bool on = readHighContrast();
+    const ui::Contrast colors{systemColor(COLOR_WINDOW),    systemColor(COLOR_WINDOWTEXT),
+                              systemColor(COLOR_HIGHLIGHT), systemColor(COLOR_HIGHLIGHTTEXT),
+                              systemColor(COLOR_BTNFACE),   systemColor(COLOR_BTNTEXT),
+                              systemColor(COLOR_GRAYTEXT),  systemColor(COLOR_HOTLIGHT)};
+    if (on == highContrast && (!on || colors == contrastColors)) return;
+    highContrast = on;
+    contrastColors = colors;
+    look.contrast = on ? &contrastColors : nullptr;
+    framed = false;
 }
 
 void refresh(HWND window) {
@@ -119,13 +200,13 @@ void refresh(HWND window) {
     next.focus = keyboardUsed ? keyboardFocus : Focus::None;
     if (framed) announceChanges(window, view, next);
     if (!framed) {
-        ui::composeFrame(canvas, next);
+        ui::composeFrame(canvas, next, look);
         ui::toBgrx(canvas, presentBuffer.data());
         InvalidateRect(window, nullptr, FALSE);
         framed = true;
     } else {
-        for (const ui::Rect area : ui::changedAreas(view, next)) {
-            ui::composeArea(canvas, next, area);
+        for (const ui::Rect area : ui::changedAreas(view, next, look)) {
+            ui::composeArea(canvas, next, area, look);
             ui::toBgrx(canvas, presentBuffer.data(), area);
             const RECT r = onScreen(area);
             InvalidateRect(window, &r, FALSE);
@@ -138,27 +219,29 @@ void refresh(HWND window) {
 void paint(HWND window) {
     PAINTSTRUCT ps;
     const HDC dc = BeginPaint(window, &ps);
-    const ui::Rect area = ui::intersect({static_cast<int>(ps.rcPaint.left / uiScale),
-                                         static_cast<int>(ps.rcPaint.top / uiScale),
-                                         static_cast<int>(ps.rcPaint.right / uiScale + 0.999),
-                                         static_cast<int>(ps.rcPaint.bottom / uiScale + 0.999)},
-                                        {0, 0, width, height});
+    const double k = frameToClient();
+    const int frameW = canvas.width(), frameH = canvas.height();
+    const ui::Rect area = ui::intersect(
+        {static_cast<int>(ps.rcPaint.left / k), static_cast<int>(ps.rcPaint.top / k),
+         static_cast<int>(ps.rcPaint.right / k + 0.999), static_cast<int>(ps.rcPaint.bottom / k + 0.999)},
+        {0, 0, frameW, frameH});
     if (!area.empty()) {
         // The picture handed over is the rows of the area alone, so its orientation cannot
         // move the source rectangle.
         const int rows = area.bottom - area.top;
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biWidth = frameW;
         info.bmiHeader.biHeight = -rows; // top to bottom
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biCompression = BI_RGB;
-        SetStretchBltMode(dc, uiScale > 1.001 ? HALFTONE : COLORONCOLOR);
-        const int x = scaled(area.left), y = scaled(area.top);
-        StretchDIBits(dc, x, y, scaled(area.right) - x, scaled(area.bottom) - y, area.left, 0,
+        SetStretchBltMode(dc, stretched() ? HALFTONE : COLORONCOLOR);
+        const auto client = [k](int v) { return static_cast<int>(v * k + 0.5); };
+        const int x = client(area.left), y = client(area.top);
+        StretchDIBits(dc, x, y, client(area.right) - x, client(area.bottom) - y, area.left, 0,
                       area.right - area.left, rows,
-                      presentBuffer.data() + static_cast<std::size_t>(area.top) * width * 4, &info,
+                      presentBuffer.data() + static_cast<std::size_t>(area.top) * frameW * 4, &info,
                       DIB_RGB_COLORS, SRCCOPY);
     }
     EndPaint(window, &ps);
@@ -255,6 +338,22 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
         handleKey(window, wParam);
         return 0;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another DPI: drawn anew at its scale, in the rectangle the
+        // system suggests.
+        useDpi(LOWORD(wParam));
+        const RECT* r = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        refresh(window);
+        return 0;
+    }
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+    case WM_THEMECHANGED:
+        readContrast();
+        if (!framed) refresh(window);
+        return message == WM_SETTINGCHANGE ? DefWindowProcW(window, message, wParam, lParam) : 0;
     case WM_GETOBJECT:
         return answerGetObject(window, wParam, lParam, &view, &uiScale);
     case pressButtonMessage: // the button's default action, as assistive technology asks it
@@ -306,7 +405,6 @@ void runWindow(const LaunchOptions& launchOptions) {
         resources[i] = loadResource(res::all[i].id, res::all[i].bytes);
     ui::bindArtwork(resources);
 
-    SetProcessDPIAware();
     // The taskbar's interface is a COM object of the shell, used from this thread alone.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     struct ComScope {
@@ -316,11 +414,15 @@ void runWindow(const LaunchOptions& launchOptions) {
         }
     } comScope{SUCCEEDED(com)};
     taskbarButtonCreated = RegisterWindowMessageW(L"TaskbarButtonCreated");
+    // The manifest declares the process aware of each monitor's DPI: until the window exists,
+    // the system's DPI is the best guess.
+    int dpi = 96;
     if (const HDC screen = GetDC(nullptr)) {
-        const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+        dpi = GetDeviceCaps(screen, LOGPIXELSX);
         ReleaseDC(nullptr, screen);
-        uiScale = dpi >= 96 ? dpi / 96.0 : 1.0;
     }
+    readContrast();
+    useDpi(dpi);
 
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     arrowCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -340,14 +442,31 @@ void runWindow(const LaunchOptions& launchOptions) {
     RegisterClassExW(&wc);
 
     constexpr DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    RECT outer{0, 0, scaled(width), scaled(height)};
-    AdjustWindowRectEx(&outer, style, FALSE, 0);
-    const int outerW = outer.right - outer.left, outerH = outer.bottom - outer.top;
+    using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    const auto adjustForDpi = systemFunction<AdjustForDpi>("AdjustWindowRectExForDpi");
+    const auto outerSize = [&](int forDpi) {
+        RECT outer{0, 0, scaled(width), scaled(height)};
+        if (adjustForDpi)
+            adjustForDpi(&outer, style, FALSE, 0, static_cast<UINT>(forDpi));
+        else
+            AdjustWindowRectEx(&outer, style, FALSE, 0);
+        return std::pair<int, int>(outer.right - outer.left, outer.bottom - outer.top);
+    };
+    const auto [outerW, outerH] = outerSize(dpi);
     const int x = std::max(0, (GetSystemMetrics(SM_CXSCREEN) - outerW) / 2);
     const int y = std::max(0, (GetSystemMetrics(SM_CYSCREEN) - outerH) / 2);
     const HWND window = CreateWindowExW(0, wc.lpszClassName, L"Vellumark", style, x, y, outerW, outerH,
                                         nullptr, nullptr, instance, nullptr);
     if (!window) throw std::runtime_error("could not create window");
+    // Made on a monitor of another DPI than the system's: sized and drawn for that one.
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    if (const auto dpiForWindow = systemFunction<DpiForWindow>("GetDpiForWindow")) {
+        if (const int own = static_cast<int>(dpiForWindow(window)); own >= 48 && own != dpi) {
+            useDpi(own);
+            const auto [w, h] = outerSize(own);
+            SetWindowPos(window, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
 
     taskbar.attach(); // the shell may never announce the button
     startSession(options, &status, false);

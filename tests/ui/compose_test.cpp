@@ -120,13 +120,21 @@ TEST_F(Compose, ChangedAreasKeepTheFrameExact) {
     link.repairHover = true;
     steps.insert(steps.end(), {hover, pressed, link, steps.back()});
 
-    ui::Canvas kept;
-    ui::composeFrame(kept, steps.front());
-    for (std::size_t i = 1; i < steps.size(); ++i) {
-        for (const ui::Rect area : ui::changedAreas(steps[i - 1], steps[i]))
-            ui::composeArea(kept, steps[i], area);
-        const std::vector<std::uint8_t> whole = frame(steps[i]);
-        ASSERT_TRUE(std::equal(whole.begin(), whole.end(), kept.pixels())) << "step " << i;
+    // At every scale the resources hold, and in the system's colours.
+    const ui::Contrast contrast{{0, 0, 0, 255},   {255, 255, 255, 255}, {26, 235, 255, 255}, {0, 0, 0, 255},
+                                {0, 0, 0, 255},   {255, 255, 255, 255}, {63, 242, 63, 255},  {255, 255, 0, 255}};
+    std::vector<ui::Look> looks{ui::baseLook(), *ui::scaledLook(3), *ui::scaledLook(4), ui::baseLook()};
+    looks.back().contrast = &contrast;
+    for (const ui::Look& look : looks) {
+        ui::Canvas kept(look.width(), look.height()), whole(look.width(), look.height());
+        ui::composeFrame(kept, steps.front(), look);
+        for (std::size_t i = 1; i < steps.size(); ++i) {
+            for (const ui::Rect area : ui::changedAreas(steps[i - 1], steps[i], look))
+                ui::composeArea(kept, steps[i], area, look);
+            ui::composeFrame(whole, steps[i], look);
+            ASSERT_TRUE(std::equal(whole.pixels(), whole.pixels() + whole.bytes(), kept.pixels()))
+                << "step " << i << " at scale " << look.scale.halves << (look.contrast ? " in contrast" : "");
+        }
     }
 
     const std::vector<ui::Rect> pulse = ui::changedAreas(steps[7], steps[8]);

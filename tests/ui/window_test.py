@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""The real launcher's window under Wine and Xvfb at 96 DPI, driven with xdotool.
+"""The real launcher's window under Wine and Xvfb, at 96 DPI unless a test sets another, driven
+with xdotool.
 
 window_test.py LAUNCHER_EXE STUB_GAME_EXE SERVER_DIR RENDER_FRAMES RESOURCES_DIR SEND_MESSAGE_EXE
 Needs the test servers (ctest fixture) and VELLUMARK_HTTPS_PORT / VELLUMARK_FAULT_PORT."""
@@ -51,14 +52,17 @@ def windows_path(path):
 
 
 class Launcher:
-    def __init__(self, *args):
+    def __init__(self, *args, env=None):
         self.log = open(os.path.join(work, "launcher-%d.out" % time.monotonic_ns()), "wb")
         # A window of an earlier launcher may take a moment to go: only a new one is this one's.
         self.earlier = set(self.windows())
         # Output goes to files: Wine's services would hold a pipe open.
         self.process = subprocess.Popen([WINE_RUN, LAUNCHER] + list(args), stdin=subprocess.DEVNULL,
-                                        stdout=self.log, stderr=self.log, cwd=work)
+                                        stdout=self.log, stderr=self.log, cwd=work, env=dict(os.environ, **(env or {})))
         self.wid = wait_for(self.find, LONG, "the window")
+        self.locate()
+
+    def locate(self):
         info = run("xwininfo", "-id", self.wid).stdout
         field = lambda name: int(info.split(name + ":")[1].split()[0])
         self.x, self.y = field("Absolute upper-left X"), field("Absolute upper-left Y")
@@ -83,7 +87,14 @@ class Launcher:
         run("xdotool", "mousemove", "--sync", "0", "0")
 
     def capture(self, path):
-        run("import", "-window", "root", "-crop", "960x660+%d+%d" % (self.x, self.y), "+repage", path)
+        run("import", "-window", "root", "-crop", "%dx%d+%d+%d" % (self.size + (self.x, self.y)), "+repage", path)
+
+    def shows(self, frame):
+        """Whether the window shows the native frame (of its name in the rendered frames) pixel for pixel."""
+        shot = os.path.join(work, "screen.png")
+        self.capture(shot)
+        return run("compare", "-metric", "AE", shot, os.path.join(frames(), "frame-%s.png" % frame),
+                   "null:").stderr.strip() == "0"
 
     def keys(self, *names):
         run("xdotool", "windowfocus", "--sync", self.wid)
@@ -145,6 +156,33 @@ def publish(name, files, base=None, chunk=65536, threshold=100000):
     return "%s/%s.json" % (HTTPS, name)
 
 
+def frames():
+    """The native frames, rendered once."""
+    expected = os.path.join(work, "frames")
+    if not os.path.isdir(expected):
+        os.makedirs(expected)
+        subprocess.run([RENDER, RESOURCES, expected], check=True)
+    return expected
+
+
+def prefix_settings(values):
+    """Sets registry values of the prefix, {key: {name: value}}, a value of None deleting it;
+    what Windows programs started afterwards read."""
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for key, named in values.items():
+        lines.append("[%s]" % key)
+        for name, value in named.items():
+            lines.append('"%s"=%s' % (name, "-" if value is None else
+                                      "dword:%08x" % value if isinstance(value, int) else '"%s"' % value))
+        lines.append("")
+    path = os.path.join(work, "settings.reg")
+    with open(path, "w") as f:
+        f.write("\r\n".join(lines))
+    # Never a pipe: Wine's services, started by the first program, would hold it open.
+    assert subprocess.run([WINE_RUN, "regedit", "/S", windows_path(path)], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+
+
 def test_failed_screen_is_pixel_exact_and_retry_starts_a_session():
     game = os.path.join(work, "failed")
     url = HTTPS + "/window/missing.json"
@@ -152,9 +190,7 @@ def test_failed_screen_is_pixel_exact_and_retry_starts_a_session():
     assert launcher.size == (960, 660), "client area %s at 96 DPI" % (launcher.size,)
     run("xdotool", "mousemove", "--sync", "0", "0")
     wait_for(lambda: count("access.log", "GET /window/missing.json") >= 1, LONG, "the manifest request")
-    shot, expected = os.path.join(work, "screen.png"), os.path.join(work, "frames")
-    os.makedirs(expected, exist_ok=True)
-    subprocess.run([RENDER, RESOURCES, expected], check=True)
+    shot, expected = os.path.join(work, "screen.png"), frames()
 
     def differing_pixels():
         launcher.capture(shot)
@@ -182,6 +218,55 @@ def test_failed_screen_is_pixel_exact_and_retry_starts_a_session():
     wait_for(lambda: count("access.log", "GET /window/missing.json") == before + 2, LONG, "Space's new session")
     launcher.close()
     assert launcher.wait(LONG) == 0
+
+
+FONTS = r"HKEY_CURRENT_CONFIG\Software\Fonts"
+WM_DPICHANGED = "736"
+
+
+def test_each_dpi_gets_a_frame_drawn_at_its_scale():
+    url = HTTPS + "/window/dpi.json"
+    prefix_settings({FONTS: {"LogPixels": 144}})
+    try:
+        launcher = Launcher("-manifest", url, "-dir", windows_path(os.path.join(work, "dpi")))
+        assert launcher.size == (1440, 990), "client area %s at 144 DPI" % (launcher.size,)
+        run("xdotool", "mousemove", "--sync", "0", "0")
+        wait_for(lambda: launcher.shows("failed-unreachable@3"), LONG, "the native frame of 144 DPI")
+        # Moved to a monitor of 192 DPI: the suggested size, and the frame drawn for it.
+        assert run(WINE_RUN, SEND_MESSAGE, "VellumarkLauncher", WM_DPICHANGED, "192", "144").returncode == 0
+    finally:
+        prefix_settings({FONTS: {"LogPixels": None}})
+    try:
+        wait_for(lambda: launcher.locate() or launcher.size == (1920, 1320), LONG, "the size at 192 DPI")
+    except AssertionError:
+        raise AssertionError("client area %s after the change to 192 DPI" % (launcher.size,))
+    wait_for(lambda: launcher.shows("failed-unreachable@4"), LONG, "the native frame of 192 DPI")
+    before = count("access.log", "GET /window/dpi.json")
+    launcher.click((BUTTON[0] * 2, BUTTON[1] * 2))
+    wait_for(lambda: count("access.log", "GET /window/dpi.json") == before + 1, LONG, "RETRY clicked at 192 DPI")
+    launcher.close()
+    assert launcher.wait(LONG) == 0
+
+
+COLORS = r"HKEY_CURRENT_USER\Control Panel\Colors"
+HIGH_CONTRAST_BLACK = {"Window": "0 0 0", "WindowText": "255 255 255", "Hilight": "26 235 255", "HilightText": "0 0 0",
+                       "ButtonFace": "0 0 0", "ButtonText": "255 255 255", "GrayText": "63 242 63",
+                       "HotTrackingColor": "255 255 0"}
+
+
+def test_high_contrast_draws_in_the_system_colours():
+    # This Wine never reports high contrast on: the launcher's own switch stands in for it.
+    prefix_settings({COLORS: HIGH_CONTRAST_BLACK})
+    try:
+        launcher = Launcher("-manifest", HTTPS + "/window/contrast.json", "-dir", windows_path(os.path.join(work, "hc")),
+                            env={"VELLUMARK_HIGH_CONTRAST": "1"})
+        wait_for(lambda: count("access.log", "GET /window/contrast.json") >= 1, LONG, "the manifest request")
+        launcher.keys("Tab")
+        wait_for(lambda: launcher.shows("failed-unreachable-contrast"), LONG, "the frame in the system's colours")
+        launcher.close()
+        assert launcher.wait(LONG) == 0
+    finally:
+        prefix_settings({COLORS: {name: None for name in HIGH_CONTRAST_BLACK}})
 
 
 def test_a_press_taken_away_clicks_nothing():
@@ -365,7 +450,7 @@ def test_closing_during_a_download_keeps_what_landed():
 
 def main():
     display = next(n for n in range(90, 200) if not os.path.exists("/tmp/.X11-unix/X%d" % n))
-    xvfb = subprocess.Popen(["Xvfb", ":%d" % display, "-nolisten", "tcp", "-screen", "0", "1280x1024x24"],
+    xvfb = subprocess.Popen(["Xvfb", ":%d" % display, "-nolisten", "tcp", "-screen", "0", "2560x1600x24"],
                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.environ["DISPLAY"] = ":%d" % display
     failed = 0
@@ -378,11 +463,15 @@ def main():
         for args in (["-k"], ["-w"], ["-p"]):
             subprocess.run(["wineserver"] + args, env=prefix, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)  # never a pipe: the server outlives the call
-        tests = [test_failed_screen_is_pixel_exact_and_retry_starts_a_session, test_a_press_taken_away_clicks_nothing,
+        tests = [test_failed_screen_is_pixel_exact_and_retry_starts_a_session,
+                 test_each_dpi_gets_a_frame_drawn_at_its_scale, test_high_contrast_draws_in_the_system_colours,
+                 test_a_press_taken_away_clicks_nothing,
                  test_disabled_button_does_nothing,
                  test_repair_and_play, test_screen_readers_read_and_press_what_the_window_shows,
                  test_the_keyboard_alone_repairs_and_plays,
                  test_closing_during_a_download_keeps_what_landed]
+        # WINDOW_TEST=PATTERN runs only the tests whose names match it.
+        tests = [t for t in tests if re.search(os.environ.get("WINDOW_TEST", ""), t.__name__)]
         for test in tests:
             try:
                 test()
