@@ -74,6 +74,41 @@ TEST_F(Compose, GlowPulsesOnlyInReadyWithoutHover) {
     EXPECT_TRUE(sameRegion(frame(offline), frame(offlineLater), button));
 }
 
+// In high contrast each pixel of the bar's label is drawn in the pair of what lies under it:
+// the highlight pair over the fill, the window pair over the track.
+TEST_F(Compose, HighContrastLabelTakesThePairOfWhatLiesUnderIt) {
+    const ui::Contrast c{{0, 0, 0, 255}, {255, 255, 255, 255}, {26, 235, 255, 255}, {0, 0, 0, 255},
+                         {0, 0, 0, 255}, {255, 255, 255, 255}, {63, 242, 63, 255},  {255, 255, 0, 255}};
+    ui::Look look = ui::baseLook();
+    look.contrast = &c;
+    SessionSnapshot s{.phase = SessionPhase::Downloading};
+    s.bytesDone = 50;
+    s.bytesTotal = 100;
+    ui::Canvas canvas;
+    ui::composeFrame(canvas, buildView(s, 0), look); // "50%" centred on the fill's end
+    const auto between = [](const std::uint8_t* p, ui::Color a, ui::Color b) {
+        const std::uint8_t want[2][3] = {{a.r, a.g, a.b}, {b.r, b.g, b.b}};
+        for (int k = 0; k < 3; ++k) {
+            if (p[k] < std::min(want[0][k], want[1][k]) || p[k] > std::max(want[0][k], want[1][k]))
+                return false;
+        }
+        return true;
+    };
+    const int fillEnd = 43 + 287; // half of the well inside the outline
+    int overFill = 0, overTrack = 0;
+    for (int y = 595; y < 601; ++y) { // rows clear of the rounded ends
+        for (int x = fillEnd - 30; x < fillEnd + 30; ++x) {
+            const std::uint8_t* p = canvas.at(x, y);
+            const bool fill = x < fillEnd;
+            ASSERT_TRUE(fill ? between(p, c.highlight, c.highlightText) : between(p, c.window, c.text))
+                << x << "," << y;
+            if (fill ? p[0] != c.highlight.r : p[0] != c.window.r) ++(fill ? overFill : overTrack);
+        }
+    }
+    EXPECT_GT(overFill, 10); // the label shows on both
+    EXPECT_GT(overTrack, 10);
+}
+
 TEST_F(Compose, LongFailureMessageShowsTwoLinesEndingInDots) {
     SessionSnapshot failed = SessionSnapshot{.phase = SessionPhase::Failed};
     failed.message = std::string(60, 'a') + " " + std::string(60, 'b') + " " + std::string(60, 'c') + ". . ";
