@@ -4,6 +4,7 @@
 #include "app/session.h"
 #include "ui/accessible.h"
 #include "ui/compose.h"
+#include "ui/display_win.h"
 #include "ui/scaled_artwork.h"
 
 #include <windows.h>
@@ -120,13 +121,6 @@ RECT onScreen(ui::Rect r) {
             static_cast<int>(r.right * k + 0.999) + margin, static_cast<int>(r.bottom * k + 0.999) + margin};
 }
 
-// The system's DPI functions of Windows 10, looked up: the launcher also runs on Windows 8.1,
-// where a window has the system's DPI.
-template <class F> F systemFunction(const char* name) {
-    return reinterpret_cast<F>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
-}
-
 // Draws at the scale the resources hold nearest the DPI (the larger of two as near), decoding
 // its set the first time; the frame is stretched only when no set matches exactly.
 void useDpi(int dpi) {
@@ -153,30 +147,11 @@ void useDpi(int dpi) {
     framed = false;
 }
 
-// High contrast as the system has it, unless VELLUMARK_HIGH_CONTRAST is 1 (on) or 0 (off):
-// for players who want the plain window either way.
-bool readHighContrast() {
-    wchar_t forced[4] = {};
-    if (GetEnvironmentVariableW(L"VELLUMARK_HIGH_CONTRAST", forced, 4) == 1 &&
-        (forced[0] == L'0' || forced[0] == L'1'))
-        return forced[0] == L'1';
-    HIGHCONTRASTW hc{sizeof hc, 0, nullptr};
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
-}
-
-ui::Color systemColor(int index) {
-    const COLORREF c = GetSysColor(index);
-    return {GetRValue(c), GetGValue(c), GetBValue(c), 255};
-}
-
 // Reads the high-contrast setting and the system's colours; the whole frame is drawn again
 // when either changed.
 void readContrast() {
-    const bool on = readHighContrast();
-    const ui::Contrast colors{systemColor(COLOR_WINDOW),    systemColor(COLOR_WINDOWTEXT),
-                              systemColor(COLOR_HIGHLIGHT), systemColor(COLOR_HIGHLIGHTTEXT),
-                              systemColor(COLOR_BTNFACE),   systemColor(COLOR_BTNTEXT),
-                              systemColor(COLOR_GRAYTEXT),  systemColor(COLOR_HOTLIGHT)};
+    const bool on = highContrastOn();
+    const ui::Contrast colors = systemContrast();
     if (on == highContrast && (!on || colors == contrastColors)) return;
     highContrast = on;
     contrastColors = colors;
@@ -416,11 +391,7 @@ void runWindow(const LaunchOptions& launchOptions) {
     taskbarButtonCreated = RegisterWindowMessageW(L"TaskbarButtonCreated");
     // The manifest declares the process aware of each monitor's DPI: until the window exists,
     // the system's DPI is the best guess.
-    int dpi = 96;
-    if (const HDC screen = GetDC(nullptr)) {
-        dpi = GetDeviceCaps(screen, LOGPIXELSX);
-        ReleaseDC(nullptr, screen);
-    }
+    const int dpi = systemDpi();
     readContrast();
     useDpi(dpi);
 
@@ -442,30 +413,18 @@ void runWindow(const LaunchOptions& launchOptions) {
     RegisterClassExW(&wc);
 
     constexpr DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-    const auto adjustForDpi = systemFunction<AdjustForDpi>("AdjustWindowRectExForDpi");
-    const auto outerSize = [&](int forDpi) {
-        RECT outer{0, 0, scaled(width), scaled(height)};
-        if (adjustForDpi)
-            adjustForDpi(&outer, style, FALSE, 0, static_cast<UINT>(forDpi));
-        else
-            AdjustWindowRectEx(&outer, style, FALSE, 0);
-        return std::pair<int, int>(outer.right - outer.left, outer.bottom - outer.top);
-    };
-    const auto [outerW, outerH] = outerSize(dpi);
-    const int x = std::max(0, (GetSystemMetrics(SM_CXSCREEN) - outerW) / 2);
-    const int y = std::max(0, (GetSystemMetrics(SM_CYSCREEN) - outerH) / 2);
-    const HWND window = CreateWindowExW(0, wc.lpszClassName, L"Vellumark", style, x, y, outerW, outerH,
+    const SIZE outer = outerSize(scaled(width), scaled(height), style, dpi);
+    const int x = std::max(0, (GetSystemMetrics(SM_CXSCREEN) - static_cast<int>(outer.cx)) / 2);
+    const int y = std::max(0, (GetSystemMetrics(SM_CYSCREEN) - static_cast<int>(outer.cy)) / 2);
+    const HWND window = CreateWindowExW(0, wc.lpszClassName, L"Vellumark", style, x, y, outer.cx, outer.cy,
                                         nullptr, nullptr, instance, nullptr);
     if (!window) throw std::runtime_error("could not create window");
     // Made on a monitor of another DPI than the system's: sized and drawn for that one.
-    using DpiForWindow = UINT(WINAPI*)(HWND);
-    if (const auto dpiForWindow = systemFunction<DpiForWindow>("GetDpiForWindow")) {
-        if (const int own = static_cast<int>(dpiForWindow(window)); own >= 48 && own != dpi) {
-            useDpi(own);
-            const auto [w, h] = outerSize(own);
-            SetWindowPos(window, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        }
+    if (const int own = windowDpi(window); own >= 48 && own != dpi) {
+        useDpi(own);
+        const SIZE resized = outerSize(scaled(width), scaled(height), style, own);
+        SetWindowPos(window, nullptr, 0, 0, resized.cx, resized.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     taskbar.attach(); // the shell may never announce the button
