@@ -6,10 +6,9 @@
 #include "ui/compose.h"
 #include "ui/display_win.h"
 #include "ui/scaled_artwork.h"
+#include "ui/taskbar_win.h"
 
 #include <windows.h>
-
-#include <shobjidl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -63,43 +62,6 @@ void hitTestAt(LPARAM lParam) {
     const int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
     hitTest(static_cast<int>(x / uiScale), static_cast<int>(y / uiScale));
 }
-
-// The taskbar button's progress. The shell says when the button exists; calls made before
-// that, or where no shell offers the interface, simply change nothing.
-class TaskbarButton {
-public:
-    ~TaskbarButton() { reset(); }
-    void attach() {
-        reset();
-        ITaskbarList3* list = nullptr;
-        if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
-                                    reinterpret_cast<void**>(&list)))) {
-            return;
-        }
-        if (FAILED(list->HrInit())) {
-            list->Release();
-            return;
-        }
-        list_ = list;
-        shown_ = {TaskbarProgress::None, 1, 0}; // nothing shown yet: the next show sets it
-    }
-    void show(HWND window, const TaskbarProgress& p) {
-        if (!list_ || p == shown_) return;
-        static constexpr TBPFLAG flags[] = {TBPF_NOPROGRESS, TBPF_INDETERMINATE, TBPF_NORMAL, TBPF_ERROR};
-        list_->SetProgressState(window, flags[p.kind]);
-        if (p.kind == TaskbarProgress::Normal || p.kind == TaskbarProgress::Error)
-            list_->SetProgressValue(window, p.done, p.total);
-        shown_ = p;
-    }
-    void reset() {
-        if (list_) list_->Release();
-        list_ = nullptr;
-    }
-
-private:
-    ITaskbarList3* list_ = nullptr;
-    TaskbarProgress shown_;
-};
 
 TaskbarButton taskbar;
 UINT taskbarButtonCreated = 0;
