@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <unordered_map>
 
 namespace {
 
@@ -64,10 +65,40 @@ bool parseRollingText(std::string_view text, std::size_t count, std::vector<std:
     return true;
 }
 
+namespace {
+
+// Keeps the digests of windows that match nothing within a bound, whatever the file holds.
+class MissLimit {
+public:
+    MissLimit(std::int64_t size, std::size_t window) : window_(std::int64_t(window)), budget_(2 * size) {}
+    // Whether a window of this sum at offset is worth a digest.
+    // A window at a multiple of its length always is: a chunk the file holds in place stands
+    // there, even inside a run whose sum missed.
+    bool worthHashing(std::uint64_t sum, std::int64_t offset) const {
+        if (offset % window_ == 0) return true;
+        const auto it = quietUntil_.find(sum);
+        return it == quietUntil_.end() || offset >= it->second;
+    }
+    // False once misses have hashed all they may.
+    bool missed(std::uint64_t sum, std::int64_t offset) {
+        quietUntil_[sum] = offset + window_;
+        budget_ -= window_;
+        return budget_ >= window_;
+    }
+
+private:
+    const std::int64_t window_;
+    std::int64_t budget_; // bytes misses may still hash
+    std::unordered_map<std::uint64_t, std::int64_t> quietUntil_;
+};
+
+} // namespace
+
 bool rollOver(std::int64_t size, std::size_t window, const SumFilter& filter, const ReadAt& read,
               const TakeWindow& take, const std::function<bool()>& goOn) {
     // Each read holds a window and a step beyond it, so that the window rolls over the step.
     const std::size_t step = std::max<std::size_t>(std::size_t{8} << 20, 2 * window);
+    MissLimit limit(size, window);
     std::vector<char> buffer;
     for (std::int64_t pos = 0; pos + std::int64_t(window) <= size && goOn();) {
         const auto length = static_cast<std::size_t>(std::min<std::int64_t>(window + step, size - pos));
@@ -78,13 +109,18 @@ bool rollOver(std::int64_t size, std::size_t window, const SumFilter& filter, co
         hash.extend(bytes, window);
         std::size_t i = 0;
         for (;;) {
-            if (filter.mayHold(hash.value()) &&
-                take(hash.value(), buffer.data() + i, pos + std::int64_t(i))) {
-                i += window;
-                if (i + window > length || !goOn()) break;
-                hash = RollingHash(window);
-                hash.extend(bytes + i, window);
-                continue;
+            const std::uint64_t sum = hash.value();
+            const std::int64_t at = pos + std::int64_t(i);
+            if (filter.mayHold(sum) && limit.worthHashing(sum, at)) {
+                const WindowSeen seen = take(sum, buffer.data() + i, at);
+                if (seen == WindowSeen::taken) {
+                    i += window;
+                    if (i + window > length || !goOn()) break;
+                    hash = RollingHash(window);
+                    hash.extend(bytes + i, window);
+                    continue;
+                }
+                if (seen == WindowSeen::missed && (!limit.missed(sum, at) || !goOn())) return true;
             }
             if (i + window == length) {
                 ++i;

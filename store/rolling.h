@@ -54,11 +54,25 @@ private:
     std::bitset<std::size_t{1} << bits> bits_;
 };
 
+// What a caller made of a window the filter let through.
+enum class WindowSeen {
+    passed, // not a sum it wants: nothing was hashed
+    missed, // hashed, and it was none of the chunks with that sum
+    taken,  // one it wanted: the next window starts after it
+};
+
 // Rolls a window of window bytes over bytes [0, size) of a file, read in large pieces through
 // read(offset, data, length). At every offset whose sum the filter may hold, take(sum, bytes,
-// offset) decides: true when the window was one the caller wanted, and the next window starts
-// after it. goOn is asked before every read. False when a read failed.
+// offset) says what the window was. goOn is asked before every read and after every miss.
+// False when a read failed.
+//
+// A miss costs a digest of a whole window, and a window of bytes that repeat with a period
+// that divides it (a run of one byte, a solid colour, a repeated page) has the same sum at
+// every offset of the run: a sum that missed is not offered again before the window that
+// missed has passed (except at multiples of the window, where chunks in place stand), and the
+// scan ends once misses have hashed twice the file. So whatever the file holds, the bytes
+// hashed for it stay within about three times its size.
 using ReadAt = std::function<bool(std::int64_t offset, char* data, std::size_t length)>;
-using TakeWindow = std::function<bool(std::uint64_t sum, const char* window, std::int64_t offset)>;
+using TakeWindow = std::function<WindowSeen(std::uint64_t sum, const char* window, std::int64_t offset)>;
 bool rollOver(std::int64_t size, std::size_t window, const SumFilter& filter, const ReadAt& read,
               const TakeWindow& take, const std::function<bool()>& goOn);

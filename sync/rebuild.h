@@ -6,6 +6,7 @@
 
 #include "net/manifest.h"
 #include "store/file_error.h"
+#include "sync/chunk_scan.h"
 
 #include <windows.h>
 
@@ -13,18 +14,9 @@
 #include <string>
 #include <vector>
 
-// What a scan of the old copy found.
-struct OldCopyScan {
-    std::vector<std::size_t> missing; // chunks the old copy does not hold, ascending
-    bool allInPlace = true;           // every chunk found stood at its own offset
-};
-
-// Writes into part (open for reading and writing, at the new size) every chunk of needed that
-// old holds anywhere, each checked by its SHA-256 before it is written. old is read once, in
-// order; the rolling checksum decides where the SHA-256 is worth computing. When mayMend (old is
-// open without write sharing and could be mended in place), chunks found in place are written
-// only once a chunk is found out of place: an old copy changed in place costs no write at all. A write
-// failure is returned; a read failure only leaves the rest missing.
+// scanForChunks over the old copy old into part (open for reading and writing, at the new
+// size), each chunk checked by its SHA-256. mayMend when old is open without write sharing and
+// could be mended in place.
 FileError scanOldCopy(HANDLE old, std::int64_t oldSize, HANDLE part, const std::wstring& partPath,
                       const Manifest& manifest, const ManifestFile& file,
                       const std::vector<std::size_t>& needed, bool mayMend, OldCopyScan& scan);

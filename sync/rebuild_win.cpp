@@ -3,14 +3,11 @@
 #include "app/session_status.h"
 #include "app/threads.h"
 #include "store/files.h"
-#include "store/rolling.h"
 #include "store/sha256.h"
-#include "sync/plan.h"
 
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
-#include <unordered_map>
 
 namespace {
 
@@ -86,130 +83,22 @@ private:
     std::thread thread_;
 };
 
-class ChunkFinder {
-public:
-    ChunkFinder(HANDLE part, const std::wstring& partPath, const Manifest& m, const ManifestFile& f,
-                const std::vector<std::size_t>& needed, bool mayDefer)
-        : part_(part), partPath_(partPath), m_(m), f_(f), left_(needed.size()), mayDefer_(mayDefer) {
-        for (const std::size_t k : needed)
-            wanted_[f.rolling[k]].push_back(k);
-    }
-
-    std::size_t left() const { return left_; }
-    bool allInPlace() const { return allInPlace_; }
-
-    // The window of length bytes at offset of the old copy, whose rolling sum is rolling:
-    // true when it was one or more of the wanted chunks, now written.
-    bool take(std::uint64_t rolling, const char* window, std::size_t length, std::int64_t offset,
-              FileError& failure) {
-        const auto it = wanted_.find(rolling);
-        if (it == wanted_.end()) return false;
-        std::string digest;
-        bool taken = false;
-        for (auto k = it->second.begin(); k != it->second.end();) {
-            if (chunkLength(m_, f_, *k) != static_cast<std::int64_t>(length)) {
-                ++k;
-                continue;
-            }
-            if (digest.empty()) digest = digestOf(window, length);
-            if (digest != f_.chunks[*k]) {
-                ++k;
-                continue;
-            }
-            const std::int64_t at = static_cast<std::int64_t>(*k) * m_.chunkSize;
-            // While every chunk found stands in place, the old copy may yet be mended in place:
-            // such a chunk is written only once one is found elsewhere.
-            if (mayDefer_ && allInPlace_ && at == offset) {
-                deferred_.push_back(*k);
-            } else if (const std::uint32_t code = writeAll(part_, window, length, partPath_, at)) {
-                failure = pathFailure("write", partPath_, code);
-                return false;
-            } else {
-                flush_.wrote(length);
-            }
-            allInPlace_ = allInPlace_ && at == offset;
-            k = it->second.erase(k);
-            --left_;
-            taken = true;
-        }
-        if (it->second.empty()) wanted_.erase(it);
-        return taken;
-    }
-
-    // Copies the chunks found in place into the part file, from the old copy, which nobody
-    // could write since they were checked (it is open without write sharing).
-    FileError writeDeferred(HANDLE old, std::vector<char>& buffer) {
-        for (const std::size_t k : deferred_) {
-            const std::int64_t at = static_cast<std::int64_t>(k) * m_.chunkSize;
-            const auto length = static_cast<std::size_t>(chunkLength(m_, f_, k));
-            buffer.resize(std::max(buffer.size(), length));
-            if (!readAt(old, at, buffer.data(), length))
-                return plainFailure("the old copy could not be read");
-            if (const std::uint32_t code = writeAll(part_, buffer.data(), length, partPath_, at))
-                return pathFailure("write", partPath_, code);
-            flush_.wrote(length);
-        }
-        deferred_.clear();
-        return {};
-    }
-
-    std::vector<std::size_t> missing() const {
-        std::vector<std::size_t> out;
-        for (const auto& [rolling, chunks] : wanted_)
-            out.insert(out.end(), chunks.begin(), chunks.end());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-private:
-    HANDLE part_;
-    const std::wstring& partPath_;
-    const Manifest& m_;
-    const ManifestFile& f_;
-    std::unordered_map<std::uint64_t, std::vector<std::size_t>> wanted_;
-    std::size_t left_;
-    bool mayDefer_;
-    bool allInPlace_ = true;
-    std::vector<std::size_t> deferred_; // found in place, not written yet
-    BackgroundFlush flush_{part_};
-};
-
 } // namespace
 
 FileError scanOldCopy(HANDLE old, std::int64_t oldSize, HANDLE part, const std::wstring& partPath,
                       const Manifest& m, const ManifestFile& f, const std::vector<std::size_t>& needed,
                       bool mayMend, OldCopyScan& scan) {
-    ChunkFinder finder(part, partPath, m, f, needed, mayMend);
-    FileError failure;
-    // A last chunk shorter than the rest is looked for where it stands, and where the old copy
-    // ends.
-    if (!needed.empty() && chunkLength(m, f, needed.back()) < m.chunkSize) {
-        const std::size_t k = needed.back();
-        const auto length = static_cast<std::size_t>(chunkLength(m, f, k));
-        std::vector<char> tail(length);
-        for (const std::int64_t at :
-             {static_cast<std::int64_t>(k) * m.chunkSize, oldSize - std::int64_t(length)}) {
-            if (at >= 0 && at + std::int64_t(length) <= oldSize && readAt(old, at, tail.data(), length) &&
-                finder.take(f.rolling[k], tail.data(), length, at, failure)) {
-                break;
-            }
-        }
-    }
-    std::vector<std::uint64_t> sums;
-    for (const std::size_t k : needed)
-        sums.push_back(f.rolling[k]);
-    // A read failure only ends the scan: what was not found is fetched.
-    rollOver(
-        oldSize, static_cast<std::size_t>(m.chunkSize), SumFilter(sums),
-        [&](std::int64_t at, char* data, std::size_t length) { return readAt(old, at, data, length); },
-        [&](std::uint64_t sum, const char* window, std::int64_t at) {
-            return finder.take(sum, window, static_cast<std::size_t>(m.chunkSize), at, failure);
+    BackgroundFlush flush(part);
+    const ChunkScanIo io{
+        [old](std::int64_t at, char* data, std::size_t length) { return readAt(old, at, data, length); },
+        digestOf,
+        [&](std::int64_t at, const char* bytes, std::size_t length) {
+            if (const std::uint32_t code = writeAll(part, bytes, length, partPath, at))
+                return pathFailure("write", partPath, code);
+            flush.wrote(length);
+            return FileError{};
         },
-        [&] { return !failure.failed && finder.left() > 0 && !cancelRequested.load(); });
-    if (cancelRequested.load()) return cancelledFailure();
-    std::vector<char> buffer;
-    if (!failure.failed && !finder.allInPlace()) failure = finder.writeDeferred(old, buffer);
-    scan.missing = finder.missing();
-    scan.allInPlace = finder.allInPlace();
-    return failure;
+        [] { return !cancelRequested.load(); },
+    };
+    return scanForChunks(oldSize, m, f, needed, mayMend, io, scan);
 }

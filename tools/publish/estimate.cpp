@@ -49,10 +49,10 @@ std::vector<bool> heldElsewhere(const fs::path& file, const ManifestFile& f, con
                 if (digest == before.chunks[it->second]) {
                     foundAt[it->second] = at;
                     wanted.erase(it);
-                    return true;
+                    return WindowSeen::taken;
                 }
             }
-            return false;
+            return digest.empty() ? WindowSeen::passed : WindowSeen::missed;
         },
         [] { return true; });
     for (std::size_t j = 0; j < whole;) {

@@ -1,0 +1,169 @@
+#include "sync/chunk_scan.h"
+
+#include "sync/plan.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace {
+
+class ChunkFinder {
+public:
+    ChunkFinder(const ChunkScanIo& io, const Manifest& m, const ManifestFile& f,
+                const std::vector<std::size_t>& needed, bool mayDefer)
+        : io_(io), m_(m), f_(f), left_(needed.size()), mayDefer_(mayDefer) {
+        for (const std::size_t k : needed)
+            wanted_[f.rolling[k]].push_back(k);
+    }
+
+    std::size_t left() const { return left_; }
+    bool allInPlace() const { return allInPlace_; }
+
+    // The window of length bytes at offset of the old copy, whose rolling sum is rolling: taken
+    // when it was one or more of the wanted chunks, now written or deferred.
+    WindowSeen take(std::uint64_t rolling, const char* window, std::size_t length, std::int64_t offset,
+                    FileError& failure) {
+        const auto it = wanted_.find(rolling);
+        if (it == wanted_.end()) return WindowSeen::passed;
+        std::string digest;
+        std::vector<std::size_t> matched;
+        bool ownPlace = false; // the window stands where one of the matched chunks belongs
+        for (const std::size_t k : it->second) {
+            if (chunkLength(m_, f_, k) != static_cast<std::int64_t>(length)) continue;
+            if (digest.empty()) digest = io_.digest(window, length);
+            if (digest != f_.chunks[k]) continue;
+            matched.push_back(k);
+            ownPlace = ownPlace || placeOf(k) == offset;
+        }
+        if (digest.empty()) return WindowSeen::passed;
+        if (matched.empty()) return WindowSeen::missed;
+        seenAt_.emplace(digest, offset);
+        // While the old copy may yet be mended in place, a window standing where one of its
+        // chunks belongs is that chunk alone, and a window elsewhere whose chunks all belong
+        // further on is nothing yet: a copy of the same bytes (two chunks of zeros, say) is
+        // looked for at its own place, and copied from here only if the file is rebuilt after
+        // all. Chunks found in place are written only once a chunk is found out of place.
+        const bool mayMend = mayDefer_ && allInPlace_;
+        if (mayMend && !ownPlace &&
+            std::all_of(matched.begin(), matched.end(), [&](std::size_t k) { return placeOf(k) > offset; })) {
+            return WindowSeen::missed;
+        }
+        const bool mending = mayMend && ownPlace;
+        for (const std::size_t k : matched) {
+            if (mending && placeOf(k) != offset) continue;
+            if (mending) {
+                deferred_.push_back(k);
+            } else if (FileError e = io_.write(placeOf(k), window, length); e.failed) {
+                failure = std::move(e);
+                return WindowSeen::taken;
+            }
+            allInPlace_ = allInPlace_ && placeOf(k) == offset;
+            if (placeOf(k) == offset) inPlace_.insert(digest);
+            std::erase(it->second, k);
+            --left_;
+        }
+        if (it->second.empty()) wanted_.erase(it);
+        return WindowSeen::taken;
+    }
+
+    // Once the scan is over: a chunk still wanted whose bytes were seen elsewhere than in a
+    // chunk standing in place was moved, and the file is rebuilt with it; a copy of a chunk in
+    // place (two chunks of zeros) is fetched into the old copy instead.
+    void settle() {
+        for (const auto& [rolling, chunks] : wanted_) {
+            for (const std::size_t k : chunks) {
+                if (seenAt_.contains(f_.chunks[k]) && !inPlace_.contains(f_.chunks[k])) allInPlace_ = false;
+            }
+        }
+    }
+
+    // Once the file is rebuilt rather than mended: copies the chunks found in place into the
+    // part file from the old copy, which nobody could write since they were checked (it is open
+    // without write sharing), and every chunk still wanted whose bytes were seen elsewhere.
+    FileError writeDeferred(std::vector<char>& buffer) {
+        std::vector<std::pair<std::size_t, std::int64_t>> copies; // chunk, from
+        for (const std::size_t k : deferred_)
+            copies.emplace_back(k, placeOf(k));
+        for (auto it = wanted_.begin(); it != wanted_.end();) {
+            std::erase_if(it->second, [&](std::size_t k) {
+                const auto seen = seenAt_.find(f_.chunks[k]);
+                if (seen == seenAt_.end()) return false;
+                copies.emplace_back(k, seen->second);
+                --left_;
+                return true;
+            });
+            it = it->second.empty() ? wanted_.erase(it) : std::next(it);
+        }
+        for (const auto& [k, from] : copies) {
+            const auto length = static_cast<std::size_t>(chunkLength(m_, f_, k));
+            buffer.resize(std::max(buffer.size(), length));
+            if (!io_.read(from, buffer.data(), length)) return plainFailure("the old copy could not be read");
+            if (FileError e = io_.write(placeOf(k), buffer.data(), length); e.failed) return e;
+        }
+        deferred_.clear();
+        return {};
+    }
+
+    std::vector<std::size_t> missing() const {
+        std::vector<std::size_t> out;
+        for (const auto& [rolling, chunks] : wanted_)
+            out.insert(out.end(), chunks.begin(), chunks.end());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+private:
+    std::int64_t placeOf(std::size_t k) const { return static_cast<std::int64_t>(k) * m_.chunkSize; }
+
+    const ChunkScanIo& io_;
+    const Manifest& m_;
+    const ManifestFile& f_;
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> wanted_;
+    std::size_t left_;
+    bool mayDefer_;
+    bool allInPlace_ = true;
+    std::vector<std::size_t> deferred_;                    // found in place, not written yet
+    std::unordered_map<std::string, std::int64_t> seenAt_; // where a wanted digest was seen
+    std::unordered_set<std::string> inPlace_;              // digests of chunks found in place
+};
+
+} // namespace
+
+FileError scanForChunks(std::int64_t oldSize, const Manifest& m, const ManifestFile& f,
+                        const std::vector<std::size_t>& needed, bool mayMend, const ChunkScanIo& io,
+                        OldCopyScan& scan) {
+    ChunkFinder finder(io, m, f, needed, mayMend);
+    FileError failure;
+    // A last chunk shorter than the rest is looked for where it stands, and where the old copy
+    // ends.
+    if (!needed.empty() && chunkLength(m, f, needed.back()) < m.chunkSize) {
+        const std::size_t k = needed.back();
+        const auto length = static_cast<std::size_t>(chunkLength(m, f, k));
+        std::vector<char> tail(length);
+        for (const std::int64_t at :
+             {static_cast<std::int64_t>(k) * m.chunkSize, oldSize - std::int64_t(length)}) {
+            if (at >= 0 && at + std::int64_t(length) <= oldSize && io.read(at, tail.data(), length) &&
+                finder.take(f.rolling[k], tail.data(), length, at, failure) == WindowSeen::taken) {
+                break;
+            }
+        }
+    }
+    std::vector<std::uint64_t> sums;
+    for (const std::size_t k : needed)
+        sums.push_back(f.rolling[k]);
+    // A read failure only ends the scan: what was not found is fetched.
+    rollOver(
+        oldSize, static_cast<std::size_t>(m.chunkSize), SumFilter(sums), io.read,
+        [&](std::uint64_t sum, const char* window, std::int64_t at) {
+            return finder.take(sum, window, static_cast<std::size_t>(m.chunkSize), at, failure);
+        },
+        [&] { return !failure.failed && finder.left() > 0 && io.goOn(); });
+    if (!io.goOn()) return cancelledFailure();
+    finder.settle();
+    std::vector<char> buffer;
+    if (!failure.failed && !finder.allInPlace()) failure = finder.writeDeferred(buffer);
+    scan.missing = finder.missing();
+    scan.allInPlace = finder.allInPlace();
+    return failure;
+}
