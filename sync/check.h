@@ -8,6 +8,7 @@
 #include "store/handle.h"
 #include "store/state.h"
 #include "sync/file_index.h"
+#include "sync/folder_guard.h"
 #include "sync/plan.h"
 
 #include <chrono>
@@ -44,7 +45,8 @@ struct CheckContext {
     std::vector<FileCheckResult>& results; // one per manifest file
     SessionStatus& status;
     OpenTargets& targets;
-    FileIndex& index; // what the folder holds, as the check found it
+    FileIndex& index;      // what the folder holds, as the check found it
+    WriteFolders& folders; // every file the check opens for writing lies inside them
     // Files an update that did not finish named: their records are not trusted, as a killed
     // process may leave a write time that does not show its last writes.
     const std::set<std::string>& unsettled;

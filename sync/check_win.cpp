@@ -81,12 +81,26 @@ std::vector<DownloadJob> chunkJobs(const Manifest& m, const ManifestFile& f,
     return jobs;
 }
 
+FileError outside(const ManifestFile& f) {
+    FileError e = outsideFailure();
+    e.message = f.path + ": " + e.message;
+    return e;
+}
+
 // Opens the old copy to have chunks written into it in place, at its new size.
 bool mendInPlace(CheckContext& c, const ManifestFile& f, const std::wstring& path, FileCheckResult& result) {
+    if (!c.folders.inside(parentFolder(path))) {
+        result.failure = outside(f);
+        return false;
+    }
     makeWritable(path);
     FileHandle handle = openTarget(path, false);
     if (!handle) {
         result.failure = pathFailure("open", path, lastErrorCode());
+        return false;
+    }
+    if (!c.folders.holds(handle.get(), path)) {
+        result.failure = outside(f);
         return false;
     }
     // Short files are extended and long ones cut, so that chunks land at their offsets and
@@ -108,10 +122,18 @@ bool mendInPlace(CheckContext& c, const ManifestFile& f, const std::wstring& pat
 bool rebuildChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, std::int64_t size,
                         FileCheckResult& result) {
     const std::wstring partPath = path + L".part";
+    if (!c.folders.inside(parentFolder(path))) {
+        result.failure = outside(f);
+        return true;
+    }
     FileHandle part(CreateFileW(extendedPath(partPath).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!part) {
         result.failure = pathFailure("open", partPath, lastErrorCode());
+        return true;
+    }
+    if (!c.folders.holds(part.get(), partPath)) {
+        result.failure = outside(f);
         return true;
     }
     // An interrupted rebuild's chunks stay where they stand, checked.
@@ -125,6 +147,7 @@ bool rebuildChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstri
     }
     std::vector<std::size_t> needed;
     for (std::size_t i = 0; i < f.chunks.size(); ++i) {
+        if (cancelRequested.load()) return true;
         const std::int64_t start = static_cast<std::int64_t>(i) * c.manifest.chunkSize;
         const std::int64_t length = chunkLength(c.manifest, f, i);
         if (start + length > held.QuadPart || !verifyRange(part.get(), start, length, f.chunks[i]))
@@ -188,6 +211,7 @@ void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring
             return;
         }
         for (std::size_t i = 0; i < f.chunks.size(); ++i) {
+            if (cancelRequested.load()) return;
             const std::int64_t length = chunkLength(c.manifest, f, i);
             if (!verifyRange(reader.get(), static_cast<std::int64_t>(i) * c.manifest.chunkSize, length,
                              f.chunks[i])) {

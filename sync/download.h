@@ -51,6 +51,9 @@ FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, c
 // fails); placeWholeFile then makes it the file, and may be tried again when it fails.
 FileError flushReceivedFile(ReceivedFile& file);
 
+// Makes a part file exactly length bytes long, with its file pointer at the end.
+FileError cutPart(HANDLE part, const std::wstring& path, std::int64_t length);
+
 // The target of a whole file: its folder made, and checked to lie inside the game folder.
 FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& file, WriteFolders& folders,
                           std::wstring& target);

@@ -71,10 +71,6 @@ std::wstring requestHeaders(const FetchFrom& from, const wchar_t* range) {
     return headers;
 }
 
-FileError outsideFailure() {
-    return plainFailure("a folder on the way leads outside the game folder");
-}
-
 // Elsewhere a running program cannot be overwritten but can be renamed: the old executable moves
 // aside to ".old", where the next start of the launcher removes it.
 FileError replaceLauncher(const std::wstring& target, const std::wstring& part) {
@@ -127,7 +123,8 @@ bool hashHeld(HANDLE part, std::int64_t held, Sha256& digest, TransferBuffer& tr
     return true;
 }
 
-// Makes the part file exactly length bytes long, with its file pointer at the end.
+} // namespace
+
 FileError cutPart(HANDLE part, const std::wstring& path, std::int64_t length) {
     LARGE_INTEGER at{};
     at.QuadPart = length;
@@ -135,6 +132,8 @@ FileError cutPart(HANDLE part, const std::wstring& path, std::int64_t length) {
         return pathFailure("truncate", path, lastErrorCode());
     return {};
 }
+
+namespace {
 
 // Fetches the file from byte held on, with a range request when the part file holds the
 // first bytes already. A server that answers with the whole file starts the part file again.
@@ -176,12 +175,7 @@ FileError fetchRest(const FetchFrom& from, const ManifestFile& f, HANDLE part, c
 FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& f, WriteFolders& folders,
                           std::wstring& target) {
     if (FileError e = resolveManifestPath(folder, f.path, target); e.failed) return e;
-    std::wstring failedDir;
-    if (const std::uint32_t code = makeDirs(parentFolder(target), failedDir)) {
-        return pathFailure("mkdir", failedDir, code);
-    }
-    if (!folders.inside(parentFolder(target))) return outsideFailure();
-    return {};
+    return folders.prepare(parentFolder(target));
 }
 
 FileError placeWholeFile(const std::wstring& target, const std::wstring& part, WriteFolders& folders) {
@@ -211,6 +205,7 @@ FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, c
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return pathFailure("open", part, lastErrorCode());
+    if (!folders.holds(file.get(), part)) return outsideFailure(); // a link in the part file's name
     std::int64_t held = heldLength(file.get(), f);
     Sha256 digest;
     std::int64_t received = 0;

@@ -1,12 +1,14 @@
 // Folders where the launcher never deletes what it does not know.
 #pragma once
 
+#include "store/file_error.h"
 #include "store/handle.h"
 
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 // A drive root, a share root, or a folder that is or holds a user's profile or one of the
 // known folders of a user's own files, compared after both are resolved through links:
@@ -29,14 +31,26 @@ public:
     const std::wstring& resolvedRoot() const { return root_; }
     // Whether folder, below the game folder, lies inside it; held from here on when it does.
     bool inside(const std::wstring& folder);
+    // Makes folder and every folder missing on its way, each in a folder already held, and
+    // holds them: nothing is created through a link that leads elsewhere. outsideFailure() when
+    // a folder on the way leads outside the game folder.
+    FileError prepare(const std::wstring& folder);
+    // Whether an open file lies inside the game folder, through every link on its way and in
+    // its own name: what is written through the handle lands there.
+    bool holds(HANDLE file, const std::wstring& path) const;
 
 private:
-    bool hold(const std::wstring& folder);
+    enum class Hold { held, missing, outside };
+    Hold hold(const std::wstring& folder);
+    std::vector<std::wstring> foldersOnTheWay(const std::wstring& folder) const;
 
     const std::wstring folder_, root_;
     std::mutex lock_;
     std::map<std::wstring, FileHandle> held_;
 };
+
+// What a write refused by WriteFolders fails with.
+FileError outsideFailure();
 
 // Removes a file, a link (not its target) or an empty folder below root, whose resolved form
 // is resolvedRoot, and nothing else: the object is opened without following a link in its own

@@ -2,6 +2,7 @@
 // know: drive and share roots, and the folders that are or hold a user's known folders.
 #include "sync/folder_guard.h"
 
+#include "store/files.h"
 #include "store/handle.h"
 #include "store/paths.h"
 
@@ -9,6 +10,7 @@
 #include <shlobj.h>
 
 #include <array>
+#include <vector>
 
 namespace {
 
@@ -34,14 +36,46 @@ bool isWithin(const std::wstring& inner, const std::wstring& outer) {
     return inner.size() == outer.size() || inner[outer.size()] == L'\\' || outer.back() == L'\\';
 }
 
-// The final path of an open object, in the form resolvedFolder gives; empty when unknown.
-std::wstring finalPath(HANDLE object) {
+// The volume a path names its file on: "C:" or "\\server\share".
+std::wstring volumeOf(const std::wstring& path) {
+    const std::wstring p = withoutExtendedPrefix(path);
+    if (p.size() >= 2 && p[1] == L':') return p.substr(0, 2);
+    if (p.rfind(LR"(\\)", 0) != 0) return {};
+    const std::size_t share = p.find(L'\\', 2);
+    return share == std::wstring::npos ? p : p.substr(0, p.find(L'\\', share + 1));
+}
+
+DWORD volumeSerial(HANDLE object) {
+    DWORD serial = 0;
+    return GetVolumeInformationByHandleW(object, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) ? serial
+                                                                                                    : 0;
+}
+
+// The final path of an object opened as openedAs, in the form resolvedFolder gives; empty when
+// unknown.
+std::wstring finalPath(HANDLE object, const std::wstring& openedAs) {
     std::wstring buffer(32768, L'\0');
     const DWORD n = GetFinalPathNameByHandleW(object, buffer.data(), static_cast<DWORD>(buffer.size()),
                                               FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (n == 0 || n >= buffer.size()) return {};
-    buffer.resize(n);
-    return normalisePath(withoutExtendedPrefix(buffer));
+    if (n > 0 && n < buffer.size()) {
+        buffer.resize(n);
+        return normalisePath(withoutExtendedPrefix(buffer));
+    }
+    // Wine answers ERROR_MORE_DATA for a final path of more than about 260 units, whatever the
+    // buffer, but does give the name within the volume: that name on the volume the object was
+    // opened on, once the object is known to lie on that volume.
+    std::vector<char> info(sizeof(FILE_NAME_INFO) + buffer.size() * sizeof(wchar_t));
+    auto* name = reinterpret_cast<FILE_NAME_INFO*>(info.data());
+    const std::wstring volume = volumeOf(openedAs);
+    if (volume.empty() ||
+        !GetFileInformationByHandleEx(object, FileNameInfo, name, static_cast<DWORD>(info.size())))
+        return {};
+    FileHandle root(CreateFileW((volume + L"\\").c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const DWORD serial = volumeSerial(object);
+    if (!root || serial == 0 || volumeSerial(root.get()) != serial) return {};
+    return normalisePath(volume + std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t)));
 }
 
 } // namespace
@@ -59,9 +93,7 @@ std::wstring resolvedFolder(const std::wstring& path) {
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (folder) {
-        n = GetFinalPathNameByHandleW(folder.get(), buffer.data(), capacity,
-                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (n > 0 && n < capacity) resolved.assign(buffer, 0, n);
+        if (std::wstring final = finalPath(folder.get(), resolved); !final.empty()) return final;
     }
     return normalisePath(withoutExtendedPrefix(resolved));
 }
@@ -69,29 +101,69 @@ std::wstring resolvedFolder(const std::wstring& path) {
 WriteFolders::WriteFolders(const std::wstring& gameFolder)
     : folder_(gameFolder), root_(resolvedFolder(gameFolder)) {}
 
+// The game folder and every folder between it and folder, down to folder itself.
+std::vector<std::wstring> WriteFolders::foldersOnTheWay(const std::wstring& folder) const {
+    std::vector<std::wstring> out{folder_};
+    for (std::size_t at = folder.find(L'\\', folder_.size() + 1); at != std::wstring::npos;
+         at = folder.find(L'\\', at + 1)) {
+        out.push_back(folder.substr(0, at));
+    }
+    if (folder != folder_) out.push_back(folder);
+    return out;
+}
+
 bool WriteFolders::inside(const std::wstring& folder) {
     std::lock_guard guard(lock_);
     if (held_.contains(folder)) return true;
-    if (!isWithin(folder, folder_)) return hold(folder);
+    if (!isWithin(folder, folder_)) return hold(folder) == Hold::held;
     // From the game folder down, so each folder is opened below one that can no longer move.
-    if (!hold(folder_)) return false;
-    for (std::size_t at = folder.find(L'\\', folder_.size() + 1); at != std::wstring::npos;
-         at = folder.find(L'\\', at + 1)) {
-        if (!hold(folder.substr(0, at))) return false;
+    for (const std::wstring& level : foldersOnTheWay(folder)) {
+        if (hold(level) != Hold::held) return false;
     }
-    return hold(folder);
+    return true;
 }
 
-bool WriteFolders::hold(const std::wstring& folder) {
-    if (held_.contains(folder)) return true;
+FileError WriteFolders::prepare(const std::wstring& folder) {
+    std::lock_guard guard(lock_);
+    if (held_.contains(folder)) return {};
+    if (!isWithin(folder, folder_)) return hold(folder) == Hold::held ? FileError{} : outsideFailure();
+    for (const std::wstring& level : foldersOnTheWay(folder)) {
+        Hold held = hold(level);
+        if (held == Hold::missing) {
+            // Its parent is held: the folder is made inside the game folder.
+            if (!CreateDirectoryW(extendedPath(level).c_str(), nullptr)) {
+                const std::uint32_t code = lastErrorCode();
+                if (code != ERROR_ALREADY_EXISTS) return pathFailure("mkdir", level, code);
+            }
+            held = hold(level);
+        }
+        if (held != Hold::held) return outsideFailure();
+    }
+    return {};
+}
+
+bool WriteFolders::holds(HANDLE file, const std::wstring& path) const {
+    return isWithin(finalPath(file, path), root_);
+}
+
+WriteFolders::Hold WriteFolders::hold(const std::wstring& folder) {
+    if (held_.contains(folder)) return Hold::held;
     // Reading the listing is what makes the handle count against a rename: a handle without
     // access to the folder's data shares nothing and refuses nothing.
     FileHandle dir(CreateFileW(extendedPath(folder).c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!dir || !isWithin(finalPath(dir.get()), root_)) return false;
+    if (!dir) {
+        const std::uint32_t code = lastErrorCode();
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? Hold::missing : Hold::outside;
+    }
+    if (!isWithin(finalPath(dir.get(), folder), root_)) return Hold::outside;
     held_.emplace(folder, std::move(dir));
-    return true;
+    return Hold::held;
+}
+
+FileError outsideFailure() {
+    return plainFailure("a folder on the way leads outside the game folder");
 }
 
 std::uint32_t removeInside(const std::wstring& root, const std::wstring& resolvedRoot,
@@ -107,7 +179,7 @@ std::uint32_t removeInside(const std::wstring& root, const std::wstring& resolve
     if (!object) return lastErrorCode();
     // Wine follows a link even when told not to: its final path then differs too, and the link
     // stays, as it would when it leads elsewhere.
-    const std::wstring at = finalPath(object.get());
+    const std::wstring at = finalPath(object.get(), path);
     if (at.size() != expected.size() || !isWithin(at, expected)) return ERROR_ACCESS_DENIED;
     FILE_DISPOSITION_INFO dispose{TRUE};
     if (SetFileInformationByHandle(object.get(), FileDispositionInfo, &dispose, sizeof dispose)) return 0;

@@ -17,17 +17,28 @@ namespace {
 // Reads and writes in pieces of this size, as whole-file downloads write.
 constexpr std::size_t copyPiece = std::size_t{1} << 20;
 
+FileError heldCopyDiffers() {
+    return plainFailure("the held copy differs");
+}
+
+// Reads from the start of from to its end, hashing, and writes what it read to to unless to is
+// null. A source holding more than limit bytes fails before its excess is written.
 FileError copyHashing(HANDLE from, const std::wstring& fromPath, HANDLE to, const std::wstring& toPath,
-                      Sha256& digest, std::int64_t& copied, TransferBuffer& transfer) {
+                      std::int64_t limit, Sha256& digest, TransferBuffer& transfer) {
     char* const buffer = transfer.reserve(copyPiece);
-    for (;;) {
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(from, start, nullptr, FILE_BEGIN))
+        return pathFailure("read", fromPath, lastErrorCode());
+    for (std::int64_t copied = 0;;) {
         if (cancelRequested.load()) return cancelledFailure();
         DWORD count = 0;
         if (!ReadFile(from, buffer, static_cast<DWORD>(copyPiece), &count, nullptr))
             return pathFailure("read", fromPath, lastErrorCode());
-        if (count == 0) return {};
-        digest.update(buffer, count);
+        if (count == 0) return copied == limit ? FileError{} : heldCopyDiffers();
         copied += count;
+        if (copied > limit) return heldCopyDiffers();
+        digest.update(buffer, count);
+        if (!to) continue;
         if (const std::uint32_t code = writeAll(to, buffer, count, toPath))
             return pathFailure("write", toPath, code);
     }
@@ -42,18 +53,30 @@ FileError copyHeldFile(const std::wstring& folder, const ManifestFile& f, const 
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!from) return pathFailure("open", source, lastErrorCode());
+    // The record that named the source may be stale: only the bytes themselves count.
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(from.get(), &size)) return pathFailure("read", source, lastErrorCode());
+    if (size.QuadPart != f.size) return heldCopyDiffers();
     const std::wstring part = target + L".part";
+    // A part file holding an interrupted download is given up only for a copy known to be
+    // right: the held copy is read through once before anything is replaced.
+    std::int64_t held = 0;
+    if (fileInfo(part, &held) && held > 0) {
+        Sha256 digest;
+        if (FileError e = copyHashing(from.get(), source, nullptr, part, f.size, digest, buffer); e.failed)
+            return e;
+        if (digest.finishHex() != f.sha256) return heldCopyDiffers();
+    }
     FileHandle to(CreateFileW(extendedPath(part).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!to) return pathFailure("open", part, lastErrorCode());
+    if (!folders.holds(to.get(), part)) return outsideFailure();
     Sha256 digest;
-    std::int64_t copied = 0;
-    FileError failure = copyHashing(from.get(), source, to.get(), part, digest, copied, buffer);
+    FileError failure = cutPart(to.get(), part, 0);
+    if (!failure.failed) failure = copyHashing(from.get(), source, to.get(), part, f.size, digest, buffer);
     if (!failure.failed && !FlushFileBuffers(to.get())) failure = pathFailure("write", part, lastErrorCode());
     if (!CloseHandle(to.release()) && !failure.failed) failure = pathFailure("close", part, lastErrorCode());
-    // The record that named the source may be stale: only the bytes themselves count.
-    if (!failure.failed && (copied != f.size || digest.finishHex() != f.sha256))
-        failure = plainFailure("the held copy differs");
+    if (!failure.failed && digest.finishHex() != f.sha256) failure = heldCopyDiffers();
     if (failure.failed) removePath(part);
     return failure;
 }

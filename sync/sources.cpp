@@ -1,5 +1,7 @@
 #include "sync/sources.h"
 
+#include "net/transport.h"
+
 Sources::Sources(const std::string& baseUrl, const std::vector<std::string>& mirrors) : urls_{baseUrl} {
     urls_.insert(urls_.end(), mirrors.begin(), mirrors.end());
     failuresInARow_.assign(urls_.size(), 0);
@@ -24,5 +26,5 @@ std::optional<std::string> Sources::failed(std::size_t source, const std::string
     std::lock_guard guard(lock_);
     if (urls_.size() < 2 || avoided_[source] || ++failuresInARow_[source] < 2) return std::nullopt;
     avoided_[source] = true;
-    return "mirror skipped: " + urls_[source] + ": " + reason;
+    return "mirror skipped: " + withoutUserInfo(urls_[source]) + ": " + reason;
 }

@@ -22,13 +22,22 @@ namespace {
 // that the workers can write chunks at explicit offsets without growing the file.
 FileError prepareTargets(const std::wstring& folder, const std::vector<DownloadJob>& jobs,
                          OpenTargets& targets) {
+    WriteFolders folders(folder);
     for (const DownloadJob& job : jobs) {
         if (job.whole || targets.contains(job.file->path)) continue;
-        std::wstring path, failed;
+        std::wstring path;
         if (FileError e = resolveManifestPath(folder, job.file->path, path); e.failed) return e;
-        makeDirs(parentFolder(path), failed); // a failure shows in the open below
-        FileHandle handle = openTarget(path, true);
-        if (!handle) return pathFailure("open", path, lastErrorCode());
+        FileError e = folders.prepare(parentFolder(path));
+        FileHandle handle;
+        if (!e.failed) {
+            handle = openTarget(path, true);
+            if (!handle) return pathFailure("open", path, lastErrorCode());
+            if (!folders.holds(handle.get(), path)) e = outsideFailure();
+        }
+        if (e.failed) {
+            e.message = job.file->path + ": " + e.message;
+            return e;
+        }
         const HANDLE h = handle.get();
         targets.insert(job.file->path, std::move(handle));
         if (FileError e = setFileSize(h, path, job.file->size); e.failed) return e;
@@ -164,8 +173,10 @@ FileError syncFolder(const SessionOptions& options, const Manifest& manifest, Se
     std::vector<FileCheckResult> results(manifest.files.size());
     OpenTargets targets; // closes every handle on every return
     FileIndex index;
+    WriteFolders checkFolders(folder);
     const std::set<std::string> unsettledSet(unsettled.begin(), unsettled.end());
-    CheckContext context{manifest, folder, options, state, results, status, targets, index, unsettledSet};
+    CheckContext context{manifest, folder,  options, state,        results,
+                         status,   targets, index,   checkFolders, unsettledSet};
     if (FileError e = checkAllFiles(context); e.failed) return e;
     if (cancelRequested.load()) return cancelledFailure();
 
@@ -244,9 +255,10 @@ FileError verifyFolder(const SessionOptions& options, const Manifest& manifest, 
     results.assign(manifest.files.size(), {});
     OpenTargets targets; // stays empty: nothing is opened for writing
     FileIndex index;
+    WriteFolders folders(folder); // nothing is written
     const std::set<std::string> noneUnsettled;
-    CheckContext context{manifest, folder,  readOnly, noRecords,    results,
-                         status,   targets, index,    noneUnsettled};
+    CheckContext context{manifest, folder,  readOnly, noRecords, results,
+                         status,   targets, index,    folders,   noneUnsettled};
     if (FileError e = checkAllFiles(context); e.failed) return e;
     if (cancelRequested.load()) return cancelledFailure();
     for (const FileCheckResult& r : results)

@@ -172,6 +172,43 @@ TEST(Cleanup, AFolderSwappedForALinkReachesNothingElsewhere) {
     EXPECT_EQ(relativeTree(elsewhere.path()), (std::vector<std::string>{"cache.bin", "old.txt"}));
 }
 
+TEST(Cleanup, NoChunkedFileIsWrittenThroughALinkToAFolderElsewhere) {
+    // "saves" in the game folder leads to a folder elsewhere that holds the player's notes.txt,
+    // in a game folder of a short path and of a long one.
+    const std::string mine = pattern(3 * 65536, 7);
+    const struct {
+        const char* path;
+        bool rolling; // with rolling sums the file is rebuilt beside the old copy
+    } rows[] = {{"saves/notes.txt", false}, {"saves/notes.txt", true}, {"saves/new.pak", true}};
+    for (const std::size_t length : {0u, 300u}) {
+        for (const auto& row : rows) {
+            TempDir dir, elsewhere;
+            std::wstring game = dir.path();
+            while (game.size() < length)
+                game = joinPath(game, std::wstring(60, L'g'));
+            std::wstring failed;
+            ASSERT_EQ(makeDirs(game, failed), 0u);
+            make(elsewhere / L"notes.txt", mine);
+            const UnixLink link(elsewhere.path(), joinPath(game, L"saves"));
+            ASSERT_TRUE(link.made());
+            GameBuild b;
+            b.name = "link-chunked";
+            b.files = {{"Vellumark Online.exe", "exe"}, {row.path, pattern(2 * 65536 + 9, 8)}};
+            Manifest m = b.publishAll();
+            for (ManifestFile& f : m.files) {
+                if (!row.rolling) f.rolling.clear();
+            }
+            SessionStatus status;
+            EXPECT_EQ(syncFolder({"", game, false}, m, status, RetryPause{1}).message,
+                      std::string(row.path) + ": a folder on the way leads outside the game folder")
+                << row.path << " " << row.rolling << " " << length;
+            EXPECT_EQ(relativeTree(elsewhere.path()), (std::vector<std::string>{"notes.txt"})) << row.path;
+            std::string bytes;
+            EXPECT_TRUE(readWholeFile(elsewhere / L"notes.txt", bytes) && bytes == mine) << row.path;
+        }
+    }
+}
+
 TEST(Cleanup, AFolderFilesAreWrittenInCannotMoveUntilTheyAreIn) {
     // Each folder is checked once, before its first file: it and every folder on its way stay
     // where they are until the files are moved in, so no later swap can redirect a move.

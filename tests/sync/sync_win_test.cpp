@@ -598,6 +598,64 @@ TEST(Sync, AChangedPackCostsTheBytesThatChanged) {
     }
 }
 
+// The file's identity on its volume: a file rebuilt beside its old copy and moved over it is
+// another file.
+std::uint64_t fileId(const std::wstring& path) {
+    FileHandle h(
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    EXPECT_TRUE(h.valid() && GetFileInformationByHandle(h.get(), &info));
+    return (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+}
+
+TEST(Sync, AFileChangedInPlaceIsMendedInPlaceWhateverItHolds) {
+    // Eight chunks, two of them zeros: a chunk changed where it stands is written into the old
+    // copy, which is never rebuilt beside itself.
+    const std::string zeros(65536, '\0');
+    const std::string base =
+        pattern(65536, 1) + zeros + pattern(2 * 65536, 2) + zeros + pattern(3 * 65536, 3);
+    const struct {
+        const char* name;
+        std::string next;
+    } rows[] = {
+        {"one chunk changed", base.substr(0, 5 * 65536 + 100) + "changed" + base.substr(5 * 65536 + 107)},
+        {"a chunk become zeros", base.substr(0, 2 * 65536) + zeros + base.substr(3 * 65536)},
+    };
+    for (const auto& row : rows) {
+        GameBuild b;
+        b.name = "in-place";
+        b.files = {{"Vellumark Online.exe", "exe"}, {"pack.pak", base}};
+        TempDir dir;
+        ASSERT_FALSE(sync(dir.path(), b.publishAll()).error.failed);
+        const std::uint64_t before = fileId(local(dir.path(), "pack.pak"));
+        b.files["pack.pak"] = row.next;
+        const Manifest m = b.publishAll();
+        RequestLog requests(b.name);
+        const Outcome o = sync(dir.path(), m);
+        ASSERT_FALSE(o.error.failed) << row.name << ": " << o.error.message;
+        EXPECT_EQ(fileId(local(dir.path(), "pack.pak")), before) << row.name;
+        EXPECT_EQ(requests.lines().size(), 1u) << row.name;
+        expectInstalled(dir.path(), b, m);
+    }
+}
+
+TEST(Sync, AHeldCopyThatDiffersLeavesAnInterruptedDownloadAsItWas) {
+    // b.bik was half downloaded when a stale record said a.bik holds its bytes.
+    GameBuild b;
+    b.name = "reuse-part";
+    b.chunkThreshold = std::int64_t{1} << 40;
+    const std::string movie = pattern(3 << 20, 5);
+    b.files = {{"Vellumark Online.exe", "exe"}, {"a.bik", movie}};
+    TempDir dir;
+    ASSERT_FALSE(sync(dir.path(), b.publishAll()).error.failed);
+    tamperKeepingTime(local(dir.path(), "a.bik"), 1000, "X");
+    const std::string held = movie.substr(0, 1 << 20);
+    ASSERT_FALSE(writeWholeFile(local(dir.path(), "b.bik.part"), held).failed);
+    b.files = {{"Vellumark Online.exe", "exe"}, {"b.bik", movie}};
+    EXPECT_TRUE(sync(dir.path(), b.manifest("https://localhost:1/")).error.failed); // nothing comes
+    EXPECT_TRUE(contentOf(local(dir.path(), "b.bik.part")) == held);
+}
+
 TEST(Sync, TheFitCheckCountsWhatAnInterruptedDownloadHolds) {
     // 4 of a 6 MiB file are in its part file; the volume holds the other 2 MiB and the pages the
     // launcher's journal, state file and their temporary names take, and nothing more.
@@ -648,6 +706,22 @@ TEST(Sync, APackWithNoRoomBesideItIsMendedInPlace) {
     const Outcome o = sync(game, m);
     EXPECT_FALSE(o.error.failed) << o.error.message;
     EXPECT_TRUE(contentOf(joinPath(game, L"pack.pak")) == b.files["pack.pak"]);
+}
+
+TEST(Sync, AGameFolderWithALongPathInstallsChecksAndRepairs) {
+    TempDir dir;
+    std::wstring game = dir.path();
+    while (game.size() < 300)
+        game = joinPath(game, std::wstring(60, L'g'));
+    const GameBuild b = sampleBuild("long-path");
+    const Manifest m = b.publishAll();
+    ASSERT_FALSE(sync(game, m).error.failed) << sync(game, m).error.message;
+    expectInstalled(game, b, m);
+    overwrite(local(game, "big/one.pak"), 70000, "changed");
+    overwrite(local(game, "readme.txt"), 0, "J");
+    const Outcome repaired = sync(game, m, true);
+    ASSERT_FALSE(repaired.error.failed) << repaired.error.message;
+    expectInstalled(game, b, m);
 }
 
 TEST(Sync, TheStateFileIsReplacedWholeOrNotAtAll) {
