@@ -7,6 +7,7 @@
 #include "json/writer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 
 namespace {
@@ -20,6 +21,12 @@ bool getText(const JsonValue& object, std::string_view key, std::string& out) {
     if (v->kind != JsonValue::String) return false;
     out = v->text;
     return true;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
 // Reads the optional list of mirrors: strings that are not empty, each once, none baseUrl.
@@ -169,6 +176,14 @@ FileError parseManifest(std::string_view body, Manifest& manifest) {
     if (m.baseUrl.back() != '/') m.baseUrl += '/';
     if (!readMirrors(root, m.baseUrl, m.mirrors))
         return plainFailure(std::string(notValid) + "unexpected value");
+    // A build served over https is served so by its mirrors too: a player's requests in the
+    // clear would tell anyone on the way what the player fetches.
+    if (startsWithNoCase(m.baseUrl, "https://")) {
+        for (const std::string& mirror : m.mirrors) {
+            if (!startsWithNoCase(mirror, "https://"))
+                return plainFailure(std::string(notValid) + "a mirror is not https");
+        }
+    }
     manifest = std::move(m);
     return {};
 }

@@ -2,6 +2,8 @@
 
 #include "store/error_codes.h"
 
+#include <algorithm>
+
 std::string describeTransportError(std::uint32_t code, std::string_view host) {
     switch (code) {
     case errors::httpTimeout:
@@ -21,8 +23,17 @@ std::string describeTransportError(std::uint32_t code, std::string_view host) {
     }
 }
 
+std::string withoutUserInfo(std::string_view url) {
+    const std::size_t scheme = url.find("://");
+    const std::size_t start = scheme == std::string_view::npos ? 0 : scheme + 3;
+    const std::size_t end = std::min(url.find_first_of("/?#", start), url.size());
+    const std::size_t at = url.substr(0, end).rfind('@');
+    if (at == std::string_view::npos || at < start) return std::string(url);
+    return std::string(url.substr(0, start)) + std::string(url.substr(at + 1));
+}
+
 FileError requestFailure(std::string_view url, std::string_view text) {
-    FileError e = plainFailure("Get \"" + std::string(url) + "\": " + std::string(text));
+    FileError e = plainFailure("Get \"" + withoutUserInfo(url) + "\": " + std::string(text));
     e.network = true;
     return e;
 }

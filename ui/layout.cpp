@@ -1,5 +1,7 @@
 #include "ui/layout.h"
 
+#include <cstdint>
+
 #include "ui/font.h"
 
 namespace ui {
@@ -11,6 +13,16 @@ Rect repairLinkRect() {
 
 Hit hitTest(int x, int y) {
     return {layout::buttonHit.contains(x, y), repairLinkRect().contains(x, y)};
+}
+
+bool saneWindowRect(const Rect& r, int neededWidth, int neededHeight, const Rect& screen) {
+    // 64-bit: the corners may be anything, and their difference must not overflow.
+    const std::int64_t width = std::int64_t(r.right) - r.left, height = std::int64_t(r.bottom) - r.top;
+    if (width <= 0 || height <= 0 || width > 4 * std::int64_t(neededWidth) ||
+        height > 4 * std::int64_t(neededHeight)) {
+        return false;
+    }
+    return !intersect(r, screen).empty();
 }
 
 } // namespace ui

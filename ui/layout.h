@@ -48,4 +48,9 @@ struct Hit {
 };
 Hit hitTest(int x, int y);
 
+// Whether a window rectangle the system suggests (after a change of DPI) can be taken: a
+// positive size, at most four times the size the window needs at the new DPI each way, and
+// some of it on the screen. Another program can send the message with any rectangle.
+bool saneWindowRect(const Rect& suggested, int neededWidth, int neededHeight, const Rect& screen);
+
 } // namespace ui

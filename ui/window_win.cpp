@@ -23,6 +23,7 @@ namespace {
 const auto processStart = std::chrono::steady_clock::now();
 
 constexpr int width = ui::canvasWidth, height = ui::canvasHeight; // logical pixels
+constexpr DWORD windowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 // What the window works with; main thread only, but the status, which sessions write.
 LaunchOptions options;
@@ -278,10 +279,21 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED: {
         // Moved to a monitor of another DPI: drawn anew at its scale, in the rectangle the
         // system suggests.
-        useDpi(LOWORD(wParam));
+        const int dpi = LOWORD(wParam);
+        useDpi(dpi);
         const RECT* r = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        const SIZE needed = outerSize(scaled(width), scaled(height), windowStyle, dpi);
+        const ui::Rect screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                              GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                              GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+        if (r && ui::saneWindowRect({r->left, r->top, r->right, r->bottom}, needed.cx, needed.cy, screen)) {
+            SetWindowPos(window, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        } else {
+            // Anything else keeps the window where it is, at the size the DPI needs.
+            SetWindowPos(window, nullptr, 0, 0, needed.cx, needed.cy,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         refresh(window);
         return 0;
     }
@@ -374,7 +386,7 @@ void runWindow(const LaunchOptions& launchOptions) {
     wc.lpszClassName = L"VellumarkLauncher";
     RegisterClassExW(&wc);
 
-    constexpr DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    constexpr DWORD style = windowStyle;
     const SIZE outer = outerSize(scaled(width), scaled(height), style, dpi);
     const int x = std::max(0, (GetSystemMetrics(SM_CXSCREEN) - static_cast<int>(outer.cx)) / 2);
     const int y = std::max(0, (GetSystemMetrics(SM_CYSCREEN) - static_cast<int>(outer.cy)) / 2);

@@ -22,4 +22,9 @@ TEST(Sources, AServerFailingTwiceInARowIsSkippedWhileAnotherIsNot) {
     s.failed(2, "cut");
     ASSERT_TRUE(s.failed(2, "cut"));
     EXPECT_EQ(s.pick(1), 1u); // every server avoided: each is asked in turn again
+
+    // A private mirror's password is never written anywhere.
+    Sources secret("https://a/", {"https://user:secret@b/"});
+    secret.failed(1, "HTTP 401");
+    EXPECT_EQ(secret.failed(1, "HTTP 401"), "mirror skipped: https://b/: HTTP 401");
 }

@@ -295,4 +295,26 @@ TEST(Layout, HitTestFindsTheButtonAndTheLink) {
     }
 }
 
+TEST(Layout, ASuggestedWindowRectIsTakenOnlyWhenSane) {
+    const Rect screen{-1920, 0, 2560, 1600}; // two monitors side by side
+    const struct {
+        Rect suggested;
+        bool taken;
+    } cases[] = {
+        {{100, 100, 2020, 1420}, true},   // the size needed, on the screen
+        {{-1800, 50, 120, 1370}, true},   // on the monitor to the left
+        {{2000, 1500, 3920, 2820}, true}, // partly on it
+        {{100, 100, 100, 1420}, false},   // no width
+        {{100, 1420, 2020, 100}, false},  // a negative height
+        {{0, 0, 7681, 1320}, false},      // over four times as wide as needed
+        {{3000, 0, 4920, 1320}, false},   // beside the screen
+        {{-2147483647, 0, 2147483647, 1320}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(saneWindowRect(c.suggested, 1920, 1320, screen), c.taken)
+            << c.suggested.left << "," << c.suggested.top << "," << c.suggested.right << ","
+            << c.suggested.bottom;
+    }
+}
+
 } // namespace
