@@ -5,25 +5,14 @@
 #include "net/signature.h"
 #include "store/state.h"
 #include "store/unicode_case.h"
+#include "tests/fuzz/require.h"
 #include "json/reader.h"
 #include "json/writer.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <set>
 #include <string_view>
-
-#include <cstdio>
-
-// Names the broken property before aborting, so a crash report says which one it was.
-#define require(condition)                                                                                   \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            std::fprintf(stderr, "property failed: %s\n", #condition);                                       \
-            std::abort();                                                                                    \
-        }                                                                                                    \
-    } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

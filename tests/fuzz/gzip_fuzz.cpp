@@ -1,21 +1,12 @@
 // libFuzzer target over the gzip reader of compressed manifests: any bytes stay within the
 // limit, and what zlib compresses reads back as it was.
 #include "net/gzip.h"
+#include "tests/fuzz/require.h"
 
 #include <zlib.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
-
-#define require(condition)                                                                                   \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            std::fprintf(stderr, "property failed: %s\n", #condition);                                       \
-            std::abort();                                                                                    \
-        }                                                                                                    \
-    } while (0)
 
 namespace {
 

@@ -3,19 +3,10 @@
 // the bytes hashed stay within about three times the old copy.
 #include "sync/chunk_scan.h"
 #include "sync/plan.h"
+#include "tests/fuzz/require.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
-
-#define require(condition)                                                                                   \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            std::fprintf(stderr, "property failed: %s\n", #condition);                                       \
-            std::abort();                                                                                    \
-        }                                                                                                    \
-    } while (0)
 
 // Input: one byte choosing the chunk size (a multiple of 64, where runs of repeating bytes all
 // share one sum), two bytes giving the old copy's length, the old copy, then the new version.
