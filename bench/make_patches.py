@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the builds of the patch benchmark into ROOT/builds/NAME/: a base build (a pack of
-PACK_MIB MiB, a 300 MB movie and SMALL small files of 1 to 8 KiB) and, for every patch, the build
-after it. Unchanged files are hard links to the base's, so the builds take little room.
+PACK_MIB MiB, a 300 MB movie and SMALL small files of 1 to 8 KiB), a second base whose pack holds
+runs of repeating bytes, and, for every patch, the build after it. Unchanged files are hard
+links to the base's, so the builds take little room.
 
 make_patches.py ROOT [PACK_MIB] [SMALL]
 Prints the names of the patches, one a line: NAME FROM_BUILD TO_BUILD."""
@@ -106,7 +107,27 @@ def main():
     patch("v2", edit_pack(lambda d: d[:middle] + noise(1024) + d[middle:]))
     patch("v3", lambda n: change_small(n, 1, SMALL // 500), "v2")
     patch("v4", edit_pack(lambda d: d + noise(50 * MIB)), "v3")
-    patches = [p for p in patches if p[0] not in ("v2", "v3")] + [("skip-v1-to-v4", "v1")]
+    # The rolling search's worst cases: a base whose pack holds four runs (zeros, 0xFF, a
+    # repeated 4 KiB page, a solid RGBA colour) starting where no chunk does, and patches that
+    # each fill one run with the next kind. Every window inside such a run has the same sum.
+    run = min(16 * MIB, PACK // 8)
+    kinds = [("zeros", b"\0"), ("ff", b"\xff"), ("page", bytes(random.Random(3).randbytes(4096))),
+             ("rgba", b"\x12\x34\x56\xff")]
+
+    def fill_run(d, i, fill):
+        start = i * (PACK // 4) + 12345
+        return d[:start] + fill * (run // len(fill)) + d[start + run:]
+
+    def all_runs(d):
+        for i, (_, fill) in enumerate(kinds):
+            d = fill_run(d, i, fill)
+        return d
+
+    patch("runs", edit_pack(all_runs))
+    for i, (kind, _) in enumerate(kinds):
+        after, fill = kinds[(i + 1) % len(kinds)]
+        patch("run-%s-to-%s" % (kind, after), edit_pack(lambda d, i=i, fill=fill: fill_run(d, i, fill)), "runs")
+    patches = [p for p in patches if p[0] not in ("v2", "v3", "runs")] + [("skip-v1-to-v4", "v1")]
     with open(os.path.join(ROOT, "patches.txt"), "w") as f:
         for name, base in patches:
             f.write("%s %s %s\n" % (name, base, "v4" if name == "skip-v1-to-v4" else name))
