@@ -29,6 +29,10 @@ std::uint32_t makeDirs(const std::wstring& path, std::wstring& failedPath);
 
 bool readWholeFile(const std::wstring& path, std::string& bytes);
 
+// Reads exactly size bytes of an open file at offset (the handle's file pointer is never used);
+// false when the file ends before them or a read fails.
+bool readAt(void* file, std::int64_t offset, char* data, std::size_t size);
+
 // Writes every byte to an open file: at offset when it is not negative (the handle's file
 // pointer is then never used), else at the file pointer. Short writes go on from where they
 // stopped; a write that moves nothing fails with the system's code or, when the system gives

@@ -84,6 +84,20 @@ bool readWholeFile(const std::wstring& path, std::string& bytes) {
     }
 }
 
+bool readAt(void* file, std::int64_t offset, char* data, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        OVERLAPPED at{};
+        const auto where = static_cast<std::uint64_t>(offset) + done;
+        at.Offset = static_cast<DWORD>(where);
+        at.OffsetHigh = static_cast<DWORD>(where >> 32);
+        DWORD got = 0;
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(size - done, std::size_t{1} << 30));
+        if (!ReadFile(file, data + done, want, &got, &at) || got == 0) return false;
+        done += got;
+    }
+    return true;
+}
+
 std::uint32_t writeAll(void* file, const char* data, std::size_t size, const std::wstring& path,
                        std::int64_t offset) {
     constexpr std::size_t piece = 1048576;

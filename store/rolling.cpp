@@ -82,6 +82,10 @@ public:
     // False once misses have hashed all they may.
     bool missed(std::uint64_t sum, std::int64_t offset) {
         quietUntil_[sum] = offset + window_;
+        return spent();
+    }
+    // A window hashed for nothing, whatever its sum.
+    bool spent() {
         budget_ -= window_;
         return budget_ >= window_;
     }
@@ -95,7 +99,7 @@ private:
 } // namespace
 
 bool rollOver(std::int64_t size, std::size_t window, const SumFilter& filter, const ReadAt& read,
-              const TakeWindow& take, const std::function<bool()>& goOn) {
+              const TakeWindow& take, const std::function<bool()>& goOn, const ProbeWindow& probe) {
     // Each read holds a window and a step beyond it, so that the window rolls over the step.
     const std::size_t step = std::max<std::size_t>(std::size_t{8} << 20, 2 * window);
     MissLimit limit(size, window);
@@ -106,18 +110,31 @@ bool rollOver(std::int64_t size, std::size_t window, const SumFilter& filter, co
         if (!read(pos, buffer.data(), length)) return false;
         const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
         RollingHash hash(window);
-        hash.extend(bytes, window);
         std::size_t i = 0;
-        for (;;) {
-            const std::uint64_t sum = hash.value();
+        bool fresh = true; // the window at i was reached by a read or a jump
+        while (i + window <= length) {
             const std::int64_t at = pos + std::int64_t(i);
+            if (fresh) {
+                // Offered as it is first: the caller may know what it should hold, and a window
+                // it takes costs no rolling sum.
+                const WindowSeen seen = probe ? probe(buffer.data() + i, at) : WindowSeen::passed;
+                if (seen == WindowSeen::missed && (!limit.spent() || !goOn())) return true;
+                if (seen == WindowSeen::taken) {
+                    i += window;
+                    if (!goOn()) return true;
+                    continue;
+                }
+                hash = RollingHash(window);
+                hash.extend(bytes + i, window);
+                fresh = false;
+            }
+            const std::uint64_t sum = hash.value();
             if (filter.mayHold(sum) && limit.worthHashing(sum, at)) {
                 const WindowSeen seen = take(sum, buffer.data() + i, at);
                 if (seen == WindowSeen::taken) {
                     i += window;
-                    if (i + window > length || !goOn()) break;
-                    hash = RollingHash(window);
-                    hash.extend(bytes + i, window);
+                    fresh = true;
+                    if (!goOn()) return true;
                     continue;
                 }
                 if (seen == WindowSeen::missed && (!limit.missed(sum, at) || !goOn())) return true;

@@ -73,6 +73,11 @@ enum class WindowSeen {
 // scan ends once misses have hashed twice the file. So whatever the file holds, the bytes
 // hashed for it stay within about three times its size.
 using ReadAt = std::function<bool(std::int64_t offset, char* data, std::size_t length)>;
+//
+// probe, when given, is offered first every window the scan reaches by a read or after a window
+// taken, before any rolling sum: where the caller knows what a window should hold (a chunk in
+// place), a file that holds it costs one digest a chunk and no rolling sums.
 using TakeWindow = std::function<WindowSeen(std::uint64_t sum, const char* window, std::int64_t offset)>;
+using ProbeWindow = std::function<WindowSeen(const char* window, std::int64_t offset)>;
 bool rollOver(std::int64_t size, std::size_t window, const SumFilter& filter, const ReadAt& read,
-              const TakeWindow& take, const std::function<bool()>& goOn);
+              const TakeWindow& take, const std::function<bool()>& goOn, const ProbeWindow& probe = {});

@@ -87,8 +87,34 @@ FileError outside(const ManifestFile& f) {
     return e;
 }
 
-// Opens the old copy to have chunks written into it in place, at its new size.
-bool mendInPlace(CheckContext& c, const ManifestFile& f, const std::wstring& path, FileCheckResult& result) {
+// Copies chunks within the open old copy, each from where a chunk in place holds its bytes,
+// checked again as read; a chunk whose source no longer matches is fetched instead.
+FileError copyWithin(HANDLE file, const std::wstring& path, const Manifest& m, const ManifestFile& f,
+                     const std::vector<std::pair<std::size_t, std::int64_t>>& copies,
+                     std::vector<std::size_t>& fetch) {
+    std::vector<char> buffer;
+    for (const auto& [k, from] : copies) {
+        const auto length = static_cast<std::size_t>(chunkLength(m, f, k));
+        buffer.resize(length);
+        Sha256 digest;
+        if (readAt(file, from, buffer.data(), length)) digest.update(buffer.data(), length);
+        if (digest.finishHex() != f.chunks[k]) {
+            fetch.push_back(k);
+            continue;
+        }
+        const std::int64_t at = static_cast<std::int64_t>(k) * m.chunkSize;
+        if (const std::uint32_t code = writeAll(file, buffer.data(), length, path, at))
+            return pathFailure("write", path, code);
+    }
+    std::sort(fetch.begin(), fetch.end());
+    return {};
+}
+
+// Opens the old copy to have chunks written into it in place, at its new size, and makes the
+// copies within it.
+bool mendInPlace(CheckContext& c, const ManifestFile& f, const std::wstring& path, FileCheckResult& result,
+                 const std::vector<std::pair<std::size_t, std::int64_t>>& copies = {},
+                 std::vector<std::size_t>* fetch = nullptr) {
     if (!c.folders.inside(parentFolder(path))) {
         result.failure = outside(f);
         return false;
@@ -108,6 +134,12 @@ bool mendInPlace(CheckContext& c, const ManifestFile& f, const std::wstring& pat
     if (FileError e = setFileSize(handle.get(), path, f.size); e.failed) {
         result.failure = std::move(e);
         return false;
+    }
+    if (fetch) {
+        if (FileError e = copyWithin(handle.get(), path, c.manifest, f, copies, *fetch); e.failed) {
+            result.failure = std::move(e);
+            return false;
+        }
     }
     c.targets.insert(f.path, std::move(handle));
     return true;
@@ -185,7 +217,10 @@ bool rebuildChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstri
         part.reset();
         removePath(partPath);
         result.rebuiltBytes = 0;
-        if (!scan.missing.empty() && !mendInPlace(c, f, path, result)) return true;
+        if ((!scan.missing.empty() || !scan.copies.empty()) &&
+            !mendInPlace(c, f, path, result, scan.copies, &scan.missing)) {
+            return true;
+        }
         result.jobs = chunkJobs(c.manifest, f, scan.missing);
     } else {
         result.rebuilt = true;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace {
 
@@ -12,9 +11,21 @@ class ChunkFinder {
 public:
     ChunkFinder(const ChunkScanIo& io, const Manifest& m, const ManifestFile& f,
                 const std::vector<std::size_t>& needed, bool mayDefer)
-        : io_(io), m_(m), f_(f), left_(needed.size()), mayDefer_(mayDefer) {
-        for (const std::size_t k : needed)
+        : io_(io), m_(m), f_(f), left_(needed.size()), mayDefer_(mayDefer), isWanted_(f.chunks.size()) {
+        for (const std::size_t k : needed) {
             wanted_[f.rolling[k]].push_back(k);
+            isWanted_[k] = true;
+        }
+    }
+
+    // A window standing where a wanted chunk belongs, offered before any rolling sum is
+    // computed for it: taken when it holds that chunk.
+    WindowSeen probe(const char* window, std::int64_t offset, FileError& failure) {
+        if (offset % m_.chunkSize != 0) return WindowSeen::passed;
+        const auto k = static_cast<std::size_t>(offset / m_.chunkSize);
+        if (k >= isWanted_.size() || !isWanted_[k] || chunkLength(m_, f_, k) != m_.chunkSize)
+            return WindowSeen::passed;
+        return take(f_.rolling[k], window, static_cast<std::size_t>(m_.chunkSize), offset, failure);
     }
 
     std::size_t left() const { return left_; }
@@ -31,7 +42,7 @@ public:
         bool ownPlace = false; // the window stands where one of the matched chunks belongs
         for (const std::size_t k : it->second) {
             if (chunkLength(m_, f_, k) != static_cast<std::int64_t>(length)) continue;
-            if (digest.empty()) digest = io_.digest(window, length);
+            if (digest.empty()) digest = digestAt(window, length, offset);
             if (digest != f_.chunks[k]) continue;
             matched.push_back(k);
             ownPlace = ownPlace || placeOf(k) == offset;
@@ -59,8 +70,9 @@ public:
                 return WindowSeen::taken;
             }
             allInPlace_ = allInPlace_ && placeOf(k) == offset;
-            if (placeOf(k) == offset) inPlace_.insert(digest);
+            if (placeOf(k) == offset) inPlace_.emplace(digest, offset);
             std::erase(it->second, k);
+            isWanted_[k] = false;
             --left_;
         }
         if (it->second.empty()) wanted_.erase(it);
@@ -68,8 +80,7 @@ public:
     }
 
     // Once the scan is over: a chunk still wanted whose bytes were seen elsewhere than in a
-    // chunk standing in place was moved, and the file is rebuilt with it; a copy of a chunk in
-    // place (two chunks of zeros) is fetched into the old copy instead.
+    // chunk standing in place was moved, and the file is rebuilt with it.
     void settle() {
         for (const auto& [rolling, chunks] : wanted_) {
             for (const std::size_t k : chunks) {
@@ -78,23 +89,32 @@ public:
         }
     }
 
-    // Once the file is rebuilt rather than mended: copies the chunks found in place into the
-    // part file from the old copy, which nobody could write since they were checked (it is open
-    // without write sharing), and every chunk still wanted whose bytes were seen elsewhere.
-    FileError writeDeferred(std::vector<char>& buffer) {
+    // The chunks still wanted whose bytes were seen, each with where, from now on not wanted:
+    // for a mended copy, the place of a chunk in place, which the mending never writes.
+    std::vector<std::pair<std::size_t, std::int64_t>> takeCopies(bool fromPlaces) {
+        const auto& from = fromPlaces ? inPlace_ : seenAt_;
         std::vector<std::pair<std::size_t, std::int64_t>> copies; // chunk, from
-        for (const std::size_t k : deferred_)
-            copies.emplace_back(k, placeOf(k));
         for (auto it = wanted_.begin(); it != wanted_.end();) {
             std::erase_if(it->second, [&](std::size_t k) {
-                const auto seen = seenAt_.find(f_.chunks[k]);
-                if (seen == seenAt_.end()) return false;
+                const auto seen = from.find(f_.chunks[k]);
+                if (seen == from.end()) return false;
                 copies.emplace_back(k, seen->second);
+                isWanted_[k] = false;
                 --left_;
                 return true;
             });
             it = it->second.empty() ? wanted_.erase(it) : std::next(it);
         }
+        return copies;
+    }
+
+    // Once the file is rebuilt rather than mended: copies the chunks found in place into the
+    // part file from the old copy, which nobody could write since they were checked (it is open
+    // without write sharing), and every chunk still wanted whose bytes were seen elsewhere.
+    FileError writeDeferred(std::vector<char>& buffer) {
+        std::vector<std::pair<std::size_t, std::int64_t>> copies = takeCopies(false);
+        for (const std::size_t k : deferred_)
+            copies.emplace_back(k, placeOf(k));
         for (const auto& [k, from] : copies) {
             const auto length = static_cast<std::size_t>(chunkLength(m_, f_, k));
             buffer.resize(std::max(buffer.size(), length));
@@ -116,6 +136,17 @@ public:
 private:
     std::int64_t placeOf(std::size_t k) const { return static_cast<std::int64_t>(k) * m_.chunkSize; }
 
+    // The digest of a window; a window probed and then offered again with a rolling sum is
+    // hashed once.
+    std::string digestAt(const char* window, std::size_t length, std::int64_t offset) {
+        if (offset != lastAt_ || length != lastLength_) {
+            lastDigest_ = io_.digest(window, length);
+            lastAt_ = offset;
+            lastLength_ = length;
+        }
+        return lastDigest_;
+    }
+
     const ChunkScanIo& io_;
     const Manifest& m_;
     const ManifestFile& f_;
@@ -123,9 +154,13 @@ private:
     std::size_t left_;
     bool mayDefer_;
     bool allInPlace_ = true;
-    std::vector<std::size_t> deferred_;                    // found in place, not written yet
-    std::unordered_map<std::string, std::int64_t> seenAt_; // where a wanted digest was seen
-    std::unordered_set<std::string> inPlace_;              // digests of chunks found in place
+    std::vector<std::size_t> deferred_;                     // found in place, not written yet
+    std::unordered_map<std::string, std::int64_t> seenAt_;  // where a wanted digest was seen
+    std::unordered_map<std::string, std::int64_t> inPlace_; // digests of chunks found in place
+    std::vector<bool> isWanted_;                            // by chunk
+    std::int64_t lastAt_ = -1;
+    std::size_t lastLength_ = 0;
+    std::string lastDigest_;
 };
 
 } // namespace
@@ -158,11 +193,13 @@ FileError scanForChunks(std::int64_t oldSize, const Manifest& m, const ManifestF
         [&](std::uint64_t sum, const char* window, std::int64_t at) {
             return finder.take(sum, window, static_cast<std::size_t>(m.chunkSize), at, failure);
         },
-        [&] { return !failure.failed && finder.left() > 0 && io.goOn(); });
+        [&] { return !failure.failed && finder.left() > 0 && io.goOn(); },
+        [&](const char* window, std::int64_t at) { return finder.probe(window, at, failure); });
     if (!io.goOn()) return cancelledFailure();
     finder.settle();
     std::vector<char> buffer;
     if (!failure.failed && !finder.allInPlace()) failure = finder.writeDeferred(buffer);
+    if (finder.allInPlace()) scan.copies = finder.takeCopies(true);
     scan.missing = finder.missing();
     scan.allInPlace = finder.allInPlace();
     return failure;

@@ -10,12 +10,16 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What a scan of the old copy found.
 struct OldCopyScan {
     std::vector<std::size_t> missing; // chunks the old copy does not hold, ascending
     bool allInPlace = true;           // every chunk found stood at its own offset
+    // When all stood in place: chunks whose bytes a chunk in place holds (two chunks of zeros),
+    // each with the offset of the old copy to copy it from when the copy is mended.
+    std::vector<std::pair<std::size_t, std::int64_t>> copies;
 };
 
 // How a scan reaches the old copy and the new version.

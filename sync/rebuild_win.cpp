@@ -11,21 +11,6 @@
 
 namespace {
 
-// Reads exactly size bytes at offset.
-bool readAt(HANDLE file, std::int64_t offset, char* data, std::size_t size) {
-    for (std::size_t done = 0; done < size;) {
-        OVERLAPPED at{};
-        const auto where = static_cast<std::uint64_t>(offset) + done;
-        at.Offset = static_cast<DWORD>(where);
-        at.OffsetHigh = static_cast<DWORD>(where >> 32);
-        DWORD got = 0;
-        const auto want = static_cast<DWORD>(std::min<std::size_t>(size - done, std::size_t{1} << 30));
-        if (!ReadFile(file, data + done, want, &got, &at) || got == 0) return false;
-        done += got;
-    }
-    return true;
-}
-
 std::string digestOf(const char* data, std::size_t size) {
     Sha256 hash;
     hash.update(data, size);

@@ -53,7 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What the launcher then holds: the old copy mended in place, or the part file, each with
     // the missing chunks fetched.
-    std::string result = scan.allInPlace && mayMend ? std::string(old) : built;
+    const bool mended = scan.allInPlace && mayMend;
+    require(mended || scan.copies.empty());
+    std::string result = mended ? std::string(old) : built;
+    for (const auto& [k, from] : scan.copies) {
+        require(from % std::int64_t(window) == 0); // from a chunk in place, which mending never writes
+        result.replace(k * window, f.chunks[k].size(), old.substr(std::size_t(from), f.chunks[k].size()));
+    }
     for (const std::size_t k : scan.missing)
         result.replace(k * window, f.chunks[k].size(), f.chunks[k]);
     require(result == next);
