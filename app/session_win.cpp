@@ -3,7 +3,7 @@
 #include "app/launch.h"
 #include "app/log.h"
 #include "app/player_message.h"
-#include "app/rollback.h"
+#include "app/sequence_floor.h"
 #include "app/threads.h"
 #include "app/trusted_keys.h"
 #include "net/manifest.h"

@@ -31,6 +31,10 @@ std::wstring joinPath(const std::wstring& dir, const std::wstring& rel) {
     return out;
 }
 
+std::wstring partPathOf(const std::wstring& target) {
+    return target + L".part";
+}
+
 std::wstring parentFolder(const std::wstring& path) {
     const std::size_t sep = path.find_last_of(L"\\/");
     if (sep == std::wstring::npos) return L".";

@@ -30,6 +30,8 @@ inline std::string_view fileNameOf(std::string_view path) {
 
 // The folder a path lies in: "." when it has none, a drive root with its backslash.
 std::wstring parentFolder(const std::wstring& path);
+// Where a file's new bytes gather before they become the file: its name plus ".part".
+std::wstring partPathOf(const std::wstring& target);
 
 // Whether two paths name the same place, ignoring case; only b is expanded to its long form.
 bool samePath(const std::wstring& a, const std::wstring& b);

@@ -153,7 +153,7 @@ bool mendInPlace(CheckContext& c, const ManifestFile& f, const std::wstring& pat
 // place, which costs more downloads but no room.
 bool rebuildChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, std::int64_t size,
                         FileCheckResult& result) {
-    const std::wstring partPath = path + L".part";
+    const std::wstring partPath = partPathOf(path);
     if (!c.folders.inside(parentFolder(path))) {
         result.failure = outside(f);
         return true;
@@ -269,7 +269,7 @@ void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring
 void fetchWhole(CheckContext& c, const ManifestFile& f, const std::wstring& path, FileCheckResult& result) {
     result.jobs = allJobsFor(c.manifest, f, true);
     std::int64_t partSize = 0, mtime = 0;
-    if (c.index.find(path + L".part", &partSize, &mtime)) result.partSize = partSize;
+    if (c.index.find(partPathOf(path), &partSize, &mtime)) result.partSize = partSize;
 }
 
 // What the listing alone settles: a missing file, or one its record vouches for. True when the

@@ -84,7 +84,7 @@ void closeJournal(const std::wstring& folder, const std::vector<std::string>& pa
     for (const std::string& path : paths) {
         std::wstring local;
         if (!resolveManifestPath(root, path, local).failed)
-            removeInside(root, resolvedRoot, local + L".part");
+            removeInside(root, resolvedRoot, partPathOf(local));
     }
     removePath(joinPath(root, journalFileName));
 }

@@ -200,7 +200,7 @@ FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, c
     if (FileError e = wholeFileTarget(folder, f, folders, target); e.failed) return e;
 
     // An earlier download of this file may have left part of it: that much is not fetched again.
-    const std::wstring part = target + L".part";
+    const std::wstring part = partPathOf(target);
     FileHandle file(CreateFileW(extendedPath(part).c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -57,7 +57,7 @@ FileError copyHeldFile(const std::wstring& folder, const ManifestFile& f, const 
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(from.get(), &size)) return pathFailure("read", source, lastErrorCode());
     if (size.QuadPart != f.size) return heldCopyDiffers();
-    const std::wstring part = target + L".part";
+    const std::wstring part = partPathOf(target);
     // A part file holding an interrupted download is given up only for a copy known to be
     // right: the held copy is read through once before anything is replaced.
     std::int64_t held = 0;
@@ -96,7 +96,7 @@ std::set<const ManifestFile*> reuseHeldFiles(const std::wstring& folder,
             copied.emplace_back(r.file, std::move(target));
     }
     for (const auto& [file, target] : copied) {
-        if (!placeWholeFile(target, target + L".part", folders).failed) reused.insert(file);
+        if (!placeWholeFile(target, partPathOf(target), folders).failed) reused.insert(file);
     }
     return reused;
 }

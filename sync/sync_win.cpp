@@ -106,7 +106,7 @@ FileError replaceRebuiltFiles(const std::wstring& folder, const Manifest& manife
         const ManifestFile& f = manifest.files[i];
         std::wstring path;
         if (FileError e = resolveManifestPath(folder, f.path, path); e.failed) return e;
-        const std::wstring part = path + L".part";
+        const std::wstring part = partPathOf(path);
         FileHandle handle = targets.release(f.path);
         if (!FlushFileBuffers(handle.get())) return pathFailure("write", part, lastErrorCode());
         handle.reset();

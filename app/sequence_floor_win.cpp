@@ -1,4 +1,4 @@
-#include "app/rollback.h"
+#include "app/sequence_floor.h"
 
 #include "store/handle.h"
 #include "store/text.h"

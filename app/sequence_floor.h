@@ -1,6 +1,7 @@
-// The highest build sequence a signed launcher has installed from each manifest URL. The state
-// file records it too, but a player may delete that file to repair an install: the copy in the
-// current user's registry keeps an older signed build from being accepted afterwards.
+// The sequence floor: the highest build sequence a signed launcher has installed from each
+// manifest URL. The state file records it too, but a player may delete that file to repair an
+// install: the copy in the current user's registry keeps an older signed build from being
+// accepted afterwards.
 #pragma once
 
 #include <cstdint>
