@@ -3,56 +3,10 @@
 #include "store/paths.h"
 #include "store/sha256.h"
 #include "sync/check.h"
-#include "sync/rebuild.h"
 
 #include <algorithm>
 #include <exception>
 #include <thread>
-
-void OpenTargets::insert(const std::string& path, FileHandle handle) {
-    std::lock_guard guard(lock_);
-    handles_[path] = std::move(handle);
-}
-
-FileHandle OpenTargets::release(const std::string& path) {
-    std::lock_guard guard(lock_);
-    FileHandle handle;
-    if (const auto it = handles_.find(path); it != handles_.end()) {
-        handle = std::move(it->second);
-        handles_.erase(it);
-    }
-    return handle;
-}
-
-HANDLE OpenTargets::find(const std::string& path) const {
-    const auto it = handles_.find(path);
-    return it == handles_.end() ? INVALID_HANDLE_VALUE : it->second.get();
-}
-
-FileHandle openTarget(const std::wstring& path, bool create) {
-    return FileHandle(CreateFileW(extendedPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-FileError setFileSize(HANDLE file, const std::wstring& path, std::int64_t size) {
-    DWORD code = 0;
-    for (int attempt = 1; attempt <= setFileSizeAttempts; ++attempt) {
-        LARGE_INTEGER zero{}, at{}, target{};
-        target.QuadPart = size;
-        bool ok = SetFilePointerEx(file, zero, &at, FILE_CURRENT);
-        ok = ok && SetFilePointerEx(file, target, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-        if (!ok) code = lastErrorCode();
-        // The position goes back whatever happened; a failure here counts as the attempt's.
-        if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ok) {
-            ok = false;
-            code = lastErrorCode();
-        }
-        if (ok) return {};
-        std::this_thread::sleep_for(setFileSizePause * attempt);
-    }
-    return pathFailure("truncate", path, code);
-}
 
 namespace {
 
@@ -73,200 +27,103 @@ bool matchesRecord(const CheckContext& c, const ManifestFile& f, std::int64_t si
     return r.sha == f.sha256 && r.size == f.size && r.mtime == mtime && size == f.size;
 }
 
-std::vector<DownloadJob> chunkJobs(const Manifest& m, const ManifestFile& f,
-                                   const std::vector<std::size_t>& chunks) {
-    std::vector<DownloadJob> jobs;
-    for (const std::size_t i : chunks)
-        jobs.push_back({&f, false, static_cast<std::int32_t>(i), chunkLength(m, f, i)});
-    return jobs;
+// The scan of the old copy for the chunks it holds, reading only.
+FileError scanOldCopy(HANDLE old, std::int64_t oldSize, const Manifest& m, const ManifestFile& f,
+                      const std::vector<std::size_t>& needed, bool mayMend, OldCopyScan& scan) {
+    const ChunkScanIo io{
+        [old](std::int64_t at, char* data, std::size_t length) { return readAt(old, at, data, length); },
+        [](const char* data, std::size_t size) {
+            Sha256 hash;
+            hash.update(data, size);
+            return hash.finishHex();
+        },
+        [] { return !cancelRequested.load(); },
+    };
+    return scanForChunks(oldSize, m, f, needed, mayMend, io, scan);
 }
 
-FileError outside(const ManifestFile& f) {
-    FileError e = outsideFailure();
-    e.message = f.path + ": " + e.message;
-    return e;
-}
-
-// Copies chunks within the open old copy, each from where a chunk in place holds its bytes,
-// checked again as read; a chunk whose source no longer matches is fetched instead.
-FileError copyWithin(HANDLE file, const std::wstring& path, const Manifest& m, const ManifestFile& f,
-                     const std::vector<std::pair<std::size_t, std::int64_t>>& copies,
-                     std::vector<std::size_t>& fetch) {
-    std::vector<char> buffer;
-    for (const auto& [k, from] : copies) {
-        const auto length = static_cast<std::size_t>(chunkLength(m, f, k));
-        buffer.resize(length);
-        Sha256 digest;
-        if (readAt(file, from, buffer.data(), length)) digest.update(buffer.data(), length);
-        if (digest.finishHex() != f.chunks[k]) {
-            fetch.push_back(k);
-            continue;
-        }
-        const std::int64_t at = static_cast<std::int64_t>(k) * m.chunkSize;
-        if (const std::uint32_t code = writeAll(file, buffer.data(), length, path, at))
-            return pathFailure("write", path, code);
-    }
-    std::sort(fetch.begin(), fetch.end());
-    return {};
-}
-
-// Opens the old copy to have chunks written into it in place, at its new size, and makes the
-// copies within it.
-bool mendInPlace(CheckContext& c, const ManifestFile& f, const std::wstring& path, FileCheckResult& result,
-                 const std::vector<std::pair<std::size_t, std::int64_t>>& copies = {},
-                 std::vector<std::size_t>* fetch = nullptr) {
-    if (!c.folders.inside(parentFolder(path))) {
-        result.failure = outside(f);
-        return false;
-    }
-    makeWritable(path);
-    FileHandle handle = openTarget(path, false);
-    if (!handle) {
-        result.failure = pathFailure("open", path, lastErrorCode());
-        return false;
-    }
-    if (!c.folders.holds(handle.get(), path)) {
-        result.failure = outside(f);
-        return false;
-    }
-    // Short files are extended and long ones cut, so that chunks land at their offsets and
-    // nothing follows the last one.
-    if (FileError e = setFileSize(handle.get(), path, f.size); e.failed) {
-        result.failure = std::move(e);
-        return false;
-    }
-    if (fetch) {
-        if (FileError e = copyWithin(handle.get(), path, c.manifest, f, copies, *fetch); e.failed) {
-            result.failure = std::move(e);
-            return false;
-        }
-    }
-    c.targets.insert(f.path, std::move(handle));
-    return true;
-}
-
-// A changed chunked file with rolling sums: the new version is built in its part file from
-// whatever the old copy holds at any offset, read once; only the rest is fetched into it. When
-// every chunk found already stood at its own offset, the old copy is mended in place instead,
-// as a file without rolling sums is, and the part file goes. False, with nothing done, when the
-// volume has no room for the new version beside the old one: the old copy is then mended in
-// place, which costs more downloads but no room.
-bool rebuildChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, std::int64_t size,
-                        FileCheckResult& result) {
-    const std::wstring partPath = partPathOf(path);
-    if (!c.folders.inside(parentFolder(path))) {
-        result.failure = outside(f);
-        return true;
-    }
-    FileHandle part(CreateFileW(extendedPath(partPath).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!part) {
-        result.failure = pathFailure("open", partPath, lastErrorCode());
-        return true;
-    }
-    if (!c.folders.holds(part.get(), partPath)) {
-        result.failure = outside(f);
-        return true;
-    }
-    // An interrupted rebuild's chunks stay where they stand, checked.
-    LARGE_INTEGER held{};
-    GetFileSizeEx(part.get(), &held);
-    const std::int64_t room = freeSpace(parentFolder(path));
-    if (room >= 0 && room < f.size - held.QuadPart) {
-        part.reset();
-        if (held.QuadPart == 0) removePath(partPath);
-        return false;
-    }
+// The chunks a rebuild begun earlier holds in its part file stay where they stand, checked:
+// the chunks not there yet.
+std::vector<std::size_t> chunksNotInPart(CheckContext& c, const ManifestFile& f, const std::wstring& partPath,
+                                         std::int64_t& held) {
     std::vector<std::size_t> needed;
+    FileHandle part;
+    if (std::int64_t mtime = 0; c.index.find(partPath, &held, &mtime) && held > 0) {
+        part = FileHandle(CreateFileW(extendedPath(partPath).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+    if (!part) held = 0;
     for (std::size_t i = 0; i < f.chunks.size(); ++i) {
-        if (cancelRequested.load()) return true;
         const std::int64_t start = static_cast<std::int64_t>(i) * c.manifest.chunkSize;
         const std::int64_t length = chunkLength(c.manifest, f, i);
-        if (start + length > held.QuadPart || !verifyRange(part.get(), start, length, f.chunks[i]))
-            needed.push_back(i);
+        if (start + length > held || !verifyRange(part.get(), start, length, f.chunks[i])) needed.push_back(i);
     }
-    result.rebuiltBytes = std::max<std::int64_t>(0, f.size - held.QuadPart);
-    if (FileError e = setFileSize(part.get(), partPath, f.size); e.failed) {
+    return needed;
+}
+
+// A changed chunked file with rolling sums: the plan takes whatever the old copy holds at any
+// offset, read once, and fetches only the rest. When every chunk found already stands at its own
+// offset, the old copy is mended in place, as a file without rolling sums is; otherwise the new
+// version is rebuilt in its part file. False when the volume has no room for the new version
+// beside the old one: the old copy is then mended, which costs more downloads but no room.
+bool scanChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, FileCheckResult& result) {
+    std::int64_t held = 0;
+    const std::vector<std::size_t> needed = chunksNotInPart(c, f, partPathOf(path), held);
+    const std::int64_t room = freeSpace(parentFolder(path));
+    if (room >= 0 && room < f.size - held) return false;
+    if (cancelRequested.load()) return true;
+    // Without write sharing nobody changes the old copy between the scan and the copy of the
+    // chunks it found; a program writing it already leaves sharing on.
+    const auto openOld = [&](DWORD share) {
+        return FileHandle(CreateFileW(extendedPath(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    };
+    FileHandle old = openOld(FILE_SHARE_READ);
+    const bool exclusive = old.valid();
+    if (!old) old = openOld(FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (!old) {
+        result.failure = pathFailure("open", path, lastErrorCode());
+        return true;
+    }
+    // Only an old copy of the new size, with no rebuild begun, can be mended in place.
+    const bool mayMend = exclusive && held == 0 && result.size == f.size;
+    OldCopyScan scan;
+    if (FileError e = scanOldCopy(old.get(), result.size, c.manifest, f, needed, mayMend, scan); e.failed) {
         result.failure = std::move(e);
         return true;
     }
-    OldCopyScan scan;
-    {
-        // Without write sharing nobody changes the old copy between the scan and the copy of
-        // the chunks it found in place; a program writing it already leaves sharing on.
-        const auto openOld = [&](DWORD share) {
-            return FileHandle(CreateFileW(extendedPath(path).c_str(), GENERIC_READ, share, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        };
-        FileHandle old = openOld(FILE_SHARE_READ);
-        // Only an old copy of the new size, with no rebuild begun, can be mended in place.
-        const bool mayMend = old.valid() && held.QuadPart == 0 && size == f.size;
-        if (!old) old = openOld(FILE_SHARE_READ | FILE_SHARE_WRITE);
-        if (!old) {
-            result.failure = pathFailure("open", path, lastErrorCode());
-            return true;
-        }
-        if (FileError e =
-                scanOldCopy(old.get(), size, part.get(), partPath, c.manifest, f, needed, mayMend, scan);
-            e.failed) {
-            result.failure = std::move(e);
-            return true;
-        }
-    }
-    if (held.QuadPart == 0 && scan.allInPlace && size == f.size) {
-        part.reset();
-        removePath(partPath);
-        result.rebuiltBytes = 0;
-        if ((!scan.missing.empty() || !scan.copies.empty()) &&
-            !mendInPlace(c, f, path, result, scan.copies, &scan.missing)) {
-            return true;
-        }
-        result.jobs = chunkJobs(c.manifest, f, scan.missing);
-    } else {
-        result.rebuilt = true;
-        result.jobs = chunkJobs(c.manifest, f, scan.missing);
-        c.targets.insert(f.path, std::move(part));
-    }
+    planChunkedFile(c.manifest, f, held, mayMend, std::move(scan), result);
+    if (result.action == FileAction::rebuild && exclusive) c.heldOld.insert(f.path, std::move(old));
     countFile(c);
     return true;
 }
 
-void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, std::int64_t size,
-                      FileCheckResult& result) {
-    if (!c.options.verifyOnly && !f.rolling.empty() && rebuildChunkedFile(c, f, path, size, result)) return;
-    // Chunks are verified through a handle that only reads: a file that needs no writing is
-    // neither opened for writing nor has its attributes changed (a running game may share it
-    // for reading only; the player may have made it read-only).
-    {
-        FileHandle reader(CreateFileW(extendedPath(path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!reader) {
-            result.failure = pathFailure("open", path, lastErrorCode());
-            return;
-        }
-        for (std::size_t i = 0; i < f.chunks.size(); ++i) {
-            if (cancelRequested.load()) return;
-            const std::int64_t length = chunkLength(c.manifest, f, i);
-            if (!verifyRange(reader.get(), static_cast<std::int64_t>(i) * c.manifest.chunkSize, length,
-                             f.chunks[i])) {
-                result.jobs.push_back({&f, false, static_cast<std::int32_t>(i), length});
-            }
-        }
-    }
-    if ((size == f.size && result.jobs.empty()) || c.options.verifyOnly) {
-        countFile(c);
+void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, FileCheckResult& result) {
+    if (!c.options.verifyOnly && !f.rolling.empty() && scanChunkedFile(c, f, path, result)) return;
+    // Chunks are verified in place through a handle that only reads: a file that needs no
+    // writing is neither opened for writing nor has its attributes changed (a running game may
+    // share it for reading only; the player may have made it read-only).
+    FileHandle reader(CreateFileW(extendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!reader) {
+        result.failure = pathFailure("open", path, lastErrorCode());
         return;
     }
-    if (!mendInPlace(c, f, path, result)) {
-        result.jobs.clear();
-        return;
+    OldCopyScan inPlace;
+    for (std::size_t i = 0; i < f.chunks.size(); ++i) {
+        if (cancelRequested.load()) return;
+        const std::int64_t length = chunkLength(c.manifest, f, i);
+        if (!verifyRange(reader.get(), static_cast<std::int64_t>(i) * c.manifest.chunkSize, length, f.chunks[i]))
+            inPlace.missing.push_back(i);
     }
+    planChunkedFile(c.manifest, f, 0, true, std::move(inPlace), result);
     countFile(c);
 }
 
 // A whole-file job, resumed from the ".part" file an earlier download left.
 void fetchWhole(CheckContext& c, const ManifestFile& f, const std::wstring& path, FileCheckResult& result) {
+    result.action = FileAction::fetch;
     result.jobs = allJobsFor(c.manifest, f, true);
     std::int64_t partSize = 0, mtime = 0;
     if (c.index.find(partPathOf(path), &partSize, &mtime)) result.partSize = partSize;
@@ -289,6 +146,7 @@ bool lookUpFile(CheckContext& c, std::size_t index, std::wstring& path) {
         if (f.chunks.empty() || isLauncherPath(path)) {
             fetchWhole(c, f, path, result);
         } else {
+            result.action = FileAction::create;
             result.jobs = allJobsFor(c.manifest, f, false);
         }
         countFile(c);
@@ -313,7 +171,7 @@ void readFile(CheckContext& c, std::size_t index) {
         return;
     }
     if (!f.chunks.empty() && !isLauncherPath(path)) {
-        checkChunkedFile(c, f, path, result.size, result);
+        checkChunkedFile(c, f, path, result);
         return;
     }
     std::string digest;

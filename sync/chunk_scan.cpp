@@ -20,21 +20,20 @@ public:
 
     // A window standing where a wanted chunk belongs, offered before any rolling sum is
     // computed for it: taken when it holds that chunk.
-    WindowSeen probe(const char* window, std::int64_t offset, FileError& failure) {
+    WindowSeen probe(const char* window, std::int64_t offset) {
         if (offset % m_.chunkSize != 0) return WindowSeen::passed;
         const auto k = static_cast<std::size_t>(offset / m_.chunkSize);
         if (k >= isWanted_.size() || !isWanted_[k] || chunkLength(m_, f_, k) != m_.chunkSize)
             return WindowSeen::passed;
-        return take(f_.rolling[k], window, static_cast<std::size_t>(m_.chunkSize), offset, failure);
+        return take(f_.rolling[k], window, static_cast<std::size_t>(m_.chunkSize), offset);
     }
 
     std::size_t left() const { return left_; }
     bool allInPlace() const { return allInPlace_; }
 
     // The window of length bytes at offset of the old copy, whose rolling sum is rolling: taken
-    // when it was one or more of the wanted chunks, now written or deferred.
-    WindowSeen take(std::uint64_t rolling, const char* window, std::size_t length, std::int64_t offset,
-                    FileError& failure) {
+    // when it was one or more of the wanted chunks, now found there.
+    WindowSeen take(std::uint64_t rolling, const char* window, std::size_t length, std::int64_t offset) {
         const auto it = wanted_.find(rolling);
         if (it == wanted_.end()) return WindowSeen::passed;
         std::string digest;
@@ -54,7 +53,7 @@ public:
         // chunks belongs is that chunk alone, and a window elsewhere whose chunks all belong
         // further on is nothing yet: a copy of the same bytes (two chunks of zeros, say) is
         // looked for at its own place, and copied from here only if the file is rebuilt after
-        // all. Chunks found in place are written only once a chunk is found out of place.
+        // all.
         const bool mayMend = mayDefer_ && allInPlace_;
         if (mayMend && !ownPlace &&
             std::all_of(matched.begin(), matched.end(), [&](std::size_t k) { return placeOf(k) > offset; })) {
@@ -63,12 +62,7 @@ public:
         const bool mending = mayMend && ownPlace;
         for (const std::size_t k : matched) {
             if (mending && placeOf(k) != offset) continue;
-            if (mending) {
-                deferred_.push_back(k);
-            } else if (FileError e = io_.write(placeOf(k), window, length); e.failed) {
-                failure = std::move(e);
-                return WindowSeen::taken;
-            }
+            found_.push_back({k, offset});
             allInPlace_ = allInPlace_ && placeOf(k) == offset;
             if (placeOf(k) == offset) inPlace_.emplace(digest, offset);
             std::erase(it->second, k);
@@ -91,14 +85,14 @@ public:
 
     // The chunks still wanted whose bytes were seen, each with where, from now on not wanted:
     // for a mended copy, the place of a chunk in place, which the mending never writes.
-    std::vector<std::pair<std::size_t, std::int64_t>> takeCopies(bool fromPlaces) {
+    std::vector<ChunkCopy> takeCopies(bool fromPlaces) {
         const auto& from = fromPlaces ? inPlace_ : seenAt_;
-        std::vector<std::pair<std::size_t, std::int64_t>> copies; // chunk, from
+        std::vector<ChunkCopy> copies;
         for (auto it = wanted_.begin(); it != wanted_.end();) {
             std::erase_if(it->second, [&](std::size_t k) {
                 const auto seen = from.find(f_.chunks[k]);
                 if (seen == from.end()) return false;
-                copies.emplace_back(k, seen->second);
+                copies.push_back({k, seen->second});
                 isWanted_[k] = false;
                 --left_;
                 return true;
@@ -108,21 +102,13 @@ public:
         return copies;
     }
 
-    // Once the file is rebuilt rather than mended: copies the chunks found in place into the
-    // part file from the old copy, which nobody could write since they were checked (it is open
-    // without write sharing), and every chunk still wanted whose bytes were seen elsewhere.
-    FileError writeDeferred(std::vector<char>& buffer) {
-        std::vector<std::pair<std::size_t, std::int64_t>> copies = takeCopies(false);
-        for (const std::size_t k : deferred_)
-            copies.emplace_back(k, placeOf(k));
-        for (const auto& [k, from] : copies) {
-            const auto length = static_cast<std::size_t>(chunkLength(m_, f_, k));
-            buffer.resize(std::max(buffer.size(), length));
-            if (!io_.read(from, buffer.data(), length)) return plainFailure("the old copy could not be read");
-            if (FileError e = io_.write(placeOf(k), buffer.data(), length); e.failed) return e;
-        }
-        deferred_.clear();
-        return {};
+    // Once the file is rebuilt rather than mended: every chunk found, and every chunk still
+    // wanted whose bytes were seen elsewhere.
+    std::vector<ChunkCopy> rebuildCopies() {
+        std::vector<ChunkCopy> copies = takeCopies(false);
+        copies.insert(copies.end(), found_.begin(), found_.end());
+        std::sort(copies.begin(), copies.end(), [](const ChunkCopy& a, const ChunkCopy& b) { return a.from < b.from; });
+        return copies;
     }
 
     std::vector<std::size_t> missing() const {
@@ -154,7 +140,7 @@ private:
     std::size_t left_;
     bool mayDefer_;
     bool allInPlace_ = true;
-    std::vector<std::size_t> deferred_;                     // found in place, not written yet
+    std::vector<ChunkCopy> found_;                          // taken, where
     std::unordered_map<std::string, std::int64_t> seenAt_;  // where a wanted digest was seen
     std::unordered_map<std::string, std::int64_t> inPlace_; // digests of chunks found in place
     std::vector<bool> isWanted_;                            // by chunk
@@ -169,7 +155,6 @@ FileError scanForChunks(std::int64_t oldSize, const Manifest& m, const ManifestF
                         const std::vector<std::size_t>& needed, bool mayMend, const ChunkScanIo& io,
                         OldCopyScan& scan) {
     ChunkFinder finder(io, m, f, needed, mayMend);
-    FileError failure;
     // A last chunk shorter than the rest is looked for where it stands, and where the old copy
     // ends.
     if (!needed.empty() && chunkLength(m, f, needed.back()) < m.chunkSize) {
@@ -179,7 +164,7 @@ FileError scanForChunks(std::int64_t oldSize, const Manifest& m, const ManifestF
         for (const std::int64_t at :
              {static_cast<std::int64_t>(k) * m.chunkSize, oldSize - std::int64_t(length)}) {
             if (at >= 0 && at + std::int64_t(length) <= oldSize && io.read(at, tail.data(), length) &&
-                finder.take(f.rolling[k], tail.data(), length, at, failure) == WindowSeen::taken) {
+                finder.take(f.rolling[k], tail.data(), length, at) == WindowSeen::taken) {
                 break;
             }
         }
@@ -191,16 +176,14 @@ FileError scanForChunks(std::int64_t oldSize, const Manifest& m, const ManifestF
     rollOver(
         oldSize, static_cast<std::size_t>(m.chunkSize), SumFilter(sums), io.read,
         [&](std::uint64_t sum, const char* window, std::int64_t at) {
-            return finder.take(sum, window, static_cast<std::size_t>(m.chunkSize), at, failure);
+            return finder.take(sum, window, static_cast<std::size_t>(m.chunkSize), at);
         },
-        [&] { return !failure.failed && finder.left() > 0 && io.goOn(); },
-        [&](const char* window, std::int64_t at) { return finder.probe(window, at, failure); });
+        [&] { return finder.left() > 0 && io.goOn(); },
+        [&](const char* window, std::int64_t at) { return finder.probe(window, at); });
     if (!io.goOn()) return cancelledFailure();
     finder.settle();
-    std::vector<char> buffer;
-    if (!failure.failed && !finder.allInPlace()) failure = finder.writeDeferred(buffer);
-    if (finder.allInPlace()) scan.copies = finder.takeCopies(true);
-    scan.missing = finder.missing();
     scan.allInPlace = finder.allInPlace();
-    return failure;
+    scan.copies = scan.mended(mayMend) ? finder.takeCopies(true) : finder.rebuildCopies();
+    scan.missing = finder.missing();
+    return {};
 }

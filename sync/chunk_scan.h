@@ -13,29 +13,37 @@
 #include <utility>
 #include <vector>
 
+// A chunk of the new version and the offset of the old copy that holds its bytes.
+struct ChunkCopy {
+    std::size_t chunk = 0;
+    std::int64_t from = 0;
+    bool operator==(const ChunkCopy&) const = default;
+};
+
 // What a scan of the old copy found.
 struct OldCopyScan {
     std::vector<std::size_t> missing; // chunks the old copy does not hold, ascending
     bool allInPlace = true;           // every chunk found stood at its own offset
-    // When all stood in place: chunks whose bytes a chunk in place holds (two chunks of zeros),
-    // each with the offset of the old copy to copy it from when the copy is mended.
-    std::vector<std::pair<std::size_t, std::int64_t>> copies;
+    // Where the new version takes chunks from the old copy. When the old copy is mended (it
+    // could be and every chunk found stood in place): only the chunks whose bytes a chunk in
+    // place holds (two chunks of zeros), which mending never overwrites. Otherwise every chunk
+    // found, in place or not, to be copied into the new version.
+    std::vector<ChunkCopy> copies;
+    bool mended(bool mayMend) const { return mayMend && allInPlace; }
 };
 
 // How a scan reaches the old copy and the new version.
 struct ChunkScanIo {
     ReadAt read; // exactly length bytes of the old copy at offset
     std::function<std::string(const char* bytes, std::size_t length)> digest; // as the manifest lists it
-    std::function<FileError(std::int64_t offset, const char* bytes, std::size_t length)> write; // new version
     std::function<bool()> goOn;
 };
 
-// Writes into the new version every chunk of needed that the old copy (oldSize bytes) holds
-// anywhere, each checked by its digest before it is written. The old copy is read once, in
-// order; the rolling checksum decides where a digest is worth computing. When mayMend (the
-// old copy could be mended in place), chunks found in place are written only once a chunk is
-// found out of place: an old copy changed in place costs no write at all. A write failure is
-// returned; a read failure only leaves the rest missing.
+// Finds every chunk of needed that the old copy (oldSize bytes) holds anywhere, each checked by
+// its digest; writes nothing. The old copy is read once, in order; the rolling checksum decides
+// where a digest is worth computing. When mayMend (the old copy could be mended in place), a
+// copy of a chunk's bytes is looked for at the chunk's own place first, so that an old copy
+// changed in place is mended without a rebuild. A read failure only leaves the rest missing.
 FileError scanForChunks(std::int64_t oldSize, const Manifest& manifest, const ManifestFile& file,
                         const std::vector<std::size_t>& needed, bool mayMend, const ChunkScanIo& io,
                         OldCopyScan& scan);

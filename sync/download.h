@@ -11,9 +11,17 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+inline constexpr int downloadAttempts = 5;
+
+// The unit of the pauses between download attempts: attempt n (1 to 4) waits unit * 2^n.
+// Tests shorten it; the product always waits 2, 4, 8 and 16 seconds.
+using RetryPause = std::chrono::milliseconds;
+inline constexpr RetryPause defaultRetryPause{1000};
 
 // Memory a download worker keeps from job to job: a chunk is received into it whole, a whole
 // file passes through it. Made once per worker, it grows to the largest job and stays.
@@ -35,9 +43,10 @@ struct FetchFrom {
     bool revalidate = false;
 };
 
-// A whole file received and checked in its part file, its bytes not yet on the disk for certain.
+// A file complete and checked in its part file, received, reused or rebuilt; part is open
+// until its bytes are flushed, or already closed when they are on the disk.
 struct ReceivedFile {
-    FileHandle part; // open until its bytes are flushed
+    FileHandle part;
     std::wstring partPath, target;
     std::int64_t size = 0;
 };
@@ -47,9 +56,12 @@ struct ReceivedFile {
 // whatever links a folder on the way was swapped for.
 FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, const DownloadJob& job,
                             TransferBuffer& buffer, WriteFolders& folders, ReceivedFile& received);
-// Writes a received file's bytes to the disk and closes it (its part file goes when that
-// fails); placeWholeFile then makes it the file, and may be tried again when it fails.
-FileError flushReceivedFile(ReceivedFile& file);
+// The one way a file comes into place, whatever brought it: its part file's bytes reach the
+// disk and the handle closes (the part file goes when that fails), then the part file moves
+// over the target, on the disk before the call returns. A move refused for a while (a scanner
+// holding the old file, say) is tried again after the pauses a download would wait; the part
+// file, complete and checked, stays for the next run when it never succeeds.
+FileError placeFile(ReceivedFile& file, WriteFolders& folders, RetryPause pause);
 
 // Makes a part file exactly length bytes long, with its file pointer at the end.
 FileError cutPart(HANDLE part, const std::wstring& path, std::int64_t length);
@@ -57,10 +69,6 @@ FileError cutPart(HANDLE part, const std::wstring& path, std::int64_t length);
 // The target of a whole file: its folder made, and checked to lie inside the game folder.
 FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& file, WriteFolders& folders,
                           std::wstring& target);
-// Moves a checked part file over its target, in a folder checked and held by folders. The
-// launcher's own executable is first moved aside to "<target>.old".
-FileError placeWholeFile(const std::wstring& target, const std::wstring& part, WriteFolders& folders);
-
 // Fetches the job's chunks with one range request, hashing each as it arrives, checks it in
 // memory, and writes it at its offset. done counts the job's chunks written, by this call and
 // the attempts before it, which a new attempt does not fetch again.

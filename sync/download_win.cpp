@@ -71,29 +71,6 @@ std::wstring requestHeaders(const FetchFrom& from, const wchar_t* range) {
     return headers;
 }
 
-// Elsewhere a running program cannot be overwritten but can be renamed: the old executable moves
-// aside to ".old", where the next start of the launcher removes it.
-FileError replaceLauncher(const std::wstring& target, const std::wstring& part) {
-    // Where the system allows it, one rename puts the new executable in place: no moment passes
-    // without a launcher under its name, as it would between the two moves below.
-    if (renameOverInUse(part, target) == 0) {
-        launcherReplaced.exchange(1);
-        return {};
-    }
-    const std::wstring old = target + L".old";
-    removePath(old);
-    if (const std::uint32_t code = moveReplacing(target, old)) {
-        removePath(part);
-        return twoPathFailure("rename", target, old, code);
-    }
-    if (const std::uint32_t code = moveReplacing(part, target)) {
-        moveReplacing(old, target);
-        return twoPathFailure("rename", part, target, code);
-    }
-    launcherReplaced.exchange(1);
-    return {};
-}
-
 // The length of the part file, -1 when unknown.
 std::int64_t partLength(HANDLE part) {
     LARGE_INTEGER length{};
@@ -178,21 +155,6 @@ FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& f, Wri
     return folders.prepare(parentFolder(target));
 }
 
-FileError placeWholeFile(const std::wstring& target, const std::wstring& part, WriteFolders& folders) {
-    // Held since its check, the folder is still the one checked; a swap for a link is refused.
-    if (!folders.inside(parentFolder(target))) return outsideFailure();
-    if (isLauncherPath(target)) return replaceLauncher(target, part);
-    // The move is on the disk before the call returns, so a power cut never leaves the name
-    // pointing at data that was not written yet.
-    std::uint32_t code = moveReplacing(part, target);
-    if (code == ERROR_ACCESS_DENIED) {
-        makeWritable(target); // a read-only file cannot be replaced
-        code = moveReplacing(part, target);
-    }
-    if (code) return twoPathFailure("rename", part, target, code);
-    return {};
-}
-
 FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, const DownloadJob& job,
                             TransferBuffer& buffer, WriteFolders& folders, ReceivedFile& out) {
     const ManifestFile& f = *job.file;
@@ -237,15 +199,6 @@ FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, c
     }
     out = ReceivedFile{std::move(file), part, std::move(target), received};
     return {};
-}
-
-FileError flushReceivedFile(ReceivedFile& r) {
-    FileError failure;
-    if (!FlushFileBuffers(r.part.get())) failure = pathFailure("write", r.partPath, lastErrorCode());
-    if (!CloseHandle(r.part.release()) && !failure.failed)
-        failure = pathFailure("close", r.partPath, lastErrorCode());
-    if (failure.failed) removePath(r.partPath);
-    return failure;
 }
 
 FileError downloadChunk(const std::wstring& folder, const Manifest& manifest, const FetchFrom& from,

@@ -1,6 +1,7 @@
 #include "sync/plan.h"
 
 #include <algorithm>
+#include <set>
 
 std::int64_t chunkLength(const Manifest& manifest, const ManifestFile& file, std::size_t index) {
     const std::int64_t start = static_cast<std::int64_t>(index) * manifest.chunkSize;
@@ -14,6 +15,36 @@ std::vector<DownloadJob> allJobsFor(const Manifest& manifest, const ManifestFile
         jobs.push_back({&file, false, static_cast<std::int32_t>(i), chunkLength(manifest, file, i)});
     }
     return jobs;
+}
+
+void planChunkedFile(const Manifest& m, const ManifestFile& f, std::int64_t partHeld, bool mayMend,
+                     OldCopyScan scan, FileCheckResult& row) {
+    row.jobs.clear();
+    for (const std::size_t k : scan.missing)
+        row.jobs.push_back({&f, false, static_cast<std::int32_t>(k), chunkLength(m, f, k)});
+    const bool mended = scan.mended(mayMend);
+    if (mended && row.jobs.empty() && scan.copies.empty() && row.size == f.size) {
+        row.action = FileAction::keep;
+        return;
+    }
+    row.action = mended ? FileAction::mend : FileAction::rebuild;
+    row.copies = std::move(scan.copies);
+    row.rebuiltBytes = mended ? 0 : std::max<std::int64_t>(0, f.size - partHeld);
+}
+
+std::set<std::string> journalPaths(const Manifest& manifest, const std::vector<FileCheckResult>& results,
+                                      const std::vector<std::string>& unsettled) {
+    std::set<std::string> paths(unsettled.begin(), unsettled.end());
+    for (std::size_t i = 0; i < results.size() && i < manifest.files.size(); ++i) {
+        if (results[i].action != FileAction::keep && results[i].action != FileAction::failed)
+            paths.insert(manifest.files[i].path);
+    }
+    return paths;
+}
+
+bool changesNothing(const std::vector<FileCheckResult>& results) {
+    return std::all_of(results.begin(), results.end(),
+                       [](const FileCheckResult& r) { return r.action == FileAction::keep; });
 }
 
 std::vector<DownloadJob> coalesceRanges(const std::vector<DownloadJob>& jobs, std::int64_t maxBytes) {
@@ -49,7 +80,7 @@ std::int64_t bytesToWrite(const std::vector<FileCheckResult>& results) {
     std::int64_t bytes = 0;
     for (const FileCheckResult& r : results) {
         bytes += r.rebuiltBytes;
-        if (r.jobs.empty() || r.rebuilt) continue;
+        if (r.jobs.empty() || r.action == FileAction::rebuild) continue;
         const ManifestFile& f = *r.jobs.front().file;
         const std::int64_t held = r.jobs.front().whole ? std::min(r.partSize, f.size) : r.found ? r.size : 0;
         bytes += std::max<std::int64_t>(0, f.size - held);

@@ -4,9 +4,11 @@
 
 #include "net/manifest.h"
 #include "store/file_error.h"
+#include "sync/chunk_scan.h"
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,8 +20,24 @@ struct DownloadJob {
     std::int32_t chunkCount = 1; // chunk jobs: chunkIndex and the ones after it, in one request
 };
 
+// What the update does with one manifest file. The check decides it, reading only; nothing is
+// written until the journal names every file that is not kept.
+enum class FileAction {
+    keep,    // current as it stands
+    mend,    // the old copy written in place: sized, chunks copied within it, the rest fetched
+    rebuild, // built in "<file>.part" from chunks of the old copy and fetched chunks, then placed
+    create,  // a missing chunked file, made at its size and every chunk fetched into it
+    fetch,   // fetched whole through "<file>.part", resumed from what that holds
+    reuse,   // copied from a file the player holds under another name (planned as a fetch)
+    failed,
+};
+
+// The plan row of one manifest file.
 struct FileCheckResult {
+    FileAction action = FileAction::keep;
     std::vector<DownloadJob> jobs; // chunk jobs in ascending order; empty when current
+    // Chunks taken from the old copy: within it when mended, into the part file when rebuilt.
+    std::vector<ChunkCopy> copies;
     FileError failure;
     // The file as the check found it, before reading any of it.
     bool found = false;
@@ -27,11 +45,24 @@ struct FileCheckResult {
     std::int64_t mtime = 0; // nanoseconds since 1970
     // The ".part" file a whole-file download left, which the next download resumes from.
     std::int64_t partSize = 0;
-    // A changed chunked file rebuilt in its ".part" file from the old copy (its chunk jobs
-    // write there), which replaces the old copy once complete; the disk space it takes.
-    bool rebuilt = false;
+    // The disk space a rebuilt file's part file takes beyond what it holds already.
     std::int64_t rebuiltBytes = 0;
 };
+
+// The row of a chunked file whose old copy (row.size bytes, found) was read: scan says which
+// chunks it holds and where (for a file without rolling sums, the chunks not in place are
+// missing and all found are in place); partHeld the bytes of a rebuild begun earlier. The old
+// copy is mended when it may be (mayMend) and every chunk found stood in place, else rebuilt.
+void planChunkedFile(const Manifest& manifest, const ManifestFile& file, std::int64_t partHeld, bool mayMend,
+                     OldCopyScan scan, FileCheckResult& row);
+
+// Every file the run may change, by manifest path: each row neither kept nor failed, and the
+// files an earlier run that did not finish named (unsettled).
+std::set<std::string> journalPaths(const Manifest& manifest, const std::vector<FileCheckResult>& results,
+                                      const std::vector<std::string>& unsettled);
+
+// Whether the plan changes nothing.
+bool changesNothing(const std::vector<FileCheckResult>& results);
 
 // Adjacent chunk jobs of one file merged into jobs of at most maxBytes (a chunk larger than
 // that stays alone), so that a fresh install of small chunks makes few requests.

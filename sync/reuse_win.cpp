@@ -81,8 +81,8 @@ FileError copyHeldFile(const std::wstring& folder, const ManifestFile& f, const 
     return failure;
 }
 
-std::set<const ManifestFile*> reuseHeldFiles(const std::wstring& folder,
-                                             const std::vector<LocalReuse>& reuses) {
+std::set<const ManifestFile*> reuseHeldFiles(const std::wstring& folder, const std::vector<LocalReuse>& reuses,
+                                             RetryPause pause) {
     std::set<const ManifestFile*> reused;
     if (reuses.empty()) return reused;
     WriteFolders folders(folder);
@@ -96,7 +96,8 @@ std::set<const ManifestFile*> reuseHeldFiles(const std::wstring& folder,
             copied.emplace_back(r.file, std::move(target));
     }
     for (const auto& [file, target] : copied) {
-        if (!placeWholeFile(target, partPathOf(target), folders).failed) reused.insert(file);
+        ReceivedFile copy{{}, partPathOf(target), target, file->size}; // flushed and closed
+        if (!placeFile(copy, folders, pause).failed) reused.insert(file);
     }
     return reused;
 }

@@ -18,33 +18,6 @@
 
 namespace {
 
-// Chunked files that will be written in place get their final size before any download, so
-// that the workers can write chunks at explicit offsets without growing the file.
-FileError prepareTargets(const std::wstring& folder, const std::vector<DownloadJob>& jobs,
-                         OpenTargets& targets) {
-    WriteFolders folders(folder);
-    for (const DownloadJob& job : jobs) {
-        if (job.whole || targets.contains(job.file->path)) continue;
-        std::wstring path;
-        if (FileError e = resolveManifestPath(folder, job.file->path, path); e.failed) return e;
-        FileError e = folders.prepare(parentFolder(path));
-        FileHandle handle;
-        if (!e.failed) {
-            handle = openTarget(path, true);
-            if (!handle) return pathFailure("open", path, lastErrorCode());
-            if (!folders.holds(handle.get(), path)) e = outsideFailure();
-        }
-        if (e.failed) {
-            e.message = job.file->path + ": " + e.message;
-            return e;
-        }
-        const HANDLE h = handle.get();
-        targets.insert(job.file->path, std::move(handle));
-        if (FileError e = setFileSize(h, path, job.file->size); e.failed) return e;
-    }
-    return {};
-}
-
 // A plan that cannot fit fails before anything is fetched, rather than on a full disk halfway.
 // available was read before the check, which may have grown files already: their growth is
 // part of needed and must not be taken off the free space twice. A volume that does not tell
@@ -57,18 +30,6 @@ FileError checkFreeSpace(const std::wstring& folder, std::int64_t needed, std::i
     return notEnoughSpace(needed, available, toUtf8(volume));
 }
 
-// The journal names every file the run may change, and those an earlier run that did not
-// finish named: until a sync ends in order, each of them may hold a mix of old and new bytes.
-FileError recordJournal(const std::wstring& folder, const std::vector<DownloadJob>& jobs,
-                        const OpenTargets& targets, const std::vector<std::string>& unsettled) {
-    std::set<std::string> journal(unsettled.begin(), unsettled.end());
-    for (const DownloadJob& job : jobs)
-        journal.insert(job.file->path);
-    for (const auto& [path, handle] : targets.handles())
-        journal.insert(path);
-    return writeJournal(folder, journal);
-}
-
 // What the folder held at the check, by digest: the previous records and the files found
 // current. Reuse checks the bytes, so a stale record costs a copy, never a wrong file.
 std::map<std::string, std::string> heldDigests(const Manifest& manifest, const InstallState& state,
@@ -77,7 +38,7 @@ std::map<std::string, std::string> heldDigests(const Manifest& manifest, const I
     for (const auto& [path, record] : state.files)
         held[path] = record.sha;
     for (std::size_t i = 0; i < manifest.files.size(); ++i) {
-        if (results[i].found && results[i].jobs.empty())
+        if (results[i].found && results[i].action == FileAction::keep)
             held[manifest.files[i].path] = manifest.files[i].sha256;
     }
     return held;
@@ -97,20 +58,17 @@ FileError runDownloadPhase(const std::wstring& folder, const Manifest& manifest,
     return failure;
 }
 
-// Every rebuilt file, complete and on the disk, replaces its old copy.
-FileError replaceRebuiltFiles(const std::wstring& folder, const Manifest& manifest,
-                              const std::vector<FileCheckResult>& results, OpenTargets& targets) {
+// Every rebuilt file, complete, replaces its old copy.
+FileError placeRebuiltFiles(const std::wstring& folder, const Manifest& manifest,
+                            const std::vector<FileCheckResult>& results, OpenTargets& targets, RetryPause pause) {
     WriteFolders folders(folder);
     for (std::size_t i = 0; i < results.size(); ++i) {
-        if (!results[i].rebuilt) continue;
+        if (results[i].action != FileAction::rebuild) continue;
         const ManifestFile& f = manifest.files[i];
-        std::wstring path;
-        if (FileError e = resolveManifestPath(folder, f.path, path); e.failed) return e;
-        const std::wstring part = partPathOf(path);
-        FileHandle handle = targets.release(f.path);
-        if (!FlushFileBuffers(handle.get())) return pathFailure("write", part, lastErrorCode());
-        handle.reset();
-        if (FileError e = placeWholeFile(path, part, folders); e.failed) return e;
+        ReceivedFile rebuilt{targets.release(f.path), {}, {}, f.size};
+        if (FileError e = resolveManifestPath(folder, f.path, rebuilt.target); e.failed) return e;
+        rebuilt.partPath = partPathOf(rebuilt.target);
+        if (FileError e = placeFile(rebuilt, folders, pause); e.failed) return e;
     }
     return {};
 }
@@ -131,7 +89,7 @@ InstallState newState(const std::wstring& folder, const Manifest& manifest,
         const ManifestFile& f = manifest.files[i];
         const FileCheckResult& seen = results[i];
         std::int64_t size = seen.size, mtime = seen.mtime;
-        if (open.contains(f.path) || !seen.jobs.empty() || !seen.found || seen.rebuilt) {
+        if (seen.action != FileAction::keep) {
             std::wstring path;
             if (resolveManifestPath(folder, f.path, path).failed) continue;
             const bool found =
@@ -145,103 +103,159 @@ InstallState newState(const std::wstring& folder, const Manifest& manifest,
 
 } // namespace
 
-FileError syncFolder(const SessionOptions& options, const Manifest& manifest, SessionStatus& status,
-                     RetryPause retryPause) {
-    const std::wstring folder = normalisePath(options.gameDir);
-    std::wstring failedDir;
-    if (const std::uint32_t code = makeDirs(folder, failedDir)) return pathFailure("mkdir", failedDir, code);
+namespace {
 
+// One sync's state from step to step.
+struct SyncRun {
+    SyncRun(const SessionOptions& o, const Manifest& m, SessionStatus& s, RetryPause pause, const SyncSteps& each)
+        : options(o), manifest(m), status(s), retryPause(pause), steps(each), folder(normalisePath(o.gameDir)) {}
+
+    const SessionOptions& options;
+    const Manifest& manifest;
+    SessionStatus& status;
+    RetryPause retryPause;
+    const SyncSteps& steps;
+    std::wstring folder;
+    std::vector<std::string> unsettled; // files an update that did not finish named
+    bool interrupted = false;
+    InstallState state;
+    bool mayPrune = false;
+    std::int64_t available = -1;
+    std::vector<FileCheckResult> results; // the plan, a row per manifest file
+    OpenTargets heldOld, targets;         // close every handle on every return
+    FileIndex index;
+    bool changes = false;
+
+    void reached(std::string_view step) const {
+        if (steps) steps(step);
+    }
+};
+
+FileError openRun(SyncRun& run) {
+    std::wstring failedDir;
+    if (const std::uint32_t code = makeDirs(run.folder, failedDir)) return pathFailure("mkdir", failedDir, code);
     // A journal left behind means an update that did not end in order: its files are checked by
     // content, whatever their records say, and resumed.
-    bool interrupted = false;
-    const std::vector<std::string> unsettled = loadJournal(folder, &interrupted);
-    InstallState state = loadInstallState(folder);
-    migrateLegacyInstall(folder, manifest, state);
-    bool mayPrune = false;
-    const bool alreadyAnInstall =
-        fileInfo(joinGamePath(folder, manifest.exe)) || !state.files.empty() || interrupted;
-    if (FileError e = mayPruneFolder(folder, alreadyAnInstall, mayPrune); e.failed) return e;
-    const std::int64_t available = freeSpace(folder);
-    {
-        std::lock_guard guard(status.lock);
-        status.phase = SessionPhase::Checking;
-        status.filesTotal = static_cast<std::int32_t>(manifest.files.size());
-        status.version = manifest.version;
-        status.exe = manifest.exe;
-    }
+    run.unsettled = loadJournal(run.folder, &run.interrupted);
+    run.state = loadInstallState(run.folder);
+    migrateLegacyInstall(run.folder, run.manifest, run.state);
+    const bool alreadyAnInstall = fileInfo(joinGamePath(run.folder, run.manifest.exe)) ||
+                                  !run.state.files.empty() || run.interrupted;
+    if (FileError e = mayPruneFolder(run.folder, alreadyAnInstall, run.mayPrune); e.failed) return e;
+    run.available = freeSpace(run.folder);
+    std::lock_guard guard(run.status.lock);
+    run.status.phase = SessionPhase::Checking;
+    run.status.filesTotal = static_cast<std::int32_t>(run.manifest.files.size());
+    run.status.version = run.manifest.version;
+    run.status.exe = run.manifest.exe;
+    return {};
+}
 
-    std::vector<FileCheckResult> results(manifest.files.size());
-    OpenTargets targets; // closes every handle on every return
-    FileIndex index;
-    WriteFolders checkFolders(folder);
-    const std::set<std::string> unsettledSet(unsettled.begin(), unsettled.end());
-    CheckContext context{manifest, folder,  options, state,        results,
-                         status,   targets, index,   checkFolders, unsettledSet};
+// The check, which only reads, and the plan made of it. Nothing was written yet: the plan must
+// fit, and the journal name every file it changes, before the first byte changes anywhere.
+FileError planRun(SyncRun& run, std::vector<LocalReuse>& reuses) {
+    run.results.assign(run.manifest.files.size(), {});
+    const std::set<std::string> unsettled(run.unsettled.begin(), run.unsettled.end());
+    CheckContext context{run.manifest, run.folder, run.options, run.state,  run.results,
+                         run.status,   run.index,  run.heldOld, unsettled};
     if (FileError e = checkAllFiles(context); e.failed) return e;
     if (cancelRequested.load()) return cancelledFailure();
-
+    run.reached("checked");
     std::vector<DownloadJob> jobs;
     std::int64_t total = 0;
-    if (FileError e = collectJobs(results, jobs, total); e.failed) return e;
-    if (FileError e = checkFreeSpace(folder, bytesToWrite(results), available); e.failed) return e;
-    if (!jobs.empty()) {
-        if (FileError e = recordJournal(folder, jobs, targets, unsettled); e.failed) return e;
-    }
-
-    // What the player holds under other names comes from the disk; the rest from the network.
-    const std::set<const ManifestFile*> reused =
-        reuseHeldFiles(folder, planReuse(results, heldDigests(manifest, state, results)));
-    std::vector<DownloadJob> fetch;
-    std::int64_t fetchTotal = 0;
-    for (const DownloadJob& job : jobs) {
-        if (reused.contains(job.file)) continue;
-        fetch.push_back(job);
-        fetchTotal += job.length;
-    }
-    if (cancelRequested.load()) return cancelledFailure();
-    if (FileError e = prepareTargets(folder, fetch, targets); e.failed) return e;
-    // Adjacent chunks come in one request, but never so many that the workers go idle.
-    fetch = coalesceRanges(fetch, std::min(maxRangeBytes, fetchTotal / (2 * downloadWorkers)));
-    // Any job means a download phase, even when every job has length 0: a missing empty file
-    // must be created too.
-    if (!fetch.empty()) {
-        if (FileError e = runDownloadPhase(folder, manifest, fetch, fetchTotal, targets, status, retryPause);
+    if (FileError e = collectJobs(run.results, jobs, total); e.failed) return e;
+    if (FileError e = checkFreeSpace(run.folder, bytesToWrite(run.results), run.available); e.failed) return e;
+    reuses = planReuse(run.results, heldDigests(run.manifest, run.state, run.results));
+    run.changes = !changesNothing(run.results);
+    if (run.changes) {
+        if (FileError e = writeJournal(run.folder, journalPaths(run.manifest, run.results, run.unsettled));
             e.failed) {
             return e;
         }
     }
+    run.reached("journal");
+    return {};
+}
 
-    if (FileError e = replaceRebuiltFiles(folder, manifest, results, targets); e.failed) return e;
+// The plan carried out: reuse, then the writes within files, then the downloads, then the
+// rebuilt files placed.
+FileError carryOut(SyncRun& run, const std::vector<LocalReuse>& reuses) {
+    // What the player holds under other names comes from the disk; the rest from the network.
+    for (const ManifestFile* file : reuseHeldFiles(run.folder, reuses, run.retryPause)) {
+        FileCheckResult& row = run.results[static_cast<std::size_t>(file - run.manifest.files.data())];
+        row.action = FileAction::reuse;
+        row.jobs.clear();
+    }
+    run.reached("reused");
+    if (FileError e = writeWithinFiles(run.folder, run.manifest, run.results, run.heldOld, run.targets); e.failed)
+        return e;
+    run.reached("written");
+    std::vector<DownloadJob> fetch;
+    std::int64_t total = 0;
+    if (FileError e = collectJobs(run.results, fetch, total); e.failed) return e;
+    if (cancelRequested.load()) return cancelledFailure();
+    // Adjacent chunks come in one request, but never so many that the workers go idle.
+    fetch = coalesceRanges(fetch, std::min(maxRangeBytes, total / (2 * downloadWorkers)));
+    // Any job means a download phase, even when every job has length 0: a missing empty file
+    // must be created too.
+    if (!fetch.empty()) {
+        FileError e = runDownloadPhase(run.folder, run.manifest, fetch, total, run.targets, run.status, run.retryPause);
+        if (e.failed) return e;
+    }
+    run.reached("downloaded");
+    if (FileError e = placeRebuiltFiles(run.folder, run.manifest, run.results, run.targets, run.retryPause);
+        e.failed) {
+        return e;
+    }
+    run.reached("placed");
+    return {};
+}
 
+// Dropped and unknown files removed, the new state written, the journal closed.
+FileError closeRun(SyncRun& run) {
     // A path the manifest still lists in another spelling ("Docs/A.txt" for "docs/a.txt",
     // "data//a.pak" for "data/a.pak") names the same file: it is not dropped. The files of an
     // update that did not finish were put here too, and go when the manifest no longer has them.
     FileSystemPaths manifestPaths;
-    for (const ManifestFile& f : manifest.files)
+    for (const ManifestFile& f : run.manifest.files)
         manifestPaths.add(f.path);
-    std::vector<std::string> dropped = unsettled;
-    for (const auto& [path, record] : state.files)
+    std::vector<std::string> dropped = run.unsettled;
+    for (const auto& [path, record] : run.state.files)
         dropped.push_back(path);
-    removeDroppedFiles(folder, dropped, manifestPaths);
-    if (mayPrune) pruneUnknownFiles(folder, manifestPaths, index);
-
-    for (const auto& [path, handle] : targets.handles())
+    removeDroppedFiles(run.folder, dropped, manifestPaths);
+    if (run.mayPrune) pruneUnknownFiles(run.folder, manifestPaths, run.index);
+    run.reached("removed");
+    for (const auto& [path, handle] : run.targets.handles())
         FlushFileBuffers(handle.get());
     // A cancellation that came after the last job still leaves no state behind.
     if (cancelRequested.load()) return cancelledFailure();
     // An unchanged install keeps its state file as it is: a re-check writes nothing.
-    if (const InstallState now = newState(folder, manifest, results, targets); now != state) {
-        if (FileError e = replaceFileDurably(joinPath(folder, stateFileName), serializeInstallState(now));
+    if (const InstallState now = newState(run.folder, run.manifest, run.results, run.targets); now != run.state) {
+        if (FileError e = replaceFileDurably(joinPath(run.folder, stateFileName), serializeInstallState(now));
             e.failed) {
             return e;
         }
     }
+    run.reached("state");
     // Only now does every file the journal named hold what the state says.
-    if (interrupted || !jobs.empty()) closeJournal(folder, unsettled);
+    if (run.interrupted || run.changes) closeJournal(run.folder, run.unsettled);
+    return {};
+}
+
+} // namespace
+
+FileError syncFolder(const SessionOptions& options, const Manifest& manifest, SessionStatus& status,
+                     RetryPause retryPause, const SyncSteps& steps) {
+    SyncRun run(options, manifest, status, retryPause, steps);
+    std::vector<LocalReuse> reuses;
+    FileError e = openRun(run);
+    if (!e.failed) e = planRun(run, reuses);
+    if (!e.failed) e = carryOut(run, reuses);
+    if (!e.failed) e = closeRun(run);
+    if (e.failed) return e;
     std::lock_guard guard(status.lock);
     status.phase = SessionPhase::Ready;
-    status.upToDate = jobs.empty() && std::none_of(results.begin(), results.end(),
-                                                   [](const FileCheckResult& r) { return r.rebuilt; });
+    status.upToDate = !run.changes;
     status.launcherReplaced = launcherReplaced.load() == 1;
     return {};
 }
@@ -253,12 +267,10 @@ FileError verifyFolder(const SessionOptions& options, const Manifest& manifest, 
     const std::wstring folder = normalisePath(options.gameDir);
     const InstallState noRecords;
     results.assign(manifest.files.size(), {});
-    OpenTargets targets; // stays empty: nothing is opened for writing
+    OpenTargets heldOld; // stays empty: nothing is rebuilt
     FileIndex index;
-    WriteFolders folders(folder); // nothing is written
     const std::set<std::string> noneUnsettled;
-    CheckContext context{manifest, folder,  readOnly, noRecords, results,
-                         status,   targets, index,    folders,   noneUnsettled};
+    CheckContext context{manifest, folder, readOnly, noRecords, results, status, index, heldOld, noneUnsettled};
     if (FileError e = checkAllFiles(context); e.failed) return e;
     if (cancelRequested.load()) return cancelledFailure();
     for (const FileCheckResult& r : results)

@@ -6,6 +6,7 @@
 #include "net/manifest.h"
 #include "store/file_error.h"
 #include "sync/check.h"
+#include "sync/download.h"
 #include "sync/plan.h"
 
 #include <chrono>
@@ -13,12 +14,6 @@
 #include <vector>
 
 inline constexpr int downloadWorkers = 6;
-inline constexpr int downloadAttempts = 5;
-
-// The unit of the pauses between download attempts: attempt n (1 to 4) waits unit * 2^n.
-// Tests shorten it; the product always waits 2, 4, 8 and 16 seconds.
-using RetryPause = std::chrono::milliseconds;
-inline constexpr RetryPause defaultRetryPause{1000};
 
 // Runs the jobs on the workers, each up to downloadAttempts times. The first job to fail for
 // good stops the phase; its message gets the path prefix.

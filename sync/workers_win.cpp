@@ -78,20 +78,6 @@ void addReceived(DownloadRun& run, Received r) {
     WakeConditionVariable(&run.placeReady);
 }
 
-// A move refused for a while (a scanner holding the old file, say) is tried again after the
-// pauses a download would wait; the part file, complete and checked, stays for the next run
-// when it never succeeds.
-FileError placeWithRetries(DownloadRun& run, ReceivedFile& file) {
-    if (FileError e = flushReceivedFile(file); e.failed) return e;
-    FileError outcome;
-    for (int attempt = 0; attempt < downloadAttempts; ++attempt) {
-        if (attempt > 0 && cancellableSleep(run.retryPause * (1 << attempt))) return cancelledFailure();
-        outcome = placeWholeFile(file.target, file.partPath, run.folders);
-        if (!outcome.failed) break;
-    }
-    return outcome;
-}
-
 // Files received before a failure or a cancellation are placed all the same: they are checked.
 void placer(DownloadRun& run) {
     for (;;) {
@@ -110,7 +96,7 @@ void placer(DownloadRun& run) {
         FileError e;
         // As in a download worker, an exception (memory for a path, say) fails this file only.
         try {
-            e = placeWithRetries(run, r.file);
+            e = placeFile(r.file, run.folders, run.retryPause);
         } catch (const std::exception& x) {
             e = plainFailure(std::string("download failed: ") + x.what());
         }

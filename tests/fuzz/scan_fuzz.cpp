@@ -28,7 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         f.rolling.push_back(rollingSum(next.substr(at, window)));
         needed.push_back(needed.size());
     }
-    std::string built(next.size(), '\0');
     std::size_t hashed = 0;
     const ChunkScanIo io{
         [&](std::int64_t at, char* out, std::size_t length) {
@@ -40,11 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             hashed += length;
             return std::string(bytes, length);
         },
-        [&](std::int64_t at, const char* bytes, std::size_t length) {
-            require(at >= 0 && std::size_t(at) + length <= built.size()); // writes only the new size
-            built.replace(std::size_t(at), length, bytes, length);
-            return FileError{};
-        },
         [] { return true; },
     };
     OldCopyScan scan;
@@ -53,11 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What the launcher then holds: the old copy mended in place, or the part file, each with
     // the missing chunks fetched.
-    const bool mended = scan.allInPlace && mayMend;
-    require(mended || scan.copies.empty());
-    std::string result = mended ? std::string(old) : built;
+    const bool mended = scan.mended(mayMend);
+    std::string result = mended ? std::string(old) : std::string(next.size(), '\0');
     for (const auto& [k, from] : scan.copies) {
-        require(from % std::int64_t(window) == 0); // from a chunk in place, which mending never writes
+        // A mended copy takes bytes only from a chunk in place, which mending never writes.
+        require(!mended || from % std::int64_t(window) == 0);
+        require(from >= 0 && std::size_t(from) + f.chunks[k].size() <= old.size());
         result.replace(k * window, f.chunks[k].size(), old.substr(std::size_t(from), f.chunks[k].size()));
     }
     for (const std::size_t k : scan.missing)

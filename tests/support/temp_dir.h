@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 class TempDir {
@@ -45,3 +46,22 @@ public:
 private:
     std::wstring path_;
 };
+
+// Every file below folder by its path there, with its bytes.
+inline std::map<std::wstring, std::string> folderContents(const std::wstring& folder) {
+    std::map<std::wstring, std::string> contents;
+    const auto walk = [&](auto& self, const std::wstring& at) -> void {
+        std::vector<DirEntry> entries;
+        if (!listDirectory(at, entries)) return;
+        for (const auto& e : entries) {
+            const std::wstring child = joinPath(at, e.name);
+            if (e.isDir) {
+                self(self, child);
+            } else if (!readWholeFile(child, contents[child.substr(folder.size() + 1)])) {
+                contents[child.substr(folder.size() + 1)] = "<unreadable>";
+            }
+        }
+    };
+    walk(walk, folder);
+    return contents;
+}

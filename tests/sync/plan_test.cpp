@@ -60,6 +60,47 @@ TEST(Plan, JobsAreCollectedInManifestOrderAndTheFirstFailureWins) {
     EXPECT_EQ(collectJobs(results, jobs, total).message, "file 3");
 }
 
+TEST(Plan, AChunkedFileIsKeptMendedOrRebuiltByWhatItsOldCopyHolds) {
+    Manifest m;
+    m.chunkSize = 1000;
+    const ManifestFile f{"p.pak", 3000, "", {"a", "b", "c"}};
+    using Copies = std::vector<ChunkCopy>;
+    const struct {
+        const char* name;
+        std::int64_t oldSize, partHeld;
+        bool mayMend;
+        OldCopyScan scan;
+        FileAction action;
+        std::size_t jobs;
+        std::int64_t rebuiltBytes;
+    } rows[] = {
+        {"current", 3000, 0, true, {{}, true, {}}, FileAction::keep, 0, 0},
+        {"longer, chunks good: cut in place", 3500, 0, true, {{}, true, {}}, FileAction::mend, 0, 0},
+        {"a chunk changed in place", 3000, 0, true, {{1}, true, {}}, FileAction::mend, 1, 0},
+        {"a copy of a chunk in place", 3000, 0, true, {{}, true, Copies{{2, 0}}}, FileAction::mend, 0, 0},
+        {"a chunk moved", 3000, 0, true, {{}, false, Copies{{0, 1000}, {1, 0}, {2, 2000}}}, FileAction::rebuild, 0, 3000},
+        {"another size", 2000, 0, false, {{2}, true, Copies{{0, 0}, {1, 1000}}}, FileAction::rebuild, 1, 3000},
+        {"a rebuild resumed", 3000, 1000, false, {{1}, true, Copies{{2, 2000}}}, FileAction::rebuild, 1, 2000},
+    };
+    for (const auto& row : rows) {
+        FileCheckResult r;
+        r.found = true;
+        r.size = row.oldSize;
+        planChunkedFile(m, f, row.partHeld, row.mayMend, row.scan, r);
+        EXPECT_EQ(r.action, row.action) << row.name;
+        EXPECT_EQ(r.jobs.size(), row.jobs) << row.name;
+        EXPECT_EQ(r.copies, row.action == FileAction::keep ? Copies{} : row.scan.copies) << row.name;
+        EXPECT_EQ(r.rebuiltBytes, row.rebuiltBytes) << row.name;
+        // Whatever the plan does to the file, the journal names it first.
+        Manifest one = m;
+        one.files = {f};
+        const std::set<std::string> journal = journalPaths(one, {r}, {"earlier.pak"});
+        EXPECT_EQ(journal.contains("p.pak"), row.action != FileAction::keep) << row.name;
+        EXPECT_TRUE(journal.contains("earlier.pak")) << row.name;
+        EXPECT_EQ(changesNothing({r}), row.action == FileAction::keep) << row.name;
+    }
+}
+
 TEST(Cleanup, ProtectedNamesGivenLowerCased) {
     for (const wchar_t* name :
          {L".launcher-state.json", L".launcher-downloading.json", L"x.part", L"notes.old"})

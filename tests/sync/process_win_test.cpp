@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -187,6 +188,81 @@ TEST(ProcessChild, ShutdownDuringAStalledDownload) {
     // The worker is still waiting for the answer: the process ends without waiting for it.
     std::fflush(stdout);
     TerminateProcess(GetCurrentProcess(), ::testing::Test::HasFailure() ? 1 : 0);
+}
+
+// A build whose update from version 1 to 2 takes every kind of step: a pack rebuilt from its
+// old copy, one mended in place, a new pack, a new file, a file reused under a new name, and
+// a dropped file.
+Manifest stepsBuild(int version) {
+    GameBuild b;
+    b.name = "steps-" + std::to_string(version);
+    const std::string a = pattern(4 * 65536, 1);
+    std::string c = pattern(4 * 65536, 2);
+    b.files = {{"Vellumark Online.exe", "exe"}, {"a.pak", a}, {"c.pak", c}};
+    if (version == 1) {
+        b.files.insert({{"g.txt", "held"}, {"h.txt", "dropped"}});
+    } else {
+        b.files["a.pak"] = pattern(1024, 3) + a;
+        b.files["c.pak"] = c.replace(65536, 100, pattern(100, 4));
+        b.files.insert({{"d.pak", pattern(3 * 65536, 5)}, {"e.txt", "new"}, {"f.txt", "held"}});
+    }
+    Manifest m = b.publishAll();
+    for (ManifestFile& f : m.files) {
+        if (f.path == "c.pak") f.rolling.clear();
+    }
+    return m;
+}
+
+TEST(Process, AnUpdateKilledAtAnyStepHasEveryChangeInItsJournal) {
+    const Manifest next = stepsBuild(2);
+    for (const char* step : {"checked", "journal", "reused", "written", "downloaded", "placed", "removed", "state"}) {
+        TempDir dir;
+        const std::wstring game = dir / L"game";
+        SessionStatus status;
+        ASSERT_FALSE(syncFolder({"", game, false}, stepsBuild(1), status, RetryPause{1}).failed);
+        const auto before = folderContents(game);
+        SetEnvironmentVariableW(L"VELLUMARK_CHILD_STEP", toWide(step).c_str());
+        EXPECT_EQ(runChild(dir, L"child.exe", "ProcessChild.KilledAtAStep", game), 137u) << step;
+        SetEnvironmentVariableW(L"VELLUMARK_CHILD_STEP", nullptr);
+
+        // A file changed, made or cut is named, itself or as the file its part file builds; a
+        // file the new build drops may be gone.
+        const std::string journal = journalOf(game);
+        const auto now = folderContents(game);
+        auto names = now;
+        names.insert(before.begin(), before.end());
+        for (const auto& [name, bytes] : names) {
+            std::string path = toUtf8(name);
+            std::replace(path.begin(), path.end(), '\\', '/');
+            if (path.starts_with(".launcher-")) continue;
+            const bool same = now.contains(name) == before.contains(name) &&
+                              (!now.contains(name) || now.at(name) == before.at(name));
+            if (same) continue;
+            if (path.ends_with(".part")) path.resize(path.size() - 5);
+            const bool listed = std::any_of(next.files.begin(), next.files.end(),
+                                            [&](const ManifestFile& f) { return f.path == path; });
+            if (!now.contains(name) && !listed) continue;
+            EXPECT_NE(journal.find('"' + path + '"'), std::string::npos) << step << ": " << path << " in " << journal;
+        }
+        ASSERT_FALSE(syncFolder({"", game, false}, next, status, RetryPause{1}).failed) << step;
+        for (const ManifestFile& f : next.files) {
+            std::string bytes;
+            EXPECT_TRUE(readWholeFile(joinGamePath(game, f.path), bytes) && sha256Of(bytes) == f.sha256)
+                << step << ": " << f.path;
+        }
+    }
+}
+
+TEST(ProcessChild, KilledAtAStep) {
+    const std::wstring game = childFolder();
+    if (game.empty()) GTEST_SKIP() << "runs as a child of Process.AnUpdateKilledAtAnyStepHasEveryChangeInItsJournal";
+    wchar_t step[32] = L"";
+    GetEnvironmentVariableW(L"VELLUMARK_CHILD_STEP", step, 32);
+    SessionStatus status;
+    syncFolder({"", game, false}, stepsBuild(2), status, RetryPause{1}, [&](std::string_view reached) {
+        if (toWide(std::string(reached)) == step) TerminateProcess(GetCurrentProcess(), 137);
+    });
+    ADD_FAILURE() << "never reached " << toUtf8(step);
 }
 
 } // namespace

@@ -540,6 +540,38 @@ TEST(Sync, AFullDiskIsReportedAsOne) {
     EXPECT_TRUE(chunks.error.message.starts_with("big.bin: write ")) << chunks.error.message;
 }
 
+TEST(Sync, AnUpdateThatFailsInItsCheckLeavesTheFolderAsItWas) {
+    // Two packs shortened, one rebuilt from its old copy, one (without rolling sums) mended in
+    // place; a changed pack that a running program holds cannot be read, so the check fails.
+    GameBuild b;
+    b.name = "checkfails";
+    b.files = {{"Vellumark Online.exe", "exe"},
+               {"a.pak", pattern(4 * 65536, 1)},
+               {"c.pak", pattern(4 * 65536, 2)},
+               {"b.pak", pattern(2 * 65536, 3)}};
+    TempDir dir;
+    ASSERT_FALSE(sync(dir.path(), b.publishAll()).error.failed);
+    b.files["a.pak"].resize(65536);
+    b.files["c.pak"].resize(65536);
+    b.files["b.pak"] = pattern(2 * 65536, 4);
+    Manifest m = b.publishAll();
+    for (ManifestFile& f : m.files) {
+        if (f.path == "c.pak") f.rolling.clear();
+    }
+    const auto before = folderContents(dir.path());
+    {
+        FileHandle held(CreateFileW(local(dir.path(), "b.pak").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held.valid());
+        const Outcome o = sync(dir.path(), m);
+        ASSERT_TRUE(o.error.failed);
+        EXPECT_TRUE(o.error.message.starts_with("open ")) << o.error.message;
+    }
+    EXPECT_TRUE(folderContents(dir.path()) == before) << "the check wrote into the folder";
+    ASSERT_FALSE(sync(dir.path(), m).error.failed);
+    expectInstalled(dir.path(), b, m);
+}
+
 TEST(Sync, FilesThePlayerHoldsUnderOtherNamesComeFromTheDisk) {
     GameBuild b;
     b.name = "reuse";
