@@ -1,11 +1,11 @@
 #include "app/launch.h"
 
-#include "app/game_folder.h"
+#include "sync/game_folder.h"
 #include "net/manifest.h"
 #include "store/files.h"
 #include "store/handle.h"
 #include "store/paths.h"
-#include "store/state.h"
+#include "sync/state.h"
 #include "store/text.h"
 
 #include <vector>

@@ -1,12 +1,13 @@
 #include "app/launcher.h"
 
-#include "app/game_folder.h"
 #include "app/headless.h"
 #include "app/launch.h"
 #include "app/options.h"
+#include "app/session.h"
 #include "store/files.h"
 #include "store/paths.h"
 #include "store/text.h"
+#include "sync/game_folder.h"
 #include "sync/rate_limit.h"
 #include "ui/window.h"
 
@@ -20,6 +21,21 @@ void showErrorBox(std::string_view text) {
     const std::wstring body = L"The launcher hit an unexpected problem:\n\n" + toWide(text);
     MessageBoxW(nullptr, body.c_str(), L"Vellumark Launcher", MB_ICONERROR);
 }
+
+// The window's buttons, carried out by the session driver and the game launch. It lives as
+// long as the process: a session the window's close could not wait for still writes status.
+class LauncherActions final : public WindowActions {
+public:
+    explicit LauncherActions(LaunchOptions options) : options_(std::move(options)) {}
+    SessionStatus& status() override { return status_; }
+    void update(bool repair) override { startSession(options_, &status_, repair); }
+    bool play(const std::string& exe) override { return !launchGame(options_.gameDir, exe).failed; }
+    void close() override { shutdownSessions(options_.gameDir); }
+
+private:
+    LaunchOptions options_;
+    SessionStatus status_;
+};
 
 int runLauncher() {
     collectArguments();
@@ -57,7 +73,8 @@ int runLauncher() {
     } else if (options.headless) {
         runHeadless(options);
     } else {
-        runWindow(options);
+        static LauncherActions actions(options);
+        runWindow(actions);
     }
 
     return exitOk;

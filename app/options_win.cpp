@@ -1,6 +1,6 @@
 #include "app/options.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/player_message.h"
 #include "store/text.h"
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/options.h"
-#include "app/session_status.h"
+#include "base/session_status.h"
 #include "net/manifest.h"
 #include "store/file_error.h"
 

@@ -1,6 +1,6 @@
 // Installs a build from its manifest URL into an empty folder, then checks the unchanged
 // install again, and prints files and megabytes per second for each run.
-#include "app/session_status.h"
+#include "base/session_status.h"
 #include "net/manifest.h"
 #include "store/sha256.h"
 #include "store/text.h"

@@ -1,7 +1,7 @@
 #include "sync/apply.h"
 
-#include "app/session_status.h"
-#include "app/threads.h"
+#include "base/session_status.h"
+#include "base/threads.h"
 #include "store/files.h"
 #include "store/paths.h"
 #include "store/sha256.h"

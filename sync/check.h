@@ -2,11 +2,11 @@
 // and, if not, what the update does with it (the plan row). It reads and writes nothing.
 #pragma once
 
-#include "app/session_status.h"
+#include "base/session_status.h"
 #include "net/manifest.h"
 #include "store/file_error.h"
 #include "store/handle.h"
-#include "store/state.h"
+#include "sync/state.h"
 #include "sync/apply.h"
 #include "sync/file_index.h"
 #include "sync/plan.h"

@@ -1,4 +1,4 @@
-#include "app/threads.h"
+#include "base/threads.h"
 #include "store/files.h"
 #include "store/paths.h"
 #include "store/sha256.h"

@@ -1,6 +1,6 @@
 #include "sync/cleanup.h"
 
-#include "store/state.h"
+#include "sync/state.h"
 
 bool isProtectedName(std::wstring_view name) {
     return name == stateFileName || name == journalFileName || name == sharedMarkerName ||

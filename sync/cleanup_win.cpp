@@ -1,10 +1,10 @@
 #include "sync/cleanup.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "net/manifest.h"
 #include "store/files.h"
 #include "store/paths.h"
-#include "store/state.h"
+#include "sync/state.h"
 #include "store/text.h"
 #include "store/unicode_case.h"
 #include "sync/file_index.h"

@@ -3,7 +3,7 @@
 #include "sync/download.h"
 #include "sync/rate_limit.h"
 
-#include "app/session_status.h"
+#include "base/session_status.h"
 #include "net/http.h"
 #include "store/files.h"
 #include "store/paths.h"

@@ -2,7 +2,7 @@
 // comes into place here, in one order: its bytes on the disk, then the move.
 #include "sync/download.h"
 
-#include "app/session_status.h"
+#include "base/session_status.h"
 #include "store/files.h"
 #include "store/paths.h"
 #include "sync/folder_guard.h"

@@ -1,6 +1,6 @@
 #include "sync/rate_limit.h"
 
-#include "app/session_status.h"
+#include "base/session_status.h"
 
 #include <atomic>
 #include <chrono>

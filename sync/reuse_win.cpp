@@ -4,7 +4,7 @@
 
 #include "sync/folder_guard.h"
 
-#include "app/session_status.h"
+#include "base/session_status.h"
 #include "store/files.h"
 #include "store/handle.h"
 #include "store/paths.h"

@@ -1,7 +1,7 @@
 // Bringing one game folder into line with one manifest.
 #pragma once
 
-#include "app/session_status.h"
+#include "base/session_status.h"
 #include "net/manifest.h"
 #include "store/file_error.h"
 #include "sync/workers.h"

@@ -1,10 +1,10 @@
 // The orchestrator: one game folder brought into line with one validated manifest.
 #include "sync/sync.h"
 
-#include "app/game_folder.h"
+#include "sync/game_folder.h"
 #include "store/files.h"
 #include "store/paths.h"
-#include "store/state.h"
+#include "sync/state.h"
 #include "store/text.h"
 #include "sync/check.h"
 #include "sync/cleanup.h"

@@ -2,7 +2,7 @@
 // sampler publishes the byte count.
 #pragma once
 
-#include "app/session_status.h"
+#include "base/session_status.h"
 #include "net/manifest.h"
 #include "store/file_error.h"
 #include "sync/check.h"

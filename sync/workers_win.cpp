@@ -1,11 +1,11 @@
 #include "sync/workers.h"
 
-#include "app/log.h"
-#include "app/threads.h"
+#include "base/log.h"
+#include "base/threads.h"
 #include "sync/download.h"
 #include "sync/folder_guard.h"
 #include "sync/sources.h"
-#include "ui/progress.h"
+#include "sync/progress.h"
 
 #include <algorithm>
 #include <deque>

@@ -1,6 +1,6 @@
 #include "ui/screen_view.h"
 
-#include "ui/progress.h"
+#include "sync/progress.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // headline and detail, by headless mode.
 #pragma once
 
-#include "app/session_status.h"
+#include "base/session_status.h"
 
 #include <cstdint>
 #include <string>

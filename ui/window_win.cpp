@@ -1,7 +1,5 @@
 #include "ui/window.h"
 
-#include "app/launch.h"
-#include "app/session.h"
 #include "ui/accessible.h"
 #include "ui/compose.h"
 #include "ui/display_win.h"
@@ -26,8 +24,7 @@ constexpr int width = ui::canvasWidth, height = ui::canvasHeight; // logical pix
 constexpr DWORD windowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 // What the window works with; main thread only, but the status, which sessions write.
-LaunchOptions options;
-SessionStatus status;
+WindowActions* actions = nullptr;
 ScreenView view; // what the frame on screen shows
 // The window's DPI over 96 (1 at least); what frames are drawn with at that DPI, and the
 // system's colours while high contrast is on.
@@ -125,7 +122,7 @@ void readContrast() {
 void refresh(HWND window) {
     const double time =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - processStart).count();
-    const SessionSnapshot snapshot = takeSnapshot(status);
+    const SessionSnapshot snapshot = takeSnapshot(actions->status());
     taskbar.show(window, taskbarProgress(snapshot));
     ScreenView next = buildView(snapshot, time);
     next.buttonHover = overButton && next.buttonEnabled;
@@ -186,10 +183,10 @@ void paint(HWND window) {
 }
 
 void clickMainButton(HWND window) {
-    const SessionSnapshot s = takeSnapshot(status);
+    const SessionSnapshot s = takeSnapshot(actions->status());
     if (view.buttonLabel == "RETRY") {
-        startSession(options, &status, false);
-    } else if (view.buttonEnabled && !launchGame(options.gameDir, s.exe).failed) {
+        actions->update(false);
+    } else if (view.buttonEnabled && actions->play(s.exe)) {
         DestroyWindow(window); // the launcher closes once the game has started
     }
 }
@@ -213,7 +210,7 @@ void handleKey(HWND window, WPARAM key) {
         }
         refresh(window);
     } else if ((key == VK_RETURN || key == VK_SPACE) && keyboardFocus == Focus::Link) {
-        if (view.repairVisible) startSession(options, &status, true);
+        if (view.repairVisible) actions->update(true);
     } else if (key == VK_SPACE ? keyboardFocus == Focus::Button : key == VK_RETURN) {
         if (view.buttonEnabled) clickMainButton(window);
     }
@@ -269,7 +266,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         if (wasDown && overButton) {
             clickMainButton(window);
         } else if (overRepair && view.repairVisible) {
-            startSession(options, &status, true);
+            actions->update(true);
         }
         return 0;
     }
@@ -309,10 +306,10 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         if (view.buttonEnabled) clickMainButton(window);
         return 0;
     case startRepairMessage:
-        if (view.repairVisible) startSession(options, &status, true);
+        if (view.repairVisible) actions->update(true);
         return 0;
     case WM_CLOSE:
-        shutdownSessions(options.gameDir);
+        actions->close();
         DestroyWindow(window);
         return 0;
     case WM_DESTROY:
@@ -347,8 +344,8 @@ const std::uint8_t* loadResource(int number, std::size_t minSize) {
     return static_cast<const std::uint8_t*>(data);
 }
 
-void runWindow(const LaunchOptions& launchOptions) {
-    options = launchOptions;
+void runWindow(WindowActions& launcher) {
+    actions = &launcher;
     const std::uint8_t* resources[res::count];
     for (int i = 0; i < res::count; ++i)
         resources[i] = loadResource(res::all[i].id, res::all[i].bytes);
@@ -402,7 +399,7 @@ void runWindow(const LaunchOptions& launchOptions) {
     }
 
     taskbar.attach(); // the shell may never announce the button
-    startSession(options, &status, false);
+    actions->update(false);
     refresh(window);
     SetTimer(window, 1, frameInterval, nullptr);
     ShowWindow(window, SW_SHOW);

@@ -1,6 +1,6 @@
 // The real launcher in headless mode, against nginx and the fault server.
 #include "app/headless.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "support/launcher_runs.h"
 
 #include <gtest/gtest.h>

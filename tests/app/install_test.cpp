@@ -1,7 +1,7 @@
 // Installs through the real launcher: replacing its own executable, finding and migrating
 // the game folder, and surviving a kill in the middle of a download.
-#include "app/log.h"
-#include "store/state.h"
+#include "base/log.h"
+#include "sync/state.h"
 #include "support/launcher_runs.h"
 
 #include <gtest/gtest.h>

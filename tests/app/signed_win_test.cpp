@@ -1,5 +1,5 @@
 // A launcher built trusting a test key, against nginx: what it installs and what it refuses.
-#include "app/log.h"
+#include "base/log.h"
 #include "support/launcher_runs.h"
 #include "tools/publish/signing.h"
 

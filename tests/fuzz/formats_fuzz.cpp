@@ -3,7 +3,7 @@
 // string writer they rely on.
 #include "net/manifest.h"
 #include "net/signature.h"
-#include "store/state.h"
+#include "sync/state.h"
 #include "store/unicode_case.h"
 #include "tests/fuzz/require.h"
 #include "json/reader.h"

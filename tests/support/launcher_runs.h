@@ -1,7 +1,7 @@
 // Runs of the real launcher on generated builds whose game is the recording stub.
 #pragma once
 
-#include "store/state.h"
+#include "sync/state.h"
 #include "support/game_build.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"

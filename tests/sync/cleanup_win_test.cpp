@@ -1,6 +1,6 @@
-#include "app/log.h"
+#include "base/log.h"
 #include "store/files.h"
-#include "store/state.h"
+#include "sync/state.h"
 #include "support/game_build.h"
 #include "support/temp_dir.h"
 #include "support/unix_link.h"

@@ -3,7 +3,7 @@
 // program for the child part and checks what it left behind.
 #include "app/session.h"
 #include "store/files.h"
-#include "store/state.h"
+#include "sync/state.h"
 #include "support/game_build.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"

@@ -1,8 +1,8 @@
-#include "app/game_folder.h"
+#include "sync/game_folder.h"
 #include "app/launch.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "store/files.h"
-#include "store/state.h"
+#include "sync/state.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "ui/progress.h"
+#include "sync/progress.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "store/state.h"
+#include "sync/state.h"
 
 #include <gtest/gtest.h>
 

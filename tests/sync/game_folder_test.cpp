@@ -1,4 +1,4 @@
-#include "app/game_folder.h"
+#include "sync/game_folder.h"
 
 #include <gtest/gtest.h>
 

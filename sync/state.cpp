@@ -1,4 +1,4 @@
-#include "store/state.h"
+#include "sync/state.h"
 #include "store/ascii.h"
 #include "json/reader.h"
 #include "json/writer.h"

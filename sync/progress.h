@@ -2,7 +2,7 @@
 // bytesDone and a smoothed speed every 250 ms, and the detail line built from them.
 #pragma once
 
-#include "app/session_status.h"
+#include "base/session_status.h"
 #include "store/file_error.h"
 
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "app/session_status.h"
+#include "base/session_status.h"
 
 #include <gtest/gtest.h>
 

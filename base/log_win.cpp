@@ -1,4 +1,4 @@
-#include "app/log.h"
+#include "base/log.h"
 
 #include "store/handle.h"
 #include "store/paths.h"

@@ -1,4 +1,4 @@
-#include "app/threads.h"
+#include "base/threads.h"
 
 #include <system_error>
 

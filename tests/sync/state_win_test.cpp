@@ -1,5 +1,5 @@
 #include "store/files.h"
-#include "store/state.h"
+#include "sync/state.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

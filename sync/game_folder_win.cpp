@@ -1,6 +1,6 @@
-#include "app/game_folder.h"
+#include "sync/game_folder.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "store/ascii.h"
 #include "store/files.h"
 #include "store/paths.h"

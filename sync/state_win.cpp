@@ -1,6 +1,6 @@
 #include "store/files.h"
 #include "store/paths.h"
-#include "store/state.h"
+#include "sync/state.h"
 
 InstallState loadInstallState(const std::wstring& gameDir) {
     std::string document;

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "net/manifest.h"
-#include "store/state.h"
+#include "sync/state.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "ui/progress.h"
+#include "sync/progress.h"
 
-#include "app/threads.h"
+#include "base/threads.h"
 
 #include <algorithm>
 #include <cstdio>
