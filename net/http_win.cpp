@@ -18,7 +18,7 @@ struct Session {
 };
 
 Session openSession() {
-    DWORD error = 0;
+    std::uint32_t error = 0;
     const HINTERNET session = openProxiedSession(userAgent, error);
     if (!session) return {session, error};
     // TLS 1.2 and 1.3 only; a system that does not know 1.3 keeps 1.2.

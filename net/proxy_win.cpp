@@ -1,5 +1,8 @@
 #include "net/proxy.h"
 
+#include <windows.h>
+#include <winhttp.h>
+
 namespace {
 
 // Before Windows 8.1: the current user's auto-configuration, kept for setProxyFor.
@@ -18,7 +21,7 @@ std::wstring taken(LPWSTR text) {
 
 } // namespace
 
-HINTERNET openProxiedSession(const wchar_t* userAgent, DWORD& error) {
+InternetHandle openProxiedSession(const wchar_t* userAgent, std::uint32_t& error) {
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG user{};
     std::wstring proxy, bypass, script;
     bool detect = false;
@@ -49,7 +52,7 @@ HINTERNET openProxiedSession(const wchar_t* userAgent, DWORD& error) {
     return session;
 }
 
-void setProxyFor(HINTERNET session, HINTERNET request, const std::wstring& url) {
+void setProxyFor(InternetHandle session, InternetHandle request, const std::wstring& url) {
     if (!autoConfig.used) return;
     WINHTTP_AUTOPROXY_OPTIONS options{};
     if (!autoConfig.scriptUrl.empty()) {

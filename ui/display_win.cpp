@@ -1,4 +1,4 @@
-#include "ui/display_win.h"
+#include "ui/display.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The pictures and fonts of every scale, bound once from the embedded resources (or files),
 // and the backdrop each scale's frames start from.
-#include "ui/compose.h"
+#include "ui/looks.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "ui/taskbar_win.h"
+#include "ui/taskbar.h"
 
 void TaskbarButton::attach() {
     reset();

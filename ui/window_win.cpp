@@ -2,9 +2,9 @@
 
 #include "ui/accessible.h"
 #include "ui/compose.h"
-#include "ui/display_win.h"
+#include "ui/display.h"
 #include "ui/scaled_artwork.h"
-#include "ui/taskbar_win.h"
+#include "ui/taskbar.h"
 
 #include <windows.h>
 
