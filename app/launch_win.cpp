@@ -1,12 +1,12 @@
 #include "app/launch.h"
 
-#include "sync/game_folder.h"
 #include "net/manifest.h"
 #include "store/files.h"
 #include "store/handle.h"
 #include "store/paths.h"
-#include "sync/state.h"
 #include "store/text.h"
+#include "sync/game_folder.h"
+#include "sync/state.h"
 
 #include <vector>
 

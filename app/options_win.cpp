@@ -1,7 +1,7 @@
 #include "app/options.h"
 
-#include "base/log.h"
 #include "app/player_message.h"
+#include "base/log.h"
 #include "store/text.h"
 
 #include <windows.h>

@@ -1,17 +1,17 @@
 #include "app/session.h"
 
 #include "app/launch.h"
-#include "base/log.h"
 #include "app/player_message.h"
 #include "app/sequence_floor.h"
-#include "base/threads.h"
 #include "app/trusted_keys.h"
+#include "base/log.h"
+#include "base/threads.h"
 #include "net/manifest.h"
 #include "store/files.h"
 #include "store/paths.h"
-#include "sync/state.h"
 #include "store/text.h"
 #include "sync/folder_guard.h"
+#include "sync/state.h"
 #include "sync/sync.h"
 
 #include <windows.h>

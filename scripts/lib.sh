@@ -75,7 +75,7 @@ prepare_wine_prefix() {
 
 # Every C++ source is formatted as .clang-format says; names the files that are not.
 check_format() {
-    find app bench json net store sync tests tools ui -name '*.cpp' -o -name '*.h' | sort |
+    find app base bench json net store sync tests tools ui -name '*.cpp' -o -name '*.h' | sort |
         xargs clang-format --dry-run -Werror
 }
 

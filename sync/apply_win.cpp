@@ -113,8 +113,9 @@ private:
 // each from where the plan found its bytes. Unless trusted (the old copy was held without
 // write sharing since the scan checked it), each is checked again as read; a chunk whose source
 // no longer matches becomes a job.
-FileError copyChunks(HANDLE from, HANDLE to, const std::wstring& toPath, const Manifest& m, const ManifestFile& f,
-                     const FileCheckResult& row, bool trusted, std::vector<std::size_t>& refetch) {
+FileError copyChunks(HANDLE from, HANDLE to, const std::wstring& toPath, const Manifest& m,
+                     const ManifestFile& f, const FileCheckResult& row, bool trusted,
+                     std::vector<std::size_t>& refetch) {
     BackgroundFlush flush(to);
     std::vector<char> buffer;
     for (const ChunkCopy& copy : row.copies) {
@@ -162,8 +163,9 @@ FileError writeWithinFile(const std::wstring& target, const Manifest& m, const M
     FileHandle old = heldOld.release(f.path);
     const bool trusted = old.valid();
     if (row.action == FileAction::rebuild && !old) {
-        old = FileHandle(CreateFileW(extendedPath(target).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        old = FileHandle(CreateFileW(extendedPath(target).c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!old && !row.copies.empty()) return pathFailure("open", target, lastErrorCode());
     }
     FileHandle file;
@@ -188,11 +190,13 @@ FileError writeWithinFile(const std::wstring& target, const Manifest& m, const M
 } // namespace
 
 FileError writeWithinFiles(const std::wstring& folder, const Manifest& manifest,
-                           std::vector<FileCheckResult>& results, OpenTargets& heldOld, OpenTargets& targets) {
+                           std::vector<FileCheckResult>& results, OpenTargets& heldOld,
+                           OpenTargets& targets) {
     WriteFolders folders(folder);
     for (std::size_t i = 0; i < results.size(); ++i) {
         FileCheckResult& row = results[i];
-        if (row.action != FileAction::mend && row.action != FileAction::rebuild && row.action != FileAction::create)
+        if (row.action != FileAction::mend && row.action != FileAction::rebuild &&
+            row.action != FileAction::create)
             continue;
         const ManifestFile& f = manifest.files[i];
         std::wstring path;

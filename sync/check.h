@@ -6,10 +6,10 @@
 #include "net/manifest.h"
 #include "store/file_error.h"
 #include "store/handle.h"
-#include "sync/state.h"
 #include "sync/apply.h"
 #include "sync/file_index.h"
 #include "sync/plan.h"
+#include "sync/state.h"
 
 #include <atomic>
 #include <cstdint>

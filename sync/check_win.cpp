@@ -57,7 +57,8 @@ std::vector<std::size_t> chunksNotInPart(CheckContext& c, const ManifestFile& f,
     for (std::size_t i = 0; i < f.chunks.size(); ++i) {
         const std::int64_t start = static_cast<std::int64_t>(i) * c.manifest.chunkSize;
         const std::int64_t length = chunkLength(c.manifest, f, i);
-        if (start + length > held || !verifyRange(part.get(), start, length, f.chunks[i])) needed.push_back(i);
+        if (start + length > held || !verifyRange(part.get(), start, length, f.chunks[i]))
+            needed.push_back(i);
     }
     return needed;
 }
@@ -67,7 +68,8 @@ std::vector<std::size_t> chunksNotInPart(CheckContext& c, const ManifestFile& f,
 // offset, the old copy is mended in place, as a file without rolling sums is; otherwise the new
 // version is rebuilt in its part file. False when the volume has no room for the new version
 // beside the old one: the old copy is then mended, which costs more downloads but no room.
-bool scanChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, FileCheckResult& result) {
+bool scanChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path,
+                     FileCheckResult& result) {
     std::int64_t held = 0;
     const std::vector<std::size_t> needed = chunksNotInPart(c, f, partPathOf(path), held);
     const std::int64_t room = freeSpace(parentFolder(path));
@@ -99,13 +101,15 @@ bool scanChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring&
     return true;
 }
 
-void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path, FileCheckResult& result) {
+void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring& path,
+                      FileCheckResult& result) {
     if (!c.options.verifyOnly && !f.rolling.empty() && scanChunkedFile(c, f, path, result)) return;
     // Chunks are verified in place through a handle that only reads: a file that needs no
     // writing is neither opened for writing nor has its attributes changed (a running game may
     // share it for reading only; the player may have made it read-only).
-    FileHandle reader(CreateFileW(extendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle reader(CreateFileW(extendedPath(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!reader) {
         result.failure = pathFailure("open", path, lastErrorCode());
         return;
@@ -114,7 +118,8 @@ void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring
     for (std::size_t i = 0; i < f.chunks.size(); ++i) {
         if (cancelRequested.load()) return;
         const std::int64_t length = chunkLength(c.manifest, f, i);
-        if (!verifyRange(reader.get(), static_cast<std::int64_t>(i) * c.manifest.chunkSize, length, f.chunks[i]))
+        if (!verifyRange(reader.get(), static_cast<std::int64_t>(i) * c.manifest.chunkSize, length,
+                         f.chunks[i]))
             inPlace.missing.push_back(i);
     }
     planChunkedFile(c.manifest, f, 0, true, std::move(inPlace), result);

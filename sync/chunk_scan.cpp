@@ -107,7 +107,8 @@ public:
     std::vector<ChunkCopy> rebuildCopies() {
         std::vector<ChunkCopy> copies = takeCopies(false);
         copies.insert(copies.end(), found_.begin(), found_.end());
-        std::sort(copies.begin(), copies.end(), [](const ChunkCopy& a, const ChunkCopy& b) { return a.from < b.from; });
+        std::sort(copies.begin(), copies.end(),
+                  [](const ChunkCopy& a, const ChunkCopy& b) { return a.from < b.from; });
         return copies;
     }
 

@@ -4,11 +4,11 @@
 #include "net/manifest.h"
 #include "store/files.h"
 #include "store/paths.h"
-#include "sync/state.h"
 #include "store/text.h"
 #include "store/unicode_case.h"
 #include "sync/file_index.h"
 #include "sync/folder_guard.h"
+#include "sync/state.h"
 
 #include <windows.h>
 

@@ -54,7 +54,8 @@ FileError placeWholeFile(const std::wstring& target, const std::wstring& part, W
 FileError placeFile(ReceivedFile& file, WriteFolders& folders, RetryPause pause) {
     if (file.part) {
         FileError failure;
-        if (!FlushFileBuffers(file.part.get())) failure = pathFailure("write", file.partPath, lastErrorCode());
+        if (!FlushFileBuffers(file.part.get()))
+            failure = pathFailure("write", file.partPath, lastErrorCode());
         if (!CloseHandle(file.part.release()) && !failure.failed)
             failure = pathFailure("close", file.partPath, lastErrorCode());
         if (failure.failed) {

@@ -33,7 +33,7 @@ void planChunkedFile(const Manifest& m, const ManifestFile& f, std::int64_t part
 }
 
 std::set<std::string> journalPaths(const Manifest& manifest, const std::vector<FileCheckResult>& results,
-                                      const std::vector<std::string>& unsettled) {
+                                   const std::vector<std::string>& unsettled) {
     std::set<std::string> paths(unsettled.begin(), unsettled.end());
     for (std::size_t i = 0; i < results.size() && i < manifest.files.size(); ++i) {
         if (results[i].action != FileAction::keep && results[i].action != FileAction::failed)

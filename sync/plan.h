@@ -59,7 +59,7 @@ void planChunkedFile(const Manifest& manifest, const ManifestFile& file, std::in
 // Every file the run may change, by manifest path: each row neither kept nor failed, and the
 // files an earlier run that did not finish named (unsettled).
 std::set<std::string> journalPaths(const Manifest& manifest, const std::vector<FileCheckResult>& results,
-                                      const std::vector<std::string>& unsettled);
+                                   const std::vector<std::string>& unsettled);
 
 // Whether the plan changes nothing.
 bool changesNothing(const std::vector<FileCheckResult>& results);

@@ -17,5 +17,5 @@ FileError copyHeldFile(const std::wstring& folder, const ManifestFile& file, con
 // Runs every reuse and returns the files it put in place. Every copy is made before any is
 // moved into place, so two files that swap names each get the other's old bytes; a reuse that
 // fails leaves its file to the network.
-std::set<const ManifestFile*> reuseHeldFiles(const std::wstring& folder, const std::vector<LocalReuse>& reuses,
-                                             RetryPause pause);
+std::set<const ManifestFile*> reuseHeldFiles(const std::wstring& folder,
+                                             const std::vector<LocalReuse>& reuses, RetryPause pause);

@@ -81,8 +81,8 @@ FileError copyHeldFile(const std::wstring& folder, const ManifestFile& f, const 
     return failure;
 }
 
-std::set<const ManifestFile*> reuseHeldFiles(const std::wstring& folder, const std::vector<LocalReuse>& reuses,
-                                             RetryPause pause) {
+std::set<const ManifestFile*> reuseHeldFiles(const std::wstring& folder,
+                                             const std::vector<LocalReuse>& reuses, RetryPause pause) {
     std::set<const ManifestFile*> reused;
     if (reuses.empty()) return reused;
     WriteFolders folders(folder);

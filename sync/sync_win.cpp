@@ -1,16 +1,16 @@
 // The orchestrator: one game folder brought into line with one validated manifest.
 #include "sync/sync.h"
 
-#include "sync/game_folder.h"
 #include "store/files.h"
 #include "store/paths.h"
-#include "sync/state.h"
 #include "store/text.h"
 #include "sync/check.h"
 #include "sync/cleanup.h"
 #include "sync/download.h"
 #include "sync/folder_guard.h"
+#include "sync/game_folder.h"
 #include "sync/reuse.h"
+#include "sync/state.h"
 
 #include <algorithm>
 #include <map>
@@ -60,7 +60,8 @@ FileError runDownloadPhase(const std::wstring& folder, const Manifest& manifest,
 
 // Every rebuilt file, complete, replaces its old copy.
 FileError placeRebuiltFiles(const std::wstring& folder, const Manifest& manifest,
-                            const std::vector<FileCheckResult>& results, OpenTargets& targets, RetryPause pause) {
+                            const std::vector<FileCheckResult>& results, OpenTargets& targets,
+                            RetryPause pause) {
     WriteFolders folders(folder);
     for (std::size_t i = 0; i < results.size(); ++i) {
         if (results[i].action != FileAction::rebuild) continue;
@@ -107,8 +108,10 @@ namespace {
 
 // One sync's state from step to step.
 struct SyncRun {
-    SyncRun(const SessionOptions& o, const Manifest& m, SessionStatus& s, RetryPause pause, const SyncSteps& each)
-        : options(o), manifest(m), status(s), retryPause(pause), steps(each), folder(normalisePath(o.gameDir)) {}
+    SyncRun(const SessionOptions& o, const Manifest& m, SessionStatus& s, RetryPause pause,
+            const SyncSteps& each)
+        : options(o), manifest(m), status(s), retryPause(pause), steps(each),
+          folder(normalisePath(o.gameDir)) {}
 
     const SessionOptions& options;
     const Manifest& manifest;
@@ -133,14 +136,15 @@ struct SyncRun {
 
 FileError openRun(SyncRun& run) {
     std::wstring failedDir;
-    if (const std::uint32_t code = makeDirs(run.folder, failedDir)) return pathFailure("mkdir", failedDir, code);
+    if (const std::uint32_t code = makeDirs(run.folder, failedDir))
+        return pathFailure("mkdir", failedDir, code);
     // A journal left behind means an update that did not end in order: its files are checked by
     // content, whatever their records say, and resumed.
     run.unsettled = loadJournal(run.folder, &run.interrupted);
     run.state = loadInstallState(run.folder);
     migrateLegacyInstall(run.folder, run.manifest, run.state);
-    const bool alreadyAnInstall = fileInfo(joinGamePath(run.folder, run.manifest.exe)) ||
-                                  !run.state.files.empty() || run.interrupted;
+    const bool alreadyAnInstall =
+        fileInfo(joinGamePath(run.folder, run.manifest.exe)) || !run.state.files.empty() || run.interrupted;
     if (FileError e = mayPruneFolder(run.folder, alreadyAnInstall, run.mayPrune); e.failed) return e;
     run.available = freeSpace(run.folder);
     std::lock_guard guard(run.status.lock);
@@ -156,7 +160,7 @@ FileError openRun(SyncRun& run) {
 FileError planRun(SyncRun& run, std::vector<LocalReuse>& reuses) {
     run.results.assign(run.manifest.files.size(), {});
     const std::set<std::string> unsettled(run.unsettled.begin(), run.unsettled.end());
-    CheckContext context{run.manifest, run.folder, run.options, run.state,  run.results,
+    CheckContext context{run.manifest, run.folder, run.options, run.state, run.results,
                          run.status,   run.index,  run.heldOld, unsettled};
     if (FileError e = checkAllFiles(context); e.failed) return e;
     if (cancelRequested.load()) return cancelledFailure();
@@ -164,7 +168,8 @@ FileError planRun(SyncRun& run, std::vector<LocalReuse>& reuses) {
     std::vector<DownloadJob> jobs;
     std::int64_t total = 0;
     if (FileError e = collectJobs(run.results, jobs, total); e.failed) return e;
-    if (FileError e = checkFreeSpace(run.folder, bytesToWrite(run.results), run.available); e.failed) return e;
+    if (FileError e = checkFreeSpace(run.folder, bytesToWrite(run.results), run.available); e.failed)
+        return e;
     reuses = planReuse(run.results, heldDigests(run.manifest, run.state, run.results));
     run.changes = !changesNothing(run.results);
     if (run.changes) {
@@ -187,7 +192,8 @@ FileError carryOut(SyncRun& run, const std::vector<LocalReuse>& reuses) {
         row.jobs.clear();
     }
     run.reached("reused");
-    if (FileError e = writeWithinFiles(run.folder, run.manifest, run.results, run.heldOld, run.targets); e.failed)
+    if (FileError e = writeWithinFiles(run.folder, run.manifest, run.results, run.heldOld, run.targets);
+        e.failed)
         return e;
     run.reached("written");
     std::vector<DownloadJob> fetch;
@@ -199,7 +205,8 @@ FileError carryOut(SyncRun& run, const std::vector<LocalReuse>& reuses) {
     // Any job means a download phase, even when every job has length 0: a missing empty file
     // must be created too.
     if (!fetch.empty()) {
-        FileError e = runDownloadPhase(run.folder, run.manifest, fetch, total, run.targets, run.status, run.retryPause);
+        FileError e =
+            runDownloadPhase(run.folder, run.manifest, fetch, total, run.targets, run.status, run.retryPause);
         if (e.failed) return e;
     }
     run.reached("downloaded");
@@ -230,7 +237,8 @@ FileError closeRun(SyncRun& run) {
     // A cancellation that came after the last job still leaves no state behind.
     if (cancelRequested.load()) return cancelledFailure();
     // An unchanged install keeps its state file as it is: a re-check writes nothing.
-    if (const InstallState now = newState(run.folder, run.manifest, run.results, run.targets); now != run.state) {
+    if (const InstallState now = newState(run.folder, run.manifest, run.results, run.targets);
+        now != run.state) {
         if (FileError e = replaceFileDurably(joinPath(run.folder, stateFileName), serializeInstallState(now));
             e.failed) {
             return e;
@@ -270,7 +278,8 @@ FileError verifyFolder(const SessionOptions& options, const Manifest& manifest, 
     OpenTargets heldOld; // stays empty: nothing is rebuilt
     FileIndex index;
     const std::set<std::string> noneUnsettled;
-    CheckContext context{manifest, folder, readOnly, noRecords, results, status, index, heldOld, noneUnsettled};
+    CheckContext context{manifest, folder, readOnly, noRecords,    results,
+                         status,   index,  heldOld,  noneUnsettled};
     if (FileError e = checkAllFiles(context); e.failed) return e;
     if (cancelRequested.load()) return cancelledFailure();
     for (const FileCheckResult& r : results)

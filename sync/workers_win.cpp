@@ -4,8 +4,8 @@
 #include "base/threads.h"
 #include "sync/download.h"
 #include "sync/folder_guard.h"
-#include "sync/sources.h"
 #include "sync/progress.h"
+#include "sync/sources.h"
 
 #include <algorithm>
 #include <deque>

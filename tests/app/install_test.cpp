@@ -1,8 +1,8 @@
 // Installs through the real launcher: replacing its own executable, finding and migrating
 // the game folder, and surviving a kill in the middle of a download.
 #include "base/log.h"
-#include "sync/state.h"
 #include "support/launcher_runs.h"
+#include "sync/state.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // string writer they rely on.
 #include "net/manifest.h"
 #include "net/signature.h"
-#include "sync/state.h"
 #include "store/unicode_case.h"
+#include "sync/state.h"
 #include "tests/fuzz/require.h"
 #include "json/reader.h"
 #include "json/writer.h"

@@ -1,10 +1,10 @@
 // Runs of the real launcher on generated builds whose game is the recording stub.
 #pragma once
 
-#include "sync/state.h"
 #include "support/game_build.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
+#include "sync/state.h"
 
 #include <string>
 #include <vector>

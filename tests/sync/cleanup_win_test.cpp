@@ -1,12 +1,12 @@
 #include "base/log.h"
 #include "store/files.h"
-#include "sync/state.h"
 #include "support/game_build.h"
 #include "support/temp_dir.h"
 #include "support/unix_link.h"
 #include "sync/cleanup.h"
 #include "sync/file_index.h"
 #include "sync/folder_guard.h"
+#include "sync/state.h"
 #include "sync/sync.h"
 
 #include <shlobj.h>

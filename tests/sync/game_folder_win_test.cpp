@@ -1,9 +1,9 @@
-#include "sync/game_folder.h"
 #include "app/launch.h"
 #include "base/log.h"
 #include "store/files.h"
-#include "sync/state.h"
 #include "support/temp_dir.h"
+#include "sync/game_folder.h"
+#include "sync/state.h"
 
 #include <gtest/gtest.h>
 

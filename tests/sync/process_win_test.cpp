@@ -3,12 +3,12 @@
 // program for the child part and checks what it left behind.
 #include "app/session.h"
 #include "store/files.h"
-#include "sync/state.h"
 #include "support/game_build.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 #include "sync/cleanup.h"
 #include "sync/folder_guard.h"
+#include "sync/state.h"
 #include "sync/sync.h"
 
 #include <gtest/gtest.h>
@@ -215,7 +215,8 @@ Manifest stepsBuild(int version) {
 
 TEST(Process, AnUpdateKilledAtAnyStepHasEveryChangeInItsJournal) {
     const Manifest next = stepsBuild(2);
-    for (const char* step : {"checked", "journal", "reused", "written", "downloaded", "placed", "removed", "state"}) {
+    for (const char* step :
+         {"checked", "journal", "reused", "written", "downloaded", "placed", "removed", "state"}) {
         TempDir dir;
         const std::wstring game = dir / L"game";
         SessionStatus status;
@@ -242,7 +243,8 @@ TEST(Process, AnUpdateKilledAtAnyStepHasEveryChangeInItsJournal) {
             const bool listed = std::any_of(next.files.begin(), next.files.end(),
                                             [&](const ManifestFile& f) { return f.path == path; });
             if (!now.contains(name) && !listed) continue;
-            EXPECT_NE(journal.find('"' + path + '"'), std::string::npos) << step << ": " << path << " in " << journal;
+            EXPECT_NE(journal.find('"' + path + '"'), std::string::npos)
+                << step << ": " << path << " in " << journal;
         }
         ASSERT_FALSE(syncFolder({"", game, false}, next, status, RetryPause{1}).failed) << step;
         for (const ManifestFile& f : next.files) {
@@ -255,7 +257,8 @@ TEST(Process, AnUpdateKilledAtAnyStepHasEveryChangeInItsJournal) {
 
 TEST(ProcessChild, KilledAtAStep) {
     const std::wstring game = childFolder();
-    if (game.empty()) GTEST_SKIP() << "runs as a child of Process.AnUpdateKilledAtAnyStepHasEveryChangeInItsJournal";
+    if (game.empty())
+        GTEST_SKIP() << "runs as a child of Process.AnUpdateKilledAtAnyStepHasEveryChangeInItsJournal";
     wchar_t step[32] = L"";
     GetEnvironmentVariableW(L"VELLUMARK_CHILD_STEP", step, 32);
     SessionStatus status;

@@ -1,6 +1,6 @@
 #include "store/files.h"
-#include "sync/state.h"
 #include "support/temp_dir.h"
+#include "sync/state.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "base/log.h"
 #include "app/session.h"
+#include "base/log.h"
 #include "base/threads.h"
 #include "store/files.h"
-#include "sync/state.h"
 #include "support/game_build.h"
 #include "support/temp_dir.h"
 #include "sync/cleanup.h"
 #include "sync/download.h"
 #include "sync/folder_guard.h"
+#include "sync/state.h"
 #include "sync/sync.h"
 #include "sync/workers.h"
 
@@ -560,8 +560,8 @@ TEST(Sync, AnUpdateThatFailsInItsCheckLeavesTheFolderAsItWas) {
     }
     const auto before = folderContents(dir.path());
     {
-        FileHandle held(CreateFileW(local(dir.path(), "b.pak").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        FileHandle held(CreateFileW(local(dir.path(), "b.pak").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(held.valid());
         const Outcome o = sync(dir.path(), m);
         ASSERT_TRUE(o.error.failed);
