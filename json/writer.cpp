@@ -10,6 +10,43 @@ bool isPlain(unsigned char c) {
     return c >= 0x20 && c < 0x80 && c != '"' && c != '\\' && c != '&' && c != '<' && c != '>';
 }
 
+// An ASCII byte that is not copied as it stands.
+void appendEscaped(std::string& out, unsigned char c) {
+    switch (c) {
+    case '"':
+        out += "\\\"";
+        return;
+    case '\\':
+        out += "\\\\";
+        return;
+    case 0x08:
+        out += "\\b";
+        return;
+    case 0x09:
+        out += "\\t";
+        return;
+    case 0x0A:
+        out += "\\n";
+        return;
+    case 0x0C:
+        out += "\\f";
+        return;
+    case 0x0D:
+        out += "\\r";
+        return;
+    default:
+        // Control bytes, and the characters that would let the text close an HTML element or
+        // script block it is embedded in.
+        if (c < 0x20 || c == '&' || c == '<' || c == '>') {
+            out += "\\u00";
+            out += hexDigits[c >> 4];
+            out += hexDigits[c & 0xF];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+}
+
 } // namespace
 
 std::string jsonString(std::string_view bytes) {
@@ -26,39 +63,7 @@ std::string jsonString(std::string_view bytes) {
         if (i == bytes.size()) break;
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c < 0x80) {
-            switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case 0x08:
-                out += "\\b";
-                break;
-            case 0x09:
-                out += "\\t";
-                break;
-            case 0x0A:
-                out += "\\n";
-                break;
-            case 0x0C:
-                out += "\\f";
-                break;
-            case 0x0D:
-                out += "\\r";
-                break;
-            default:
-                // Control bytes, and the characters that would let the text close an HTML
-                // element or script block it is embedded in.
-                if (c < 0x20 || c == '&' || c == '<' || c == '>') {
-                    out += "\\u00";
-                    out += hexDigits[c >> 4];
-                    out += hexDigits[c & 0xF];
-                } else {
-                    out += static_cast<char>(c);
-                }
-            }
+            appendEscaped(out, c);
             ++i;
             continue;
         }

@@ -229,25 +229,31 @@ void drawButton(Canvas& canvas, const ButtonLook& button, const Look& look) {
     }
 }
 
-} // namespace
-
-void composeArea(Canvas& canvas, const ScreenView& v, Rect area, const Look& look) {
-    canvas.setClip(area);
+// The backdrop under the clip, or a plain background in high contrast: no picture behind any
+// text.
+void fillBackground(Canvas& canvas, const Look& look) {
     const Rect clip = canvas.clip();
-    const Contrast* contrast = look.contrast;
     for (int y = clip.top; y < clip.bottom; ++y) {
         const std::size_t offset = (static_cast<std::size_t>(y) * canvas.width() + clip.left) * 4;
         const std::size_t bytes = static_cast<std::size_t>(clip.right - clip.left) * 4;
-        if (!contrast) {
+        if (!look.contrast) {
             std::memcpy(canvas.pixels() + offset, look.backdrop + offset, bytes);
             continue;
         }
-        const Color w = contrast->window; // a plain background: no picture behind any text
+        const Color w = look.contrast->window;
         for (std::size_t i = 0; i < bytes; i += 4) {
             std::uint8_t* p = canvas.pixels() + offset + i;
             p[0] = w.r, p[1] = w.g, p[2] = w.b, p[3] = 255;
         }
     }
+}
+
+} // namespace
+
+void composeArea(Canvas& canvas, const ScreenView& v, Rect area, const Look& look) {
+    canvas.setClip(area);
+    const Contrast* contrast = look.contrast;
+    fillBackground(canvas, look);
     const Scale scale = look.scale;
 
     drawShadowed(*look.headline, canvas, scale(textLeft), scale(headlineBaseline), v.headline,
