@@ -19,14 +19,6 @@ void countFile(CheckContext& c) {
     c.status.filesChecked = std::max(c.status.filesChecked, static_cast<std::int32_t>(done));
 }
 
-bool matchesRecord(const CheckContext& c, const ManifestFile& f, std::int64_t size, std::int64_t mtime) {
-    if (c.options.repair || c.unsettled.contains(f.path)) return false;
-    const auto it = c.state.files.find(f.path);
-    if (it == c.state.files.end()) return false;
-    const InstallRecord& r = it->second;
-    return r.sha == f.sha256 && r.size == f.size && r.mtime == mtime && size == f.size;
-}
-
 // The scan of the old copy for the chunks it holds, reading only.
 FileError scanOldCopy(HANDLE old, std::int64_t oldSize, const Manifest& m, const ManifestFile& f,
                       const std::vector<std::size_t>& needed, bool mayMend, OldCopyScan& scan) {
@@ -126,12 +118,10 @@ void checkChunkedFile(CheckContext& c, const ManifestFile& f, const std::wstring
     countFile(c);
 }
 
-// A whole-file job, resumed from the ".part" file an earlier download left.
-void fetchWhole(CheckContext& c, const ManifestFile& f, const std::wstring& path, FileCheckResult& result) {
-    result.action = FileAction::fetch;
-    result.jobs = allJobsFor(c.manifest, f, true);
-    std::int64_t partSize = 0, mtime = 0;
-    if (c.index.find(partPathOf(path), &partSize, &mtime)) result.partSize = partSize;
+// What a whole download of the file left in its part file.
+std::int64_t partSizeOf(CheckContext& c, const std::wstring& path) {
+    std::int64_t size = 0, mtime = 0;
+    return c.index.find(partPathOf(path), &size, &mtime) ? size : 0;
 }
 
 // What the listing alone settles: a missing file, or one its record vouches for. True when the
@@ -144,23 +134,13 @@ bool lookUpFile(CheckContext& c, std::size_t index, std::wstring& path) {
         countFile(c);
         return false;
     }
-    std::int64_t size = 0, mtime = 0;
-    if (!c.index.find(path, &size, &mtime)) {
-        // The running launcher's executable cannot be written in place: it is always replaced
-        // whole, through its ".part" file, even when the manifest divides it into chunks.
-        if (f.chunks.empty() || isLauncherPath(path)) {
-            fetchWhole(c, f, path, result);
-        } else {
-            result.action = FileAction::create;
-            result.jobs = allJobsFor(c.manifest, f, false);
-        }
-        countFile(c);
-        return false;
-    }
-    result.found = true;
-    result.size = size;
-    result.mtime = mtime;
-    if (!matchesRecord(c, f, size, mtime)) return true;
+    FileSeen seen;
+    seen.found = c.index.find(path, &seen.size, &seen.mtime);
+    seen.launcher = isLauncherPath(path);
+    seen.distrusted = c.options.repair || c.unsettled.contains(f.path);
+    if (const auto it = c.state.files.find(f.path); it != c.state.files.end()) seen.record = &it->second;
+    if (!seen.found) seen.partSize = partSizeOf(c, path);
+    if (planFromListing(c.manifest, f, seen, result)) return true;
     countFile(c);
     return false;
 }
@@ -180,7 +160,8 @@ void readFile(CheckContext& c, std::size_t index) {
         return;
     }
     std::string digest;
-    if (!hashFile(path, digest) || digest != f.sha256) fetchWhole(c, f, path, result);
+    const bool matches = hashFile(path, digest) && digest == f.sha256;
+    planWholeFile(c.manifest, f, matches, matches ? 0 : partSizeOf(c, path), result);
     countFile(c);
 }
 

@@ -17,6 +17,32 @@ std::vector<DownloadJob> allJobsFor(const Manifest& manifest, const ManifestFile
     return jobs;
 }
 
+bool planFromListing(const Manifest& m, const ManifestFile& f, const FileSeen& seen, FileCheckResult& row) {
+    row.found = seen.found;
+    row.size = seen.size;
+    row.mtime = seen.mtime;
+    if (!seen.found) {
+        if (f.chunks.empty() || seen.launcher) {
+            planWholeFile(m, f, false, seen.partSize, row);
+        } else {
+            row.action = FileAction::create;
+            row.jobs = allJobsFor(m, f, false);
+        }
+        return false;
+    }
+    const InstallRecord* r = seen.record;
+    return seen.distrusted || !r || r->sha != f.sha256 || r->size != f.size || r->mtime != seen.mtime ||
+           seen.size != f.size;
+}
+
+void planWholeFile(const Manifest& m, const ManifestFile& f, bool digestMatches, std::int64_t partSize,
+                   FileCheckResult& row) {
+    if (digestMatches) return;
+    row.action = FileAction::fetch;
+    row.jobs = allJobsFor(m, f, true);
+    row.partSize = partSize;
+}
+
 void planChunkedFile(const Manifest& m, const ManifestFile& f, std::int64_t partHeld, bool mayMend,
                      OldCopyScan scan, FileCheckResult& row) {
     row.jobs.clear();

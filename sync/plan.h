@@ -5,6 +5,7 @@
 #include "net/manifest.h"
 #include "store/file_error.h"
 #include "sync/chunk_scan.h"
+#include "sync/state.h"
 
 #include <cstdint>
 #include <map>
@@ -48,6 +49,28 @@ struct FileCheckResult {
     // The disk space a rebuilt file's part file takes beyond what it holds already.
     std::int64_t rebuiltBytes = 0;
 };
+
+// What the listing of the folder shows of one manifest file, before any of it is read.
+struct FileSeen {
+    bool found = false;
+    std::int64_t size = 0, mtime = 0;
+    std::int64_t partSize = 0; // what a whole download's ".part" file holds
+    bool launcher = false;     // the running launcher's own executable: always replaced whole
+    // Its record is not trusted: a repair, or a file an update that did not finish named.
+    bool distrusted = false;
+    const InstallRecord* record = nullptr; // the state file's, when it has one
+};
+
+// Plans what the listing alone settles: a missing file is fetched whole (a chunked one is
+// created and every chunk fetched into it), and a file its record vouches for is kept (same
+// size and write time, the listed digest). False when its contents must be read.
+bool planFromListing(const Manifest& manifest, const ManifestFile& file, const FileSeen& seen,
+                     FileCheckResult& row);
+
+// The row of a file read whole: kept when its digest is the listed one, else fetched whole,
+// resumed from partSize bytes its part file holds.
+void planWholeFile(const Manifest& manifest, const ManifestFile& file, bool digestMatches,
+                   std::int64_t partSize, FileCheckResult& row);
 
 // The row of a chunked file whose old copy (row.size bytes, found) was read: scan says which
 // chunks it holds and where (for a file without rolling sums, the chunks not in place are

@@ -60,6 +60,50 @@ TEST(Plan, JobsAreCollectedInManifestOrderAndTheFirstFailureWins) {
     EXPECT_EQ(collectJobs(results, jobs, total).message, "file 3");
 }
 
+TEST(Plan, WhatTheListingAloneSettles) {
+    Manifest m;
+    m.chunkSize = 1000;
+    const ManifestFile whole{"a.txt", 5, "sha-a", {}}, chunked{"p.pak", 2500, "sha-p", {"x", "y", "z"}};
+    const InstallRecord good{5, 77, "sha-a"}, stale{5, 77, "sha-old"};
+    const struct {
+        const char* name;
+        const ManifestFile& file;
+        FileSeen seen;
+        bool read;
+        FileAction action;
+        std::size_t jobs;
+    } rows[] = {
+        {"missing", whole, {false, 0, 0, 3, false, false, nullptr}, false, FileAction::fetch, 1},
+        {"missing pack", chunked, {false, 0, 0, 0, false, false, nullptr}, false, FileAction::create, 3},
+        {"missing launcher pack",
+         chunked,
+         {false, 0, 0, 0, true, false, nullptr},
+         false,
+         FileAction::fetch,
+         1},
+        {"vouched for", whole, {true, 5, 77, 0, false, false, &good}, false, FileAction::keep, 0},
+        {"no record", whole, {true, 5, 77, 0, false, false, nullptr}, true, FileAction::keep, 0},
+        {"another digest recorded", whole, {true, 5, 77, 0, false, false, &stale}, true, FileAction::keep, 0},
+        {"written since", whole, {true, 5, 78, 0, false, false, &good}, true, FileAction::keep, 0},
+        {"another size", whole, {true, 6, 77, 0, false, false, &good}, true, FileAction::keep, 0},
+        {"repair or unsettled", whole, {true, 5, 77, 0, false, true, &good}, true, FileAction::keep, 0},
+    };
+    for (const auto& row : rows) {
+        FileCheckResult r;
+        EXPECT_EQ(planFromListing(m, row.file, row.seen, r), row.read) << row.name;
+        EXPECT_EQ(r.action, row.action) << row.name;
+        EXPECT_EQ(r.jobs.size(), row.jobs) << row.name;
+        EXPECT_EQ(r.partSize, row.action == FileAction::fetch ? row.seen.partSize : 0) << row.name;
+    }
+    // Read whole: kept when the digest is the listed one, else fetched, resumed.
+    FileCheckResult same, differs;
+    planWholeFile(m, whole, true, 0, same);
+    planWholeFile(m, whole, false, 2, differs);
+    EXPECT_EQ(same.action, FileAction::keep);
+    EXPECT_EQ(differs.action, FileAction::fetch);
+    EXPECT_EQ(differs.partSize, 2);
+}
+
 TEST(Plan, AChunkedFileIsKeptMendedOrRebuiltByWhatItsOldCopyHolds) {
     Manifest m;
     m.chunkSize = 1000;

@@ -463,7 +463,9 @@ TEST(Sync, MirrorsTakeOverFromServersThatFail) {
     GameBuild good;
     good.name = "mirror-good";
     good.files = {{"Vellumark Online.exe", "exe"}, {"pack.pak", pattern(6 * 65536, 5)}};
-    for (int i = 0; i < 8; ++i)
+    // Many more jobs than workers: every worker has jobs to fail with on the server it starts
+    // at, however late a loaded machine starts it.
+    for (int i = 0; i < 64; ++i)
         good.files["data/f" + std::to_string(i)] = pattern(1000 + i, i);
     good.publishAll();
     for (char flip : {1, 2}) { // the same names and sizes, other bytes
