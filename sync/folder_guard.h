@@ -2,10 +2,10 @@
 #pragma once
 
 #include "store/file_error.h"
-#include "store/handle.h"
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -37,7 +37,7 @@ public:
     FileError prepare(const std::wstring& folder);
     // Whether an open file lies inside the game folder, through every link on its way and in
     // its own name: what is written through the handle lands there.
-    bool holds(HANDLE file, const std::wstring& path) const;
+    bool holds(void* file, const std::wstring& path) const; // a file HANDLE
 
 private:
     enum class Hold { held, missing, outside };
@@ -46,7 +46,7 @@ private:
 
     const std::wstring folder_, root_;
     std::mutex lock_;
-    std::map<std::wstring, FileHandle> held_;
+    std::map<std::wstring, std::shared_ptr<void>> held_; // folder handles, closed as they go
 };
 
 // What a write refused by WriteFolders fails with.

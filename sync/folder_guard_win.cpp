@@ -142,7 +142,7 @@ FileError WriteFolders::prepare(const std::wstring& folder) {
     return {};
 }
 
-bool WriteFolders::holds(HANDLE file, const std::wstring& path) const {
+bool WriteFolders::holds(void* file, const std::wstring& path) const {
     return isWithin(finalPath(file, path), root_);
 }
 
@@ -158,7 +158,7 @@ WriteFolders::Hold WriteFolders::hold(const std::wstring& folder) {
         return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? Hold::missing : Hold::outside;
     }
     if (!isWithin(finalPath(dir.get(), folder), root_)) return Hold::outside;
-    held_.emplace(folder, std::move(dir));
+    held_.emplace(folder, std::shared_ptr<void>(dir.release(), CloseHandle));
     return Hold::held;
 }
 

@@ -8,10 +8,17 @@
 
 #include "ui/screen_view.h"
 
-#include <windows.h>
+#include <cstdint>
 
-inline constexpr UINT pressButtonMessage = WM_APP + 1;
-inline constexpr UINT startRepairMessage = WM_APP + 2;
+// A window (HWND), and the message parameters and result as the system passes them.
+struct HWND__;
+using WindowHandle = HWND__*;
+using MessageResult = std::intptr_t; // LRESULT, LPARAM
+using MessageWord = std::uintptr_t;  // WPARAM
+
+// The window's own messages (WM_APP + 1 and + 2).
+inline constexpr unsigned pressButtonMessage = 0x8000 + 1;
+inline constexpr unsigned startRepairMessage = 0x8000 + 2;
 
 // The children's ids.
 enum AccessibleChild : long {
@@ -25,9 +32,9 @@ enum AccessibleChild : long {
 
 // The answer to WM_GETOBJECT: the client's object, which reads view (the frame on screen,
 // scale its pixels to the window's) whenever it is asked.
-LRESULT answerGetObject(HWND window, WPARAM wParam, LPARAM lParam, const ScreenView* view,
-                        const double* scale);
+MessageResult answerGetObject(WindowHandle window, MessageWord wParam, MessageResult lParam,
+                              const ScreenView* view, const double* scale);
 // Ends the object's connection to the window, as the window goes.
 void disconnectAccessible();
 // Raises the events a screen reader announces for what changed between the two views.
-void announceChanges(HWND window, const ScreenView& before, const ScreenView& after);
+void announceChanges(WindowHandle window, const ScreenView& before, const ScreenView& after);

@@ -4,10 +4,18 @@
 #include "ui/compose.h"
 #include "ui/layout.h"
 
+#include <windows.h>
+
 #include <oleacc.h>
 
 #include <cstdio>
 #include <string>
+#include <type_traits>
+
+// The header names the system's types without its headers: they must be the same.
+static_assert(std::is_same_v<WindowHandle, HWND> && std::is_same_v<MessageResult, LRESULT> &&
+              std::is_same_v<MessageResult, LPARAM> && std::is_same_v<MessageWord, WPARAM>);
+static_assert(pressButtonMessage == WM_APP + 1 && startRepairMessage == WM_APP + 2);
 
 namespace {
 
@@ -262,8 +270,8 @@ ClientObject* client = nullptr; // the window's thread alone
 
 } // namespace
 
-LRESULT answerGetObject(HWND window, WPARAM wParam, LPARAM lParam, const ScreenView* view,
-                        const double* scale) {
+MessageResult answerGetObject(WindowHandle window, MessageWord wParam, MessageResult lParam,
+                              const ScreenView* view, const double* scale) {
     if (static_cast<long>(lParam) != OBJID_CLIENT)
         return DefWindowProcW(window, WM_GETOBJECT, wParam, lParam);
     if (!client) client = new ClientObject(window, view, scale);
@@ -277,7 +285,7 @@ void disconnectAccessible() {
     client = nullptr;
 }
 
-void announceChanges(HWND window, const ScreenView& before, const ScreenView& after) {
+void announceChanges(WindowHandle window, const ScreenView& before, const ScreenView& after) {
     const auto raise = [window](DWORD event, long child) {
         NotifyWinEvent(event, window, OBJID_CLIENT, child);
     };
