@@ -33,8 +33,16 @@ bool timedSync(const char* label, const SessionOptions& options, const Manifest&
     const auto start = std::chrono::steady_clock::now();
     FileError e;
     std::atomic<bool> finished{false};
+    // Where the time goes within the sync: the moment each of its steps ends.
+    std::string steps;
+    const auto stepEnded = [&](std::string_view step) {
+        char mark[64];
+        std::snprintf(mark, sizeof mark, " %.*s %.3f", static_cast<int>(step.size()), step.data(),
+                      secondsSince(start));
+        steps += mark;
+    };
     std::thread session([&] {
-        e = syncFolder(options, m, status);
+        e = syncFolder(options, m, status, defaultRetryPause, stepEnded);
         finished = true;
     });
     // Where the time goes: the moment each phase begins.
@@ -64,6 +72,7 @@ bool timedSync(const char* label, const SessionOptions& options, const Manifest&
                 bytes / 1048576.0, s, m.files.size() / s, bytes / 1048576.0 / s,
                 takeSnapshot(status).upToDate ? " (up to date)" : "");
     std::printf("%22s%s, cpu %.2f s\n", "", phases.c_str(), cpuSeconds() - cpuStart);
+    std::printf("%22s steps ended:%s\n", "", steps.c_str());
     return true;
 }
 

@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <string_view>
+#include <unordered_set>
 
 namespace {
 
@@ -170,7 +172,12 @@ FileError planRun(SyncRun& run, std::vector<LocalReuse>& reuses) {
     if (FileError e = collectJobs(run.results, jobs, total); e.failed) return e;
     if (FileError e = checkFreeSpace(run.folder, bytesToWrite(run.results), run.available); e.failed)
         return e;
-    reuses = planReuse(run.results, heldDigests(run.manifest, run.state, run.results));
+    // Only a file fetched whole or made anew can come from one held under another name.
+    if (std::any_of(run.results.begin(), run.results.end(), [](const FileCheckResult& r) {
+            return r.action == FileAction::fetch || r.action == FileAction::create;
+        })) {
+        reuses = planReuse(run.results, heldDigests(run.manifest, run.state, run.results));
+    }
     run.changes = !changesNothing(run.results);
     if (run.changes) {
         if (FileError e = writeJournal(run.folder, journalPaths(run.manifest, run.results, run.unsettled));
@@ -226,9 +233,15 @@ FileError closeRun(SyncRun& run) {
     FileSystemPaths manifestPaths;
     for (const ManifestFile& f : run.manifest.files)
         manifestPaths.add(f.path);
+    // A recorded path the manifest lists as it stands is not dropped; only the rest is looked
+    // up in every spelling.
+    std::unordered_set<std::string_view> listed;
+    for (const ManifestFile& f : run.manifest.files)
+        listed.insert(f.path);
     std::vector<std::string> dropped = run.unsettled;
-    for (const auto& [path, record] : run.state.files)
-        dropped.push_back(path);
+    for (const auto& [path, record] : run.state.files) {
+        if (!listed.contains(path)) dropped.push_back(path);
+    }
     removeDroppedFiles(run.folder, dropped, manifestPaths);
     if (run.mayPrune) pruneUnknownFiles(run.folder, manifestPaths, run.index);
     run.reached("removed");
