@@ -15,6 +15,7 @@ class FileIndex;
 // runs of them collapsed, leading ones dropped, letter case ignored for all of Unicode.
 class FileSystemPaths {
 public:
+    explicit FileSystemPaths(std::size_t expectedFiles = 0) { files_.reserve(expectedFiles); }
     // A manifest path; the folders on its way become known folders.
     void add(std::string_view path);
     bool containsFile(const std::wstring& path) const;

@@ -31,8 +31,9 @@ bool planFromListing(const Manifest& m, const ManifestFile& f, const FileSeen& s
         return false;
     }
     const InstallRecord* r = seen.record;
-    return seen.distrusted || !r || r->sha != f.sha256 || r->size != f.size || r->mtime != seen.mtime ||
-           seen.size != f.size;
+    row.vouched = !seen.distrusted && r && r->sha == f.sha256 && r->size == f.size &&
+                  r->mtime == seen.mtime && seen.size == f.size;
+    return !row.vouched;
 }
 
 void planWholeFile(const Manifest& m, const ManifestFile& f, bool digestMatches, std::int64_t partSize,
@@ -71,6 +72,13 @@ std::set<std::string> journalPaths(const Manifest& manifest, const std::vector<F
 bool changesNothing(const std::vector<FileCheckResult>& results) {
     return std::all_of(results.begin(), results.end(),
                        [](const FileCheckResult& r) { return r.action == FileAction::keep; });
+}
+
+bool stateStandsAsIs(const Manifest& m, const std::vector<FileCheckResult>& results,
+                     const InstallState& state) {
+    return state.version == m.version && state.exe == m.exe && state.sequence == m.sequence &&
+           state.files.size() == results.size() &&
+           std::all_of(results.begin(), results.end(), [](const FileCheckResult& r) { return r.vouched; });
 }
 
 std::vector<DownloadJob> coalesceRanges(const std::vector<DownloadJob>& jobs, std::int64_t maxBytes) {

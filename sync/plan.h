@@ -48,6 +48,8 @@ struct FileCheckResult {
     std::int64_t partSize = 0;
     // The disk space a rebuilt file's part file takes beyond what it holds already.
     std::int64_t rebuiltBytes = 0;
+    // Kept on its record's word, unread: the state's record of it stands as it is.
+    bool vouched = false;
 };
 
 // What the listing of the folder shows of one manifest file, before any of it is read.
@@ -86,6 +88,12 @@ std::set<std::string> journalPaths(const Manifest& manifest, const std::vector<F
 
 // Whether the plan changes nothing.
 bool changesNothing(const std::vector<FileCheckResult>& results);
+
+// Whether the state file already says what a run of this plan would write: every file kept on
+// its record's word, and no other record, under the manifest's version, executable and
+// sequence. A re-check of an unchanged install then neither builds nor compares a new state.
+bool stateStandsAsIs(const Manifest& manifest, const std::vector<FileCheckResult>& results,
+                     const InstallState& state);
 
 // Adjacent chunk jobs of one file merged into jobs of at most maxBytes (a chunk larger than
 // that stays alone), so that a fresh install of small chunks makes few requests.

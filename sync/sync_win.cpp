@@ -230,7 +230,7 @@ FileError closeRun(SyncRun& run) {
     // A path the manifest still lists in another spelling ("Docs/A.txt" for "docs/a.txt",
     // "data//a.pak" for "data/a.pak") names the same file: it is not dropped. The files of an
     // update that did not finish were put here too, and go when the manifest no longer has them.
-    FileSystemPaths manifestPaths;
+    FileSystemPaths manifestPaths(run.manifest.files.size());
     for (const ManifestFile& f : run.manifest.files)
         manifestPaths.add(f.path);
     // A recorded path the manifest lists as it stands is not dropped; only the rest is looked
@@ -250,11 +250,11 @@ FileError closeRun(SyncRun& run) {
     // A cancellation that came after the last job still leaves no state behind.
     if (cancelRequested.load()) return cancelledFailure();
     // An unchanged install keeps its state file as it is: a re-check writes nothing.
-    if (const InstallState now = newState(run.folder, run.manifest, run.results, run.targets);
-        now != run.state) {
-        if (FileError e = replaceFileDurably(joinPath(run.folder, stateFileName), serializeInstallState(now));
-            e.failed) {
-            return e;
+    if (!stateStandsAsIs(run.manifest, run.results, run.state)) {
+        const InstallState now = newState(run.folder, run.manifest, run.results, run.targets);
+        if (now != run.state) {
+            FileError e = replaceFileDurably(joinPath(run.folder, stateFileName), serializeInstallState(now));
+            if (e.failed) return e;
         }
     }
     run.reached("state");

@@ -94,7 +94,23 @@ TEST(Plan, WhatTheListingAloneSettles) {
         EXPECT_EQ(r.action, row.action) << row.name;
         EXPECT_EQ(r.jobs.size(), row.jobs) << row.name;
         EXPECT_EQ(r.partSize, row.action == FileAction::fetch ? row.seen.partSize : 0) << row.name;
+        EXPECT_EQ(r.vouched, row.seen.found && !row.read) << row.name;
     }
+    // A state whose every record vouched for its file stands as it is, unless the build is another.
+    Manifest one = m;
+    one.version = "2";
+    one.files = {whole};
+    FileCheckResult kept;
+    planFromListing(one, whole, {true, 5, 77, 0, false, false, &good}, kept);
+    InstallState state;
+    state.version = "2";
+    state.files["a.txt"] = good;
+    EXPECT_TRUE(stateStandsAsIs(one, {kept}, state));
+    state.version = "1";
+    EXPECT_FALSE(stateStandsAsIs(one, {kept}, state));
+    state.version = "2";
+    state.files["gone.txt"] = good;
+    EXPECT_FALSE(stateStandsAsIs(one, {kept}, state));
     // Read whole: kept when the digest is the listed one, else fetched, resumed.
     FileCheckResult same, differs;
     planWholeFile(m, whole, true, 0, same);
