@@ -40,6 +40,13 @@ build_host() {
     cmake --build build/host
 }
 
+# The tool operators run, vellumark-publish: optimised, without the sanitizers that the native
+# build's tests run under.
+build_tool() {
+    cmake -S . -B build/tool -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMARK_SANITIZE=OFF >/dev/null
+    cmake --build build/tool --target vellumark-publish
+}
+
 # The fuzz targets, with clang and libFuzzer.
 build_fuzz() {
     CXX=clang++ CC=clang cmake -S . -B build/fuzz -G Ninja -DVELLUMARK_FUZZ=ON >/dev/null
