@@ -4,6 +4,7 @@
 #include "app/launcher.h"
 #include "app/player_message.h"
 #include "app/session.h"
+#include "sync/state.h"
 #include "sync/sync.h"
 #include "ui/screen_view.h"
 
@@ -72,7 +73,8 @@ int runVerify(const LaunchOptions& options) {
     SessionStatus status;
     Manifest manifest;
     std::vector<FileCheckResult> results;
-    FileError e = fetchTrustedManifest(session, manifest);
+    ManifestCopy copy = loadManifestCopy(options.gameDir); // read only, like the whole check
+    FileError e = fetchTrustedManifest(session, manifest, &copy);
     if (!e.failed) e = verifyFolder(session, manifest, status, results);
     if (e.failed) {
         writeOut(playerMessage(e) + "\n");

@@ -5,6 +5,7 @@
 #include "app/options.h"
 #include "base/session_status.h"
 #include "net/manifest.h"
+#include "net/manifest_copy.h"
 #include "store/file_error.h"
 
 #include <atomic>
@@ -19,8 +20,9 @@ extern std::atomic<std::int32_t> sessionRunning;
 int startSession(const LaunchOptions& options, SessionStatus* status, bool repair);
 
 // Fetches the manifest and checks its signature when the launcher trusts keys, and that it is
-// no older than the installed build.
-FileError fetchTrustedManifest(const SessionOptions& options, Manifest& manifest);
+// no older than the installed build. kept: the last verified copy, replaced by a newer one.
+FileError fetchTrustedManifest(const SessionOptions& options, Manifest& manifest,
+                               ManifestCopy* kept = nullptr);
 
 // Fetches the manifest and brings the folder up to date; ends in Ready, Offline or Failed.
 void runSession(const SessionOptions& options, SessionStatus* status);

@@ -82,11 +82,16 @@ FileError checkNotOlder(const SessionOptions& options, const Manifest& manifest)
 void driveSession(const SessionOptions& options, SessionStatus* status) {
     resetStatus(*status);
     Manifest manifest;
-    if (FileError e = fetchTrustedManifest(options, manifest); e.failed) {
+    ManifestCopy copy = loadManifestCopy(options.gameDir);
+    if (FileError e = fetchTrustedManifest(options, manifest, &copy); e.failed) {
         afterManifestFailure(options, status, e);
         return;
     }
-    if (FileError f = syncFolder(options, manifest, *status); f.failed) {
+    FileError f = syncFolder(options, manifest, *status);
+    // Kept once the folder exists, even when the update failed: the manifest itself passed.
+    if (FileError k = keepManifestCopy(options.gameDir, copy); k.failed)
+        appendLog("manifest copy not kept: " + shortened(k.message, maxLoggedBytes));
+    if (f.failed) {
         failSession(status, f);
     } else if (manifest.sequence) { // kept only by a launcher that checks signatures
         recordSequence(options.manifestUrl, *manifest.sequence);
@@ -111,9 +116,9 @@ void workerThread(const std::shared_ptr<SessionBlock>& block) noexcept {
 
 } // namespace
 
-FileError fetchTrustedManifest(const SessionOptions& options, Manifest& manifest) {
+FileError fetchTrustedManifest(const SessionOptions& options, Manifest& manifest, ManifestCopy* kept) {
     const std::vector<EcPoint>& keys = trustedKeys();
-    FileError e = fetchManifest(options.manifestUrl, manifest, keys);
+    FileError e = fetchManifest(options.manifestUrl, manifest, keys, kept);
     if (!e.failed && !keys.empty()) e = checkNotOlder(options, manifest);
     // Without keys the sequence means nothing, and the state file stays as it always was.
     if (keys.empty()) manifest.sequence.reset();

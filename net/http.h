@@ -40,6 +40,9 @@ public:
     // Sends a GET and receives the status line. extraHeaders are complete lines ending in
     // CR LF; a receive time-out of 0 or less means receiveTimeoutMs. Any status is a success here.
     FileError get(const std::string& url, const std::wstring& extraHeaders = {}, std::int32_t timeoutMs = 0);
+    // A header of the answer (a WINHTTP_QUERY_ value) as sent, bytes above ASCII as '?'; empty
+    // when it is absent or longer than 1 KiB.
+    std::string header(std::uint32_t query) const;
     // The answer's Content-Encoding, lower case; empty when it has none.
     std::string contentEncoding() const;
     // Up to capacity body bytes; a success with count 0 means the body is complete.

@@ -38,6 +38,20 @@ const Session& theSession() {
     return session;
 }
 
+enum class HeaderRead { Found, Absent, TooLong };
+
+HeaderRead readHeader(HINTERNET request, DWORD query, std::string& out) {
+    wchar_t text[1024] = L"";
+    DWORD size = sizeof text;
+    if (!WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                             WINHTTP_NO_HEADER_INDEX))
+        return GetLastError() == ERROR_WINHTTP_HEADER_NOT_FOUND ? HeaderRead::Absent : HeaderRead::TooLong;
+    out.clear();
+    for (const wchar_t* c = text; *c; ++c)
+        out += static_cast<char>(*c < 128 ? *c : '?');
+    return HeaderRead::Found;
+}
+
 } // namespace
 
 HINTERNET httpSession() {
@@ -108,17 +122,23 @@ FileError HttpRequest::get(const std::string& url, const std::wstring& extraHead
     return {};
 }
 
-std::string HttpRequest::contentEncoding() const {
-    wchar_t text[64] = L"";
-    DWORD size = sizeof text;
-    if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_CONTENT_ENCODING, WINHTTP_HEADER_NAME_BY_INDEX,
-                             text, &size, WINHTTP_NO_HEADER_INDEX)) {
-        // Absent, or too long to be any encoding the launcher knows.
-        return GetLastError() == ERROR_WINHTTP_HEADER_NOT_FOUND ? "" : "unknown";
-    }
+std::string HttpRequest::header(std::uint32_t query) const {
     std::string out;
-    for (const wchar_t* c = text; *c; ++c)
-        out += static_cast<char>(*c < 128 ? std::tolower(static_cast<unsigned char>(*c)) : '?');
+    return readHeader(request_.get(), query, out) == HeaderRead::Found ? out : std::string();
+}
+
+std::string HttpRequest::contentEncoding() const {
+    std::string out;
+    switch (readHeader(request_.get(), WINHTTP_QUERY_CONTENT_ENCODING, out)) {
+    case HeaderRead::Absent:
+        return "";
+    case HeaderRead::TooLong: // longer than any encoding the launcher knows
+        return "unknown";
+    case HeaderRead::Found:
+        break;
+    }
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 

@@ -50,6 +50,10 @@ std::string serializeManifest(const Manifest& manifest);
 // Fetches the manifest with a cache-busting query, then parses and validates it. With trusted
 // keys, the signature is fetched right after it (same query) and checked over the body's
 // exact bytes before anything is parsed.
+// With a kept copy of this URL's manifest, the request carries its validators; a 304 answer
+// means the copy is used, checked like a body just fetched (a copy that fails is asked for
+// whole). A manifest fetched whole replaces the copy once it passed.
 inline constexpr std::int32_t manifestTimeoutMs = 30000; // for the answer, and for the whole body
+struct ManifestCopy;
 FileError fetchManifest(const std::string& url, Manifest& manifest,
-                        const std::vector<EcPoint>& trustedKeys = {});
+                        const std::vector<EcPoint>& trustedKeys = {}, ManifestCopy* kept = nullptr);

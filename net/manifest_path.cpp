@@ -115,6 +115,7 @@ bool isLaunchersOwnFile(std::string_view path) {
         pathIdentity(".launcher-state.json"),     pathIdentity(".launcher-downloading.json"),
         pathIdentity(".launcher-state.json.tmp"), pathIdentity(".launcher-downloading.json.tmp"),
         pathIdentity(".launcher-shared"),         pathIdentity(".launcher-shared.tmp"),
+        pathIdentity(".launcher-manifest"),       pathIdentity(".launcher-manifest.tmp"),
     };
     const std::u16string key = pathIdentity(path);
     return std::find(std::begin(own), std::end(own), key) != std::end(own);

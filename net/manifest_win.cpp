@@ -1,6 +1,7 @@
 #include "net/gzip.h"
 #include "net/http.h"
 #include "net/manifest.h"
+#include "net/manifest_copy.h"
 
 #include <chrono>
 #include <vector>
@@ -34,13 +35,15 @@ BodyProblem readBody(HttpRequest& request, std::int64_t maxBytes, std::string& b
     }
 }
 
-// GET with the cache-busting query and "no-cache": the status and, for a 200, the body, as
-// sent (compressed when compressed is asked for and the server compressed it).
+// GET with the cache-busting query, "no-cache" and any further header lines: the status and,
+// for a 200, the body, as sent (compressed when compressed is asked for and the server
+// compressed it).
 FileError fetchText(const std::string& url, std::int64_t now, std::int64_t maxBytes, HttpRequest& request,
-                    std::string& body, BodyProblem& problem, FileError& readFailure,
-                    bool compressed = false) {
-    const wchar_t* headers =
+                    std::string& body, BodyProblem& problem, FileError& readFailure, bool compressed = false,
+                    std::string_view more = {}) {
+    std::wstring headers =
         compressed ? L"Cache-Control: no-cache\r\nAccept-Encoding: gzip\r\n" : L"Cache-Control: no-cache\r\n";
+    headers.append(more.begin(), more.end()); // ASCII only
     if (FileError e = request.get(cacheBustingUrl(url, now), headers, manifestTimeoutMs); e.failed) return e;
     problem = request.status == 200 ? readBody(request, maxBytes, body, readFailure) : BodyProblem::None;
     return {};
@@ -49,9 +52,8 @@ FileError fetchText(const std::string& url, std::int64_t now, std::int64_t maxBy
 // The signature is fetched right after the manifest, with its query, and checked over the
 // body's exact bytes; whatever keeps it from being read is a missing signature.
 FileError checkSignature(const std::string& url, std::int64_t now, std::string_view body,
-                         const std::vector<EcPoint>& trustedKeys) {
+                         const std::vector<EcPoint>& trustedKeys, std::string& text) {
     HttpRequest request;
-    std::string text;
     BodyProblem problem = BodyProblem::None;
     FileError readFailure;
     if (fetchText(signatureUrl(url), now, maxSignatureBytes, request, text, problem, readFailure).failed ||
@@ -61,19 +63,8 @@ FileError checkSignature(const std::string& url, std::int64_t now, std::string_v
     return checkManifestSignature(body, text, trustedKeys, verifyEcdsa);
 }
 
-} // namespace
-
-FileError fetchManifest(const std::string& url, Manifest& manifest, const std::vector<EcPoint>& trustedKeys) {
-    using namespace std::chrono;
-    const std::int64_t now = duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
-    HttpRequest request;
-    std::string body;
-    BodyProblem problem = BodyProblem::None;
-    FileError readFailure;
-    if (FileError e = fetchText(url, now, maxManifestBytes, request, body, problem, readFailure, true);
-        e.failed)
-        return e;
-    if (request.status != 200) return plainFailure("manifest: HTTP " + std::to_string(request.status));
+FileError decodeBody(const HttpRequest& request, BodyProblem problem, const FileError& readFailure,
+                     std::string& body) {
     switch (problem) {
     case BodyProblem::None:
         break;
@@ -98,9 +89,58 @@ FileError fetchManifest(const std::string& url, Manifest& manifest, const std::v
     } else if (!encoding.empty() && encoding != "identity") {
         return plainFailure("manifest is not valid: unknown encoding " + encoding);
     }
+    return {};
+}
+
+// A kept copy counts only as what it would have been when just fetched: signed by a trusted key
+// when keys are trusted, and a valid manifest.
+FileError useCopy(const ManifestCopy& copy, const std::vector<EcPoint>& trustedKeys, Manifest& manifest) {
+    if (!trustedKeys.empty()) {
+        if (FileError e = checkManifestSignature(copy.body, copy.signature, trustedKeys, verifyEcdsa);
+            e.failed)
+            return e;
+    }
+    return parseManifest(copy.body, manifest);
+}
+
+} // namespace
+
+FileError fetchManifest(const std::string& url, Manifest& manifest, const std::vector<EcPoint>& trustedKeys,
+                        ManifestCopy* kept) {
+    using namespace std::chrono;
+    const std::int64_t now = duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+    const std::string conditions = kept ? conditionalHeaders(*kept, url) : std::string();
+    HttpRequest request;
+    std::string body;
+    BodyProblem problem = BodyProblem::None;
+    FileError readFailure;
+    if (FileError e =
+            fetchText(url, now, maxManifestBytes, request, body, problem, readFailure, true, conditions);
+        e.failed)
+        return e;
+    if (request.status == 304 && !conditions.empty()) {
+        request.close();
+        // A copy that no longer passes (a key withdrawn, the file damaged) is asked for whole.
+        if (!useCopy(*kept, trustedKeys, manifest).failed) return {};
+        ManifestCopy whole; // no URL, so nothing conditional
+        FileError e = fetchManifest(url, manifest, trustedKeys, &whole);
+        if (!e.failed) *kept = std::move(whole);
+        return e;
+    }
+    if (request.status != 200) return plainFailure("manifest: HTTP " + std::to_string(request.status));
+    if (FileError e = decodeBody(request, problem, readFailure, body); e.failed) return e;
+    ManifestCopy fetched;
+    fetched.url = url;
+    fetched.etag = request.header(WINHTTP_QUERY_ETAG);
+    fetched.lastModified = request.header(WINHTTP_QUERY_LAST_MODIFIED);
     request.close();
     if (!trustedKeys.empty()) {
-        if (FileError e = checkSignature(url, now, body, trustedKeys); e.failed) return e;
+        if (FileError e = checkSignature(url, now, body, trustedKeys, fetched.signature); e.failed) return e;
     }
-    return parseManifest(body, manifest);
+    if (FileError e = parseManifest(body, manifest); e.failed) return e;
+    if (kept) {
+        fetched.body = std::move(body);
+        *kept = std::move(fetched);
+    }
+    return {};
 }

@@ -4,5 +4,5 @@
 
 bool isProtectedName(std::wstring_view name) {
     return name == stateFileName || name == journalFileName || name == sharedMarkerName ||
-           name.ends_with(L".part") || name.ends_with(L".old");
+           name == manifestCopyName || name.ends_with(L".part") || name.ends_with(L".old");
 }

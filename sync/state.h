@@ -2,6 +2,7 @@
 // so unchanged files need not be hashed again) and the download journal.
 #pragma once
 
+#include "net/manifest_copy.h"
 #include "store/file_error.h"
 
 #include <cstdint>
@@ -17,6 +18,8 @@ inline constexpr const wchar_t* journalFileName = L".launcher-downloading.json";
 // Present in a game folder that held other things when the launcher first installed into it:
 // the launcher then never removes a file there that it did not put there.
 inline constexpr const wchar_t* sharedMarkerName = L".launcher-shared";
+// The last manifest the launcher verified, with the validators that let the server answer 304.
+inline constexpr const wchar_t* manifestCopyName = L".launcher-manifest";
 
 struct InstallRecord {
     std::int64_t size = 0;
@@ -50,3 +53,8 @@ std::vector<std::string> loadJournal(const std::wstring& gameDir, bool* found = 
 // The journal is what tells the next run which files may hold a mix of old and new bytes: a
 // download phase does not begin without it.
 FileError writeJournal(const std::wstring& gameDir, const std::set<std::string>& paths);
+
+// An unreadable or damaged copy is no copy: the manifest is then fetched whole.
+ManifestCopy loadManifestCopy(const std::wstring& gameDir);
+// Replaces the copy when it differs, in a folder that exists (never making one).
+FileError keepManifestCopy(const std::wstring& gameDir, const ManifestCopy& copy);

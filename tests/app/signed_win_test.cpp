@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <sstream>
 
 namespace {
@@ -52,8 +53,9 @@ struct SignedBuild {
 
 struct TrustingRun {
     ProcessRun process;
-    std::string log;      // the launcher's log lines of the run
-    std::string requests; // what nginx was asked for the build's files
+    std::string log;       // the launcher's log lines of the run
+    std::string requests;  // what nginx was asked for the build's files
+    std::string manifests; // and for manifests and signatures
 };
 
 TrustingRun runTrusting(const TempDir& dir, const std::string& url, const std::wstring& game) {
@@ -68,6 +70,7 @@ TrustingRun runTrusting(const TempDir& dir, const std::string& url, const std::w
     std::istringstream in(accessLogFrom(requestStart));
     for (std::string line; std::getline(in, line);) {
         if (line.starts_with("GET /signed/")) r.requests += line + "\n";
+        if (line.starts_with("GET /signed-")) r.manifests += line + "\n";
     }
     return r;
 }
@@ -159,6 +162,36 @@ TEST(Signed, ASignedBuildInstallsAndEveryForgeryIsRefused) {
     EXPECT_NE(r.log.find("manifest failed: older than the installed build (sequence 99, installed 101)\n"),
               std::string::npos)
         << r.log;
+}
+
+TEST(Signed, AnUnchangedManifestCostsAnEmpty304AndItsKeptCopyIsCheckedAgain) {
+    SignedBuild signedBuild;
+    TempDir dir;
+    const std::wstring game = dir / L"game";
+    const std::string url = signedBuild.publish("kept", 100);
+    ASSERT_EQ(runTrusting(dir, url, game).process.exitCode, 0u);
+
+    const TrustingRun unchanged = runTrusting(dir, url, game);
+    EXPECT_TRUE(lastLine(unchanged.process.output).starts_with("Ready to play!")) << unchanged.process.output;
+    EXPECT_TRUE(std::regex_match(unchanged.manifests,
+                                 std::regex(R"(GET /signed-kept.json\?t=\d+ HTTP/1.1 304 .* sent=0 .*\n)")))
+        << unchanged.manifests;
+
+    // A kept copy changed in the folder fails its signature like a forged answer would, and is
+    // replaced by the manifest fetched whole.
+    ManifestCopy copy = loadManifestCopy(game);
+    ASSERT_FALSE(copy.body.empty());
+    const std::string genuine = copy.body;
+    copy.body[copy.body.find("signed-1")] = 'S';
+    ASSERT_FALSE(replaceFileDurably(joinPath(game, manifestCopyName), serializeManifestCopy(copy)).failed);
+    const TrustingRun forged = runTrusting(dir, url, game);
+    EXPECT_TRUE(lastLine(forged.process.output).starts_with("Ready to play!")) << forged.process.output;
+    EXPECT_TRUE(std::regex_match(forged.manifests,
+                                 std::regex(R"(GET /signed-kept.json\?t=\d+ HTTP/1.1 304 .*\n)"
+                                            R"(GET /signed-kept.json\?t=\d+ HTTP/1.1 200 .*\n)"
+                                            R"(GET /signed-kept.json.sig\?t=\d+ HTTP/1.1 200 .*\n)")))
+        << forged.manifests;
+    EXPECT_EQ(loadManifestCopy(game).body, genuine);
 }
 
 } // namespace

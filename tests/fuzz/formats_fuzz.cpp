@@ -2,6 +2,7 @@
 // validator with its limits, the path rule, the state file and the journal, and the JSON
 // string writer they rely on.
 #include "net/manifest.h"
+#include "net/manifest_copy.h"
 #include "net/signature.h"
 #include "store/unicode_case.h"
 #include "sync/state.h"
@@ -49,8 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::u16string key = pathIdentity(bytes);
         require(!key.empty() && key.front() != u'/' && key.find(u"//") == std::u16string::npos);
         require(key != pathIdentity(".launcher-state.json") &&
-                key != pathIdentity(".launcher-downloading.json"));
+                key != pathIdentity(".launcher-downloading.json") &&
+                key != pathIdentity(".launcher-manifest"));
     }
+    // A kept manifest copy reads back as the bytes it came from.
+    if (ManifestCopy copy; parseManifestCopy(bytes, copy)) require(serializeManifestCopy(copy) == bytes);
+
     // A signature file is one line exactly, the one it reads back as.
     if (EcSignature signature; parseSignatureFile(bytes, signature)) {
         const std::string line = ecLine(signature);

@@ -1,4 +1,5 @@
 #include "net/manifest.h"
+#include "net/manifest_copy.h"
 #include "net/transport.h"
 
 #include <gtest/gtest.h>
@@ -229,6 +230,7 @@ const std::string unsafePaths[] = {
     "\\.launcher-downloading.json",
     ".launcher-state.json.tmp",
     ".Launcher-Shared",
+    ".launcher-manifest",
     // 8.3 short names, which may name any other file, the launcher's own among them.
     "LAUNCH~1.JSO",
     "progra~1/x",
@@ -300,6 +302,29 @@ TEST(Manifest, CacheBustingQuery) {
               "https://h/game/manifest.json?t=1700000000");
     EXPECT_EQ(cacheBustingUrl("https://h/m.json?channel=beta", 5), "https://h/m.json?channel=beta&t=5");
     EXPECT_EQ(cacheBustingUrl("https://h/m.json", -3), "https://h/m.json?t=-3");
+}
+
+TEST(ManifestCopy, KeepsAnyBytesExactlyAndRefusesAnythingElse) {
+    const ManifestCopy copy{"https://h/m.json", "W/\"5f-1\"", "Tue, 08 Dec 2026 10:00:00 GMT",
+                            "ecdsa-p256:00\n", std::string("{\"a\":1}\n\0\xff 3\n", 13)};
+    const std::string text = serializeManifestCopy(copy);
+    ManifestCopy read;
+    ASSERT_TRUE(parseManifestCopy(text, read));
+    EXPECT_EQ(read, copy);
+    for (const std::size_t cut : {std::size_t{0}, std::size_t{10}, text.size() - 1})
+        EXPECT_FALSE(parseManifestCopy(text.substr(0, cut), read)) << cut;
+    EXPECT_FALSE(parseManifestCopy(text + "x", read));
+    std::string longer = text;
+    longer.replace(longer.find("body 13"), 7, "body 14");
+    EXPECT_FALSE(parseManifestCopy(longer, read));
+
+    EXPECT_EQ(conditionalHeaders(copy, "https://h/m.json"),
+              "If-None-Match: W/\"5f-1\"\r\nIf-Modified-Since: Tue, 08 Dec 2026 10:00:00 GMT\r\n");
+    EXPECT_EQ(conditionalHeaders(copy, "https://h/other.json"), "");
+    ManifestCopy injected = copy;
+    injected.etag = "\"x\"\r\nX-Evil: 1";
+    EXPECT_EQ(conditionalHeaders(injected, "https://h/m.json"),
+              "If-Modified-Since: Tue, 08 Dec 2026 10:00:00 GMT\r\n");
 }
 
 TEST(Transport, FailureTextsNeverShowUserInformation) {

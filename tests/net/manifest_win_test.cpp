@@ -1,4 +1,5 @@
 #include "net/manifest.h"
+#include "net/manifest_copy.h"
 #include "support/servers.h"
 #include "support/temp_dir.h"
 
@@ -73,6 +74,43 @@ TEST(ManifestFetch, EveryOutcomeOverTheNetwork) {
         }
         EXPECT_EQ(e.network, c.network) << c.url;
     }
+}
+
+TEST(ManifestFetch, AnUnchangedManifestIsAnswered304AndItsKeptCopyUsed) {
+    publish(L"fetch/kept.json", goodManifest);
+    const std::string url = httpsUrl("/fetch/kept.json");
+    ManifestCopy copy;
+    Manifest m;
+    ASSERT_FALSE(fetchManifest(url, m, {}, &copy).failed);
+    EXPECT_EQ(copy.body, goodManifest);
+    EXPECT_EQ(copy.url, url);
+    EXPECT_FALSE(copy.etag.empty());
+    EXPECT_FALSE(copy.lastModified.empty());
+
+    std::size_t logStart = accessLogSize();
+    const ManifestCopy before = copy;
+    Manifest again;
+    ASSERT_FALSE(fetchManifest(url, again, {}, &copy).failed);
+    EXPECT_EQ(again.version, "7");
+    EXPECT_EQ(copy, before);
+    EXPECT_TRUE(
+        std::regex_search(accessLogFrom(logStart), std::regex(R"(kept.json\?t=\d+ HTTP/1.1 304 .*sent=0 )")))
+        << accessLogFrom(logStart);
+
+    // A copy that no longer parses is not used: the manifest is asked for whole and replaces it.
+    copy.body = "{";
+    logStart = accessLogSize();
+    ASSERT_FALSE(fetchManifest(url, again, {}, &copy).failed);
+    EXPECT_EQ(copy, before);
+    EXPECT_NE(accessLogFrom(logStart).find(" 200 "), std::string::npos) << accessLogFrom(logStart);
+
+    // A changed manifest comes whole even to a launcher with a copy.
+    const std::string changed = std::regex_replace(goodManifest, std::regex(R"("7")"), R"("8")");
+    Sleep(1100); // a new Last-Modified second
+    publish(L"fetch/kept.json", changed);
+    ASSERT_FALSE(fetchManifest(url, again, {}, &copy).failed);
+    EXPECT_EQ(again.version, "8");
+    EXPECT_EQ(copy.body, changed);
 }
 
 TEST(ManifestFetch, CutBodyNeverPassesAsAManifest) {

@@ -6,7 +6,9 @@ the manifest's baseUrl and its mirror:
      on the build whose manifest it fetched, whole;
   3. the origin's files change under the same URLs while the edges hold the old ones, and one
      edge stops once the launchers have started: every launcher ends with the new build (the
-     edges honour a request's no-cache, as the operators' guide configures them).
+     edges honour a request's no-cache, as the operators' guide configures them);
+  4. the launchers start again through an edge with nothing changed: each start costs the
+     origin one 304 answer, at most 2 KiB.
 
 edge_cache_test.py NATIVE_TOOL LAUNCHER [BUILD_MIB]   (prints the origin's bytes against the build's)"""
 import os
@@ -48,7 +50,7 @@ pid %(w)s/nginx.pid;
 error_log %(w)s/error.log;
 events { worker_connections 256; }
 http {
-    log_format edges '$uri $status edge=$http_x_edge sent=$body_bytes_sent';
+    log_format edges '$uri $status edge=$http_x_edge sent=$body_bytes_sent all=$bytes_sent';
     access_log %(w)s/origin.log edges;
     client_body_temp_path %(w)s/tmp;
     proxy_temp_path %(w)s/tmp;
@@ -73,6 +75,9 @@ backend origin { .host = "127.0.0.1"; .port = "%d"; }
 sub vcl_recv {
     set req.http.X-Edge = "%s";
     if (req.http.Cache-Control ~ "no-cache" || req.http.Pragma ~ "no-cache") {
+        if (req.http.If-None-Match || req.http.If-Modified-Since) {
+            return (pass);
+        }
         set req.hash_always_miss = true;
     }
 }
@@ -214,6 +219,19 @@ def main():
         check_games(run_launchers(work, url, "stale", stop_second_edge), files)
         print("stale edge, stopped edge: every launcher ended on the new build; the origin sent %d bytes"
               % sum(origin_sent(work, mark).values()))
+
+        # Through an edge, a manifest the launchers already hold costs the origin a 304.
+        url = "http://localhost:%d/edge.json" % edge_ports[0]
+        run_launchers(work, url, "first-through-edge")
+        mark = os.path.getsize(os.path.join(work, "origin.log"))
+        check_games(run_launchers(work, url, "unchanged"), files)
+        with open(os.path.join(work, "origin.log")) as f:
+            f.seek(mark)
+            answers = re.findall(r"^/edge.json (\d+) edge=\S* sent=\d+ all=(\d+)$", f.read(), re.M)
+        assert [status for status, _ in answers] == ["304"] * LAUNCHERS, answers
+        worst = max(int(size) for _, size in answers)
+        assert worst <= 2048, answers
+        print("unchanged start through an edge: the origin sent at most %d bytes a launcher" % worst)
     finally:
         for edge in edges:
             if edge.poll() is None:

@@ -183,8 +183,8 @@ TEST(Plan, AChunkedFileIsKeptMendedOrRebuiltByWhatItsOldCopyHolds) {
 }
 
 TEST(Cleanup, ProtectedNamesGivenLowerCased) {
-    for (const wchar_t* name :
-         {L".launcher-state.json", L".launcher-downloading.json", L"x.part", L"notes.old"})
+    for (const wchar_t* name : {L".launcher-state.json", L".launcher-downloading.json", L".launcher-manifest",
+                                L"x.part", L"notes.old"})
         EXPECT_TRUE(isProtectedName(name));
     for (const wchar_t* name : {L"part", L"x.partial", L".launcher-state.json.bak", L"old.txt"})
         EXPECT_FALSE(isProtectedName(name));
