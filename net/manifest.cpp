@@ -2,6 +2,7 @@
 // ever reaching the game folder.
 #include "net/manifest.h"
 #include "store/ascii.h"
+#include "store/hex.h"
 #include "store/rolling.h"
 #include "json/reader.h"
 #include "json/writer.h"
@@ -72,13 +73,17 @@ bool readFile(const JsonValue& entry, ManifestFile& file) {
     if (ok && getText(entry, "rolling", rolling) &&
         !parseRollingText(rolling, file.chunks.size(), file.rolling))
         file.rolling.clear();
+    if (const JsonValue* indexed = findMember(entry, "indexed");
+        indexed && indexed->kind != JsonValue::Null) {
+        ok = ok && indexed->kind == JsonValue::Bool;
+        file.indexed = indexed->boolValue;
+    }
     return ok;
 }
 
 // A digest is 64 lowercase hexadecimal digits; an empty one matches nothing.
 bool isDigest(std::string_view text) {
-    if (text.empty()) return true;
-    return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+    return text.empty() || isSha256Text(text);
 }
 
 // A chunk list must cover its file exactly, or chunk jobs of no or negative length follow.
@@ -125,7 +130,32 @@ bool parseRoot(JsonParser& parser, JsonValue& root, std::vector<ManifestFile>& f
     });
 }
 
+// The store and its chunking: both or neither. The store is a URL of its own, or a path relative
+// to the build's folder that never starts at the server's root.
+bool readStore(const JsonValue& root, Manifest& m) {
+    if (!getText(root, "store", m.store)) return false;
+    const JsonValue* chunking = findMember(root, "chunking");
+    if (m.store.empty()) return true;
+    if (m.store.back() != '/') m.store += '/';
+    const bool absolute = startsWithNoCase(m.store, "https://") || startsWithNoCase(m.store, "http://");
+    if (!absolute && (m.store[0] == '/' || m.store.find(':') != std::string::npos)) return false;
+    if (absolute && startsWithNoCase(m.baseUrl, "https://") && !startsWithNoCase(m.store, "https://"))
+        return false;
+    if (!chunking || chunking->kind != JsonValue::Array || chunking->items.size() != 3) return false;
+    std::int64_t values[3] = {};
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (!intValue(chunking->items[i], values[i])) return false;
+    }
+    m.chunking = {values[0], values[1], values[2]};
+    return validChunking(m.chunking, maxChunkSize);
+}
+
 } // namespace
+
+std::string storeUrlFor(const Manifest& m, std::string_view server) {
+    if (startsWithNoCase(m.store, "https://") || startsWithNoCase(m.store, "http://")) return m.store;
+    return resolveRelativeUrl(server, m.store);
+}
 
 FileError parseManifest(std::string_view body, Manifest& manifest) {
     JsonParser parser(body);
@@ -174,7 +204,7 @@ FileError parseManifest(std::string_view body, Manifest& manifest) {
     }
 
     if (m.baseUrl.back() != '/') m.baseUrl += '/';
-    if (!readMirrors(root, m.baseUrl, m.mirrors))
+    if (!readMirrors(root, m.baseUrl, m.mirrors) || !readStore(root, m))
         return plainFailure(std::string(notValid) + "unexpected value");
     // A build served over https is served so by its mirrors too: a player's requests in the
     // clear would tell anyone on the way what the player fetches.
@@ -198,6 +228,10 @@ std::string serializeManifest(const Manifest& m) {
     }
     json += ",\"exe\":" + jsonString(m.exe) + ",\"chunkSize\":" + jsonInt(m.chunkSize);
     if (m.sequence) json += ",\"sequence\":" + jsonInt(*m.sequence);
+    if (!m.store.empty()) {
+        json += ",\"store\":" + jsonString(m.store) + ",\"chunking\":[" + jsonInt(m.chunking.min) + ',' +
+                jsonInt(m.chunking.avg) + ',' + jsonInt(m.chunking.max) + ']';
+    }
     json += ",\"files\":[";
     for (std::size_t i = 0; i < m.files.size(); ++i) {
         const ManifestFile& f = m.files[i];
@@ -213,6 +247,7 @@ std::string serializeManifest(const Manifest& m) {
             json += ']';
             if (!f.rolling.empty()) json += ",\"rolling\":\"" + rollingText(f.rolling) + '"';
         }
+        if (f.indexed) json += ",\"indexed\":true";
         json += '}';
     }
     return json + "\n]}\n";

@@ -3,6 +3,7 @@
 
 #include "net/manifest_path.h"
 #include "net/signature.h"
+#include "store/cdc.h"
 #include "store/file_error.h"
 
 #include <cstdint>
@@ -19,6 +20,9 @@ struct ManifestFile {
     // The rolling checksum of each chunk, which finds it at any offset of the player's old copy;
     // empty when the manifest has none (or a malformed list, which only costs the reuse).
     std::vector<std::uint64_t> rolling = {};
+    // In the chunk store, several chunks listed by the index object named by sha256; else the
+    // file is one chunk, the store's object named by sha256.
+    bool indexed = false;
 };
 
 struct Manifest {
@@ -31,7 +35,16 @@ struct Manifest {
     std::int64_t chunkSize = 0;
     std::vector<ManifestFile> files;
     std::optional<std::int64_t> sequence; // a signed build's place in the order of builds
+    // The chunk store holding every file, ending in '/': absolute, or relative to baseUrl and to
+    // each mirror alike ("../store/"). Empty when the build has none. Launchers before the store
+    // ignore it and fetch the files themselves.
+    std::string store;
+    Chunking chunking; // how the publisher cut the files, which the launcher cuts old copies by
 };
+
+// The store's URL for a server of the build's files (baseUrl or a mirror): a relative store
+// taken from that server's URL, an absolute one as it is.
+std::string storeUrlFor(const Manifest& manifest, std::string_view server);
 
 // The largest manifest body, file, build (all files together) and chunk the launcher accepts.
 // With every build at most maxInstallSize, no sum of sizes or lengths can overflow.

@@ -169,3 +169,24 @@ std::string cacheBustingUrl(std::string_view url, std::int64_t unixSeconds) {
     out += url.find('?') == std::string_view::npos ? '?' : '&';
     return out + "t=" + std::to_string(unixSeconds);
 }
+
+std::string resolveRelativeUrl(std::string_view base, std::string_view relative) {
+    std::string out(base);
+    // The path starts after "scheme://authority".
+    const std::size_t scheme = out.find("://");
+    const std::size_t root = out.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+    for (;;) {
+        if (relative.starts_with("./")) {
+            relative.remove_prefix(2);
+        } else if (relative.starts_with("../")) {
+            relative.remove_prefix(3);
+            if (root != std::string::npos && out.size() > root + 1) {
+                out.pop_back(); // the '/' that ends the folder
+                out.resize(out.rfind('/') + 1);
+            }
+        } else {
+            break;
+        }
+    }
+    return out + std::string(relative);
+}

@@ -24,5 +24,9 @@ FileError resolveManifestPath(const std::wstring& gameDir, std::string_view path
 // baseUrl followed by the path with every piece between slashes percent-encoded.
 std::string fileUrl(std::string_view baseUrl, std::string_view path);
 
+// A relative path ("store/", "../store/") taken from base, a URL ending in '/': each leading
+// "../" goes up one folder of base's path, never above its root.
+std::string resolveRelativeUrl(std::string_view base, std::string_view relative);
+
 // The URL with "t=" and the time appended as a query, so no cache answers for the server.
 std::string cacheBustingUrl(std::string_view url, std::int64_t unixSeconds);

@@ -33,3 +33,7 @@ bool parseHex(std::string_view text, std::vector<std::uint8_t>& bytes) {
     bytes = std::move(out);
     return true;
 }
+
+bool isSha256Text(std::string_view text) {
+    return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}

@@ -155,7 +155,8 @@ void readFile(CheckContext& c, std::size_t index) {
         countFile(c);
         return;
     }
-    if (!f.chunks.empty() && !isLauncherPath(path)) {
+    // A build with a chunk store finds what the old copy holds as it assembles the file.
+    if (!f.chunks.empty() && !isLauncherPath(path) && c.manifest.store.empty()) {
         checkChunkedFile(c, f, path, result);
         return;
     }

@@ -56,6 +56,13 @@ struct ReceivedFile {
 // whatever links a folder on the way was swapped for.
 FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, const DownloadJob& job,
                             TransferBuffer& buffer, WriteFolders& folders, ReceivedFile& received);
+// Assembles the file of a job from the manifest's chunk store (at the store's URL for the
+// server of from) into "<target>.part": the chunks the part file holds already, those of the
+// old copy, then the rest fetched, each checked before it is written. received holds the part
+// file, open, once the whole file matches its digest.
+FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest, const FetchFrom& from,
+                            const DownloadJob& job, TransferBuffer& buffer, WriteFolders& folders,
+                            ReceivedFile& received);
 // The one way a file comes into place, whatever brought it: its part file's bytes reach the
 // disk and the handle closes (the part file goes when that fails), then the part file moves
 // over the target, on the disk before the call returns. A move refused for a while (a scanner

@@ -9,7 +9,7 @@ std::int64_t chunkLength(const Manifest& manifest, const ManifestFile& file, std
 }
 
 std::vector<DownloadJob> allJobsFor(const Manifest& manifest, const ManifestFile& file, bool whole) {
-    if (whole) return {DownloadJob{&file, true, 0, file.size}};
+    if (whole) return {DownloadJob{&file, true, 0, file.size, 1, !manifest.store.empty()}};
     std::vector<DownloadJob> jobs;
     for (std::size_t i = 0; i < file.chunks.size(); ++i) {
         jobs.push_back({&file, false, static_cast<std::int32_t>(i), chunkLength(manifest, file, i)});
@@ -22,7 +22,8 @@ bool planFromListing(const Manifest& m, const ManifestFile& f, const FileSeen& s
     row.size = seen.size;
     row.mtime = seen.mtime;
     if (!seen.found) {
-        if (f.chunks.empty() || seen.launcher) {
+        // With a chunk store, every file is assembled whole from its chunks.
+        if (f.chunks.empty() || seen.launcher || !m.store.empty()) {
             planWholeFile(m, f, false, seen.partSize, row);
         } else {
             row.action = FileAction::create;

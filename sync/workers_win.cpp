@@ -122,8 +122,11 @@ FileError runJob(DownloadRun& run, const DownloadJob& job, const FetchFrom& from
     try {
         if (job.whole) {
             Received r{&job, {}};
-            if (FileError e = downloadWholeFile(run.folder, from, job, buffer, run.folders, r.file); e.failed)
-                return e;
+            FileError e =
+                job.fromStore
+                    ? assembleFromStore(run.folder, run.manifest, from, job, buffer, run.folders, r.file)
+                    : downloadWholeFile(run.folder, from, job, buffer, run.folders, r.file);
+            if (e.failed) return e;
             addReceived(run, std::move(r));
             return {};
         }

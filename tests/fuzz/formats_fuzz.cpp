@@ -1,6 +1,7 @@
 // libFuzzer target over everything that reads bytes from outside: the manifest parser and
 // validator with its limits, the path rule, the state file and the journal, and the JSON
 // string writer they rely on.
+#include "net/chunk_store.h"
 #include "net/manifest.h"
 #include "net/manifest_copy.h"
 #include "net/signature.h"
@@ -53,6 +54,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 key != pathIdentity(".launcher-downloading.json") &&
                 key != pathIdentity(".launcher-manifest"));
     }
+    // An index covers its file exactly; a stored chunk never unpacks past its size.
+    if (std::vector<StoredChunk> chunks; !parseIndex(bytes, 1 << 20, 1 << 16, chunks).failed) {
+        std::int64_t total = 0;
+        for (const StoredChunk& c : chunks)
+            total += c.size;
+        require(total == 1 << 20);
+    }
+    if (std::string out; decodeChunk(bytes, 4096, out)) require(out.size() == 4096);
+
     // A kept manifest copy reads back as the bytes it came from.
     if (ManifestCopy copy; parseManifestCopy(bytes, copy)) require(serializeManifestCopy(copy) == bytes);
 

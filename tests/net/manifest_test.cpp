@@ -304,6 +304,36 @@ TEST(Manifest, CacheBustingQuery) {
     EXPECT_EQ(cacheBustingUrl("https://h/m.json", -3), "https://h/m.json?t=-3");
 }
 
+TEST(Manifest, AChunkStoreIsNamedWithItsChunkingAndFoundBesideEveryServer) {
+    const std::string head =
+        R"({"baseUrl":"https://a.example/game/1.4","mirrors":["https://b.example/m/1.4/"],)"
+        R"("exe":"x.exe","files":[{"path":"x.exe","size":1,"indexed":true}])";
+    Manifest m;
+    ASSERT_FALSE(parseManifest(head + R"(,"store":"../store","chunking":[16384,65536,262144]})", m).failed);
+    EXPECT_EQ(m.store, "../store/");
+    EXPECT_EQ(m.chunking, (Chunking{16384, 65536, 262144}));
+    EXPECT_TRUE(m.files[0].indexed);
+    EXPECT_EQ(storeUrlFor(m, m.baseUrl), "https://a.example/game/store/");
+    EXPECT_EQ(storeUrlFor(m, m.mirrors[0]), "https://b.example/m/store/");
+    Manifest again;
+    ASSERT_FALSE(parseManifest(serializeManifest(m), again).failed);
+    EXPECT_EQ(serializeManifest(again), serializeManifest(m));
+    EXPECT_EQ(resolveRelativeUrl("https://h/a/", "../../../s/"), "https://h/s/");
+
+    ASSERT_FALSE(parseManifest(head + R"(,"store":"https://c.example/s/","chunking":[64,64,64]})", m).failed);
+    EXPECT_EQ(storeUrlFor(m, m.mirrors[0]), "https://c.example/s/");
+    for (const char* bad : {
+             R"(,"store":"../store/"})",                                 // no chunking
+             R"(,"store":"../store/","chunking":[16384,60000,262144]})", // an average not a power of two
+             R"(,"store":"../store/","chunking":[16384,65536]})",        // two numbers
+             R"(,"store":"http://c.example/s/","chunking":[64,64,64]})", // in the clear beside https
+             R"(,"store":"/store/","chunking":[64,64,64]})",             // from the server's root
+             R"(,"store":"../store/","chunking":[64,64,64],"files":[{"indexed":1}]})",
+         }) {
+        EXPECT_EQ(parseManifest(head + bad, m).message, "manifest is not valid: unexpected value") << bad;
+    }
+}
+
 TEST(ManifestCopy, KeepsAnyBytesExactlyAndRefusesAnythingElse) {
     const ManifestCopy copy{"https://h/m.json", "W/\"5f-1\"", "Tue, 08 Dec 2026 10:00:00 GMT",
                             "ecdsa-p256:00\n", std::string("{\"a\":1}\n\0\xff 3\n", 13)};

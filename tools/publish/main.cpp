@@ -1,9 +1,11 @@
 // vellumark-publish BUILD_DIR --base-url URL --exe "Vellumark Online.exe" [--version TEXT]
 //     [--chunk-size BYTES] [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]
 //     [--sign PRIVATE_KEY_FILE] [--sequence N] [--mirror URL]...
+//     [--store DIR --store-url URL [--chunking MIN,AVG,MAX] [--level 1-9]]
 // vellumark-publish keygen PRIVATE_KEY_FILE
 // vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE
 #include "tools/publish/publish.h"
+#include "tools/publish/store_writer.h"
 
 #include <chrono>
 #include <cstdio>
@@ -20,6 +22,7 @@ int usage(const std::string& problem) {
                  "[--chunk-size BYTES]\n"
                  "       [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]\n"
                  "       [--sign PRIVATE_KEY_FILE] [--sequence N] [--mirror URL]...\n"
+                 "       [--store DIR --store-url URL [--chunking MIN,AVG,MAX] [--level 1-9]]\n"
                  "       vellumark-publish keygen PRIVATE_KEY_FILE\n"
                  "       vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE\n";
     return 2;
@@ -86,6 +89,25 @@ int main(int argc, char** argv) {
             std::int64_t n = 0;
             if (!value(text) || !readNumber(text, n, 0)) return usage("--sequence needs a whole number");
             o.sequence = n;
+        } else if (a == "--store") {
+            if (!value(text)) return usage("--store needs a folder");
+            o.storeDir = text;
+        } else if (a == "--store-url") {
+            if (!value(o.storeUrl) || o.storeUrl.empty()) return usage("--store-url needs a URL");
+        } else if (a == "--chunking") {
+            std::int64_t v[3] = {};
+            if (!value(text)) return usage("--chunking needs MIN,AVG,MAX");
+            const std::size_t first = text.find(','), second = text.find(',', first + 1);
+            if (first == std::string::npos || second == std::string::npos ||
+                !readNumber(text.substr(0, first), v[0]) ||
+                !readNumber(text.substr(first + 1, second - first - 1), v[1]) ||
+                !readNumber(text.substr(second + 1), v[2]))
+                return usage("--chunking needs MIN,AVG,MAX");
+            o.chunking = {v[0], v[1], v[2]};
+        } else if (a == "--level") {
+            std::int64_t n = 0;
+            if (!value(text) || !readNumber(text, n) || n > 9) return usage("--level needs 1 to 9");
+            o.level = static_cast<int>(n);
         } else if (a == "-o") {
             if (!value(output)) return usage("-o needs a file");
         } else if (a == "--previous") {
@@ -108,10 +130,16 @@ int main(int argc, char** argv) {
     }
 
     std::string json;
-    const FileError e = publishBuild(o, json, [](const std::string& line) { std::cerr << line << "\n"; });
+    StoreTotals totals;
+    const FileError e = publishBuild(
+        o, json, [](const std::string& line) { std::cerr << line << "\n"; }, &totals);
     if (e.failed) {
         std::cerr << "vellumark-publish: " << e.message << "\n";
         return 1;
+    }
+    if (!o.storeDir.empty()) {
+        std::cerr << "store: " << totals.chunks << " chunks, " << totals.newChunks << " new ("
+                  << totals.newBytes << " bytes, stored in " << totals.storedBytes << ")\n";
     }
     if (output.empty()) {
         std::cout << json;

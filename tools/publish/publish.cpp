@@ -1,6 +1,7 @@
 #include "tools/publish/publish.h"
 
 #include "tools/publish/signing.h"
+#include "tools/publish/store_writer.h"
 
 #include "store/rolling.h"
 
@@ -34,13 +35,14 @@ std::string manifestPath(const fs::path& relative) {
     return std::string(text.begin(), text.end());
 }
 
-FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out) {
+FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out, StoreWriter* store) {
     std::ifstream in(e.file, std::ios::binary);
     if (!in) return plainFailure("cannot read " + e.path);
     const bool chunked = out.size >= o.chunkThreshold;
     std::unique_ptr<Hasher> whole = newHasher(), chunk = newHasher();
     RollingHash rolling(static_cast<std::size_t>(o.chunkSize));
     std::vector<char> buffer(1 << 20);
+    if (store) store->beginFile();
     std::int64_t inChunk = 0, total = 0;
     while (in) {
         // Reads stop at chunk boundaries so that every chunk's digest closes exactly there.
@@ -51,6 +53,10 @@ FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out) {
         if (got <= 0) break;
         whole->update(buffer.data(), static_cast<std::size_t>(got));
         total += got;
+        if (store) {
+            if (FileError failed = store->feed(buffer.data(), static_cast<std::size_t>(got)); failed.failed)
+                return failed;
+        }
         if (!chunked) continue;
         chunk->update(buffer.data(), static_cast<std::size_t>(got));
         rolling.extend(buffer.data(), static_cast<std::size_t>(got));
@@ -72,13 +78,14 @@ FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out) {
     if (in.bad() || total != out.size)
         return plainFailure("cannot read " + e.path + " (it changed while it was read)");
     out.sha256 = whole->finishHex();
+    if (store) return store->endFile(out.sha256, out.indexed);
     return {};
 }
 
 } // namespace
 
 FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
-                       const std::function<void(const std::string&)>& progress) {
+                       const std::function<void(const std::string&)>& progress, StoreTotals* totals) {
     if (o.chunkSize <= 0 || o.chunkThreshold <= 0)
         return plainFailure("the chunk size and threshold must be positive");
     std::error_code ec;
@@ -104,16 +111,28 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
         std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.path == o.exe; });
     if (!hasExe) return plainFailure("the build has no " + o.exe);
 
+    std::unique_ptr<StoreWriter> store;
+    if (!o.storeDir.empty()) {
+        if (o.storeUrl.empty()) return plainFailure("--store needs --store-url");
+        if (!validChunking(o.chunking, maxChunkSize))
+            return plainFailure("the store's chunking is not valid");
+        store = std::make_unique<StoreWriter>();
+        if (FileError failed = store->open(o.storeDir, o.chunking, o.level); failed.failed) return failed;
+    }
     std::vector<ManifestFile> files;
     for (const Entry& e : entries) {
         ManifestFile f;
         f.path = e.path;
         f.size = static_cast<std::int64_t>(fs::file_size(e.file, ec));
         if (ec) return plainFailure("cannot read " + e.path);
-        if (FileError failed = hashFile(e, o, f); failed.failed) return failed;
+        if (FileError failed = hashFile(e, o, f, store.get()); failed.failed) return failed;
         progress(f.path + " (" + std::to_string(f.size) + " bytes" +
                  (f.chunks.empty() ? "" : ", " + std::to_string(f.chunks.size()) + " chunks") + ")");
         files.push_back(std::move(f));
+    }
+    if (store) {
+        if (FileError failed = store->close(); failed.failed) return failed;
+        if (totals) *totals = store->totals();
     }
     Manifest manifest;
     manifest.version = o.version;
@@ -122,6 +141,10 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
     manifest.exe = o.exe;
     manifest.chunkSize = o.chunkSize;
     manifest.sequence = o.sequence;
+    if (store) {
+        manifest.store = o.storeUrl;
+        manifest.chunking = o.chunking;
+    }
     manifest.files = std::move(files);
     std::string json = serializeManifest(manifest);
     // Whatever else the launcher would refuse (two names for one file on Windows, say), it

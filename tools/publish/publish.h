@@ -30,12 +30,21 @@ struct PublishOptions {
     std::int64_t chunkSize = 512 << 10;
     std::int64_t chunkThreshold = 8 << 20; // files at least this large are divided into chunks
     std::optional<std::int64_t> sequence;  // written into the manifest when set
+    // The chunk store, written into storeDir and named in the manifest as storeUrl (absolute,
+    // or relative to the base URL and every mirror); none when storeDir is empty.
+    std::filesystem::path storeDir;
+    std::string storeUrl;
+    Chunking chunking;
+    int level = 6; // deflate's
 };
+
+struct StoreTotals;
 
 // Walks and hashes the build and writes the manifest text. A name the launcher would refuse,
 // a missing exe or an unreadable file fails with a message naming it. progress gets a line a file.
 FileError publishBuild(const PublishOptions& options, std::string& manifestJson,
-                       const std::function<void(const std::string&)>& progress);
+                       const std::function<void(const std::string&)>& progress,
+                       StoreTotals* totals = nullptr);
 
 // What a player of the old build downloads to reach the new one.
 struct DownloadEstimate {

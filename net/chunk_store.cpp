@@ -1,0 +1,143 @@
+#include "net/chunk_store.h"
+
+#include "store/hex.h"
+
+#include <zlib.h>
+
+#include <charconv>
+
+namespace {
+
+constexpr std::string_view indexHeader = "vellumark index 1\n";
+
+bool isObjectName(std::string_view name) {
+    return name.size() == 66 && (name[0] == 'c' || name[0] == 'p') && name[1] == '/' &&
+           isSha256Text(name.substr(2));
+}
+
+// The next space- or line-ended field of a line.
+bool takeWord(std::string_view& line, std::string_view& word) {
+    const std::size_t end = line.find(' ');
+    word = line.substr(0, end);
+    line.remove_prefix(end == std::string_view::npos ? line.size() : end + 1);
+    return !word.empty();
+}
+
+bool takeNumber(std::string_view& line, std::int64_t& value) {
+    std::string_view word;
+    if (!takeWord(line, word) || (word.size() > 1 && word[0] == '0')) return false;
+    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+    return ec == std::errc() && end == word.data() + word.size() && value >= 0;
+}
+
+// The deflate state, ended on every path.
+class Inflater {
+public:
+    Inflater() { ok_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; } // raw deflate
+    ~Inflater() {
+        if (ok_) inflateEnd(&stream_);
+    }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+    bool ok() const { return ok_; }
+    z_stream& stream() { return stream_; }
+
+private:
+    z_stream stream_{};
+    bool ok_ = false;
+};
+
+} // namespace
+
+StoredChunk singleChunk(const std::string& sha256, std::int64_t size) {
+    return {sha256, size, "c/" + sha256, 0, size + 1};
+}
+
+std::string storedChunkLine(const StoredChunk& c) {
+    return c.sha256 + ' ' + std::to_string(c.size) + ' ' + c.object + ' ' + std::to_string(c.offset) + ' ' +
+           std::to_string(c.length) + '\n';
+}
+
+std::string serializeIndex(const std::vector<StoredChunk>& chunks) {
+    std::string out(indexHeader);
+    for (const StoredChunk& c : chunks)
+        out += storedChunkLine(c);
+    return out;
+}
+
+bool parseStoredChunkLine(std::string_view line, std::int64_t maxChunk, StoredChunk& c) {
+    std::string_view word;
+    if (!takeWord(line, word) || !isSha256Text(word)) return false;
+    c.sha256 = word;
+    if (!takeNumber(line, c.size) || c.size < 1 || c.size > maxChunk) return false;
+    if (!takeWord(line, word) || !isObjectName(word)) return false;
+    c.object = word;
+    if (!takeNumber(line, c.offset) || !takeNumber(line, c.length) || !line.empty()) return false;
+    return c.length >= 2 && c.length <= c.size + 1 && c.offset <= (std::int64_t{1} << 50);
+}
+
+FileError parseIndex(std::string_view text, std::int64_t fileSize, std::int64_t maxChunk,
+                     std::vector<StoredChunk>& chunks) {
+    const FileError bad = plainFailure("chunk index is not valid");
+    if (!text.starts_with(indexHeader)) return bad;
+    text.remove_prefix(indexHeader.size());
+    std::vector<StoredChunk> read;
+    std::int64_t total = 0;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        if (end == std::string_view::npos) return bad;
+        StoredChunk c;
+        if (!parseStoredChunkLine(text.substr(0, end), maxChunk, c)) return bad;
+        text.remove_prefix(end + 1);
+        total += c.size;
+        if (total > fileSize) return bad;
+        read.push_back(std::move(c));
+    }
+    if (total != fileSize) return bad;
+    chunks = std::move(read);
+    return {};
+}
+
+std::string encodeChunk(std::string_view bytes, int level) {
+    std::string out(1 + compressBound(static_cast<uLong>(bytes.size())), '\0');
+    z_stream z{};
+    bool deflated = false;
+    if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) == Z_OK) {
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+        z.avail_in = static_cast<uInt>(bytes.size());
+        z.next_out = reinterpret_cast<Bytef*>(out.data() + 1);
+        z.avail_out = static_cast<uInt>(out.size() - 1);
+        deflated = deflate(&z, Z_FINISH) == Z_STREAM_END && z.total_out < bytes.size();
+        out.resize(1 + z.total_out);
+        deflateEnd(&z);
+    }
+    if (!deflated) return 'r' + std::string(bytes);
+    out[0] = 'z';
+    return out;
+}
+
+bool decodeChunk(std::string_view stored, std::int64_t size, std::string& out) {
+    if (stored.empty() || size < 0) return false;
+    const char coding = stored[0];
+    stored.remove_prefix(1);
+    if (coding == 'r') {
+        if (static_cast<std::int64_t>(stored.size()) != size) return false;
+        out.assign(stored);
+        return true;
+    }
+    if (coding != 'z') return false;
+    // One byte more than the chunk's size: a stream that fills it unpacks past the size.
+    out.assign(static_cast<std::size_t>(size) + 1, '\0');
+    Inflater inflater;
+    if (!inflater.ok()) return false;
+    z_stream& z = inflater.stream();
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stored.data()));
+    z.avail_in = static_cast<uInt>(stored.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const int result = inflate(&z, Z_FINISH);
+    if (result != Z_STREAM_END || z.avail_in != 0 || static_cast<std::int64_t>(z.total_out) != size)
+        return false;
+    out.resize(static_cast<std::size_t>(size));
+    return true;
+}

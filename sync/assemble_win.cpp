@@ -1,0 +1,265 @@
+// A whole file assembled in its part file from the build's chunk store: the chunks the part
+// file holds already (an interrupted run), then those of the old copy, found by cutting it the
+// way the publisher cut the new one, then the rest fetched, each chunk once, neighbours in one
+// range request. Every chunk is checked before it is written and the file once complete.
+#include "base/session_status.h"
+#include "net/chunk_store.h"
+#include "net/http.h"
+#include "store/cdc.h"
+#include "store/files.h"
+#include "store/paths.h"
+#include "store/sha256.h"
+#include "sync/download.h"
+#include "sync/rate_limit.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+namespace {
+
+// A store answer's body is held whole: an index lists at most a file's chunks, and a range
+// request asks for at most this many stored bytes (or one chunk, when that is larger).
+constexpr std::int64_t maxRangeStored = std::int64_t{8} << 20;
+
+FileError staleChunk(std::string text) {
+    FileError e = plainFailure(std::move(text));
+    e.stale = true; // asked for again past caches, then from another server
+    return e;
+}
+
+// One distinct chunk the file needs, with every offset it goes to.
+struct Wanted {
+    StoredChunk chunk;
+    std::vector<std::int64_t> offsets;
+    bool written = false;
+};
+
+struct Assembly {
+    const ManifestFile& file;
+    HANDLE part;
+    const std::wstring& partPath;
+    std::vector<Wanted> wanted; // in the order of first use
+    std::map<std::string, std::size_t> bySha;
+};
+
+std::wstring headersFor(const FetchFrom& from, const std::string& range) {
+    std::wstring headers(range.begin(), range.end());
+    if (from.revalidate) headers += L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
+    return headers;
+}
+
+// GET url; the body when the status is the one expected, at most maxBytes of it: a longer one
+// is a stale answer, as a shorter one is.
+FileError getBody(const std::string& url, const std::wstring& headers, std::int32_t status,
+                  std::int64_t maxBytes, std::string& body, std::int64_t exactBytes = -1) {
+    HttpRequest request;
+    if (FileError e = request.get(url, headers); e.failed) return e;
+    if (request.status != status)
+        return plainFailure("HTTP " + std::to_string(request.status) + " for " + url);
+    body.clear();
+    char piece[65536];
+    for (;;) {
+        if (cancelRequested.load()) return cancelledFailure();
+        std::uint32_t count = 0;
+        if (FileError e = request.read(piece, sizeof piece, count); e.failed) return e;
+        if (count == 0) break;
+        if (static_cast<std::int64_t>(body.size() + count) > maxBytes)
+            return staleChunk("store object larger than listed: " + url);
+        throttleDownload(count);
+        body.append(piece, count);
+    }
+    if (exactBytes >= 0 && static_cast<std::int64_t>(body.size()) != exactBytes)
+        return staleChunk("store object cut short: " + url);
+    return {};
+}
+
+FileError writeChunk(Assembly& a, Wanted& w, const std::string& bytes) {
+    for (const std::int64_t at : w.offsets) {
+        if (const std::uint32_t code = writeAll(a.part, bytes.data(), bytes.size(), a.partPath, at))
+            return pathFailure("write", a.partPath, code);
+    }
+    w.written = true;
+    return {};
+}
+
+// A chunk held by the part file at every offset it goes to is not fetched again.
+void takeHeld(Assembly& a, std::int64_t held) {
+    for (Wanted& w : a.wanted) {
+        w.written = std::all_of(w.offsets.begin(), w.offsets.end(), [&](std::int64_t at) {
+            return at + w.chunk.size <= held && verifyRange(a.part, at, w.chunk.size, w.chunk.sha256);
+        });
+    }
+}
+
+// Cuts the old copy as the publisher cut the new file and takes every chunk the file wants.
+FileError takeFromOldCopy(Assembly& a, const std::wstring& target, const Chunking& chunking) {
+    if (std::all_of(a.wanted.begin(), a.wanted.end(), [](const Wanted& w) { return w.written; })) return {};
+    FileHandle old(CreateFileW(extendedPath(target).c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!old) return {}; // nothing to take: everything is fetched
+    ChunkCutter cutter(chunking);
+    FileError failure;
+    const auto take = [&](const char* bytes, std::size_t size) {
+        if (failure.failed) return;
+        Sha256 digest;
+        digest.update(bytes, size);
+        const auto it = a.bySha.find(digest.finishHex());
+        if (it == a.bySha.end() || a.wanted[it->second].written) return;
+        failure = writeChunk(a, a.wanted[it->second], std::string(bytes, size));
+    };
+    std::vector<char> buffer(std::size_t{1} << 20);
+    for (std::int64_t at = 0;;) {
+        if (cancelRequested.load()) return cancelledFailure();
+        DWORD got = 0;
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(at);
+        where.OffsetHigh = static_cast<DWORD>(at >> 32);
+        // An old copy that cannot be read further only means more is fetched.
+        if (!ReadFile(old.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, &where) || got == 0)
+            break;
+        cutter.feed(buffer.data(), got, take);
+        at += got;
+    }
+    cutter.finish(take);
+    return failure;
+}
+
+// Decodes and checks each chunk of one stored run and writes it wherever it goes.
+FileError useStored(Assembly& a, const std::vector<std::size_t>& run, std::string_view stored,
+                    std::int64_t start) {
+    std::string bytes;
+    for (const std::size_t k : run) {
+        Wanted& w = a.wanted[k];
+        const std::string_view form = stored.substr(static_cast<std::size_t>(w.chunk.offset - start),
+                                                    static_cast<std::size_t>(w.chunk.length));
+        if (!decodeChunk(form, w.chunk.size, bytes))
+            return staleChunk("store chunk " + w.chunk.sha256 + " is corrupt");
+        Sha256 digest;
+        digest.update(bytes.data(), bytes.size());
+        if (digest.finishHex() != w.chunk.sha256)
+            return staleChunk("store chunk " + w.chunk.sha256 + " failed its checksum");
+        if (FileError e = writeChunk(a, w, bytes); e.failed) return e;
+    }
+    return {};
+}
+
+// Fetches every chunk not written yet: a chunk of its own whole, chunks of a pack by ranges
+// that take neighbours together.
+FileError fetchMissing(Assembly& a, const std::string& store, const FetchFrom& from) {
+    std::map<std::string, std::vector<std::size_t>> byObject;
+    for (std::size_t k = 0; k < a.wanted.size(); ++k) {
+        if (!a.wanted[k].written) byObject[a.wanted[k].chunk.object].push_back(k);
+    }
+    std::string body;
+    for (auto& [object, chunks] : byObject) {
+        std::sort(chunks.begin(), chunks.end(), [&](std::size_t x, std::size_t y) {
+            return a.wanted[x].chunk.offset < a.wanted[y].chunk.offset;
+        });
+        for (std::size_t first = 0; first < chunks.size();) {
+            const StoredChunk& head = a.wanted[chunks[first]].chunk;
+            std::size_t last = first;
+            std::int64_t end = head.offset + head.length;
+            while (last + 1 < chunks.size()) {
+                const StoredChunk& next = a.wanted[chunks[last + 1]].chunk;
+                if (next.offset != end || next.offset + next.length - head.offset > maxRangeStored) break;
+                end = next.offset + next.length;
+                ++last;
+            }
+            const std::vector<std::size_t> run(chunks.begin() + static_cast<std::ptrdiff_t>(first),
+                                               chunks.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+            const bool single = object.starts_with("c/");
+            char range[80] = "";
+            if (!single)
+                std::snprintf(range, sizeof range, "Range: bytes=%lld-%lld\r\n",
+                              static_cast<long long>(head.offset), static_cast<long long>(end - 1));
+            // A chunk object is as long as its stored form, which is at most its size and a byte.
+            const std::int64_t most = single ? head.size + 1 : end - head.offset;
+            if (FileError e = getBody(store + object, headersFor(from, range), single ? 200 : 206, most, body,
+                                      single ? -1 : most);
+                e.failed) {
+                return e;
+            }
+            if (single) {
+                a.wanted[chunks[first]].chunk.length = static_cast<std::int64_t>(body.size());
+            }
+            if (FileError e = useStored(a, run, body, head.offset); e.failed) return e;
+            first = last + 1;
+        }
+    }
+    return {};
+}
+
+FileError listChunks(const Manifest& manifest, const ManifestFile& f, const std::string& store,
+                     const FetchFrom& from, std::vector<StoredChunk>& chunks) {
+    if (f.size == 0) return {};
+    if (!f.indexed) {
+        chunks = {singleChunk(f.sha256, f.size)};
+        return {};
+    }
+    // Every chunk takes a line of under 200 bytes, and a chunk is at least the minimum size.
+    const std::int64_t most = 64 + (f.size / manifest.chunking.min + 1) * 200;
+    std::string text;
+    if (FileError e = getBody(store + "i/" + f.sha256, headersFor(from, ""), 200, most, text); e.failed)
+        return e;
+    if (FileError e = parseIndex(text, f.size, manifest.chunking.max, chunks); e.failed) {
+        e.stale = true;
+        return e;
+    }
+    return {};
+}
+
+bool hashWhole(HANDLE part, std::int64_t size, const std::string& expected, TransferBuffer& transfer) {
+    char* const buffer = transfer.reserve(std::size_t{1} << 20);
+    Sha256 digest;
+    for (std::int64_t at = 0; at < size;) {
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t{1} << 20, size - at));
+        if (!readAt(part, at, buffer, want)) return false;
+        digest.update(buffer, want);
+        at += static_cast<std::int64_t>(want);
+    }
+    return digest.finishHex() == expected;
+}
+
+} // namespace
+
+FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest, const FetchFrom& from,
+                            const DownloadJob& job, TransferBuffer& buffer, WriteFolders& folders,
+                            ReceivedFile& out) {
+    const ManifestFile& f = *job.file;
+    std::wstring target;
+    if (FileError e = wholeFileTarget(folder, f, folders, target); e.failed) return e;
+    const std::string store = storeUrlFor(manifest, from.baseUrl);
+    std::vector<StoredChunk> chunks;
+    if (FileError e = listChunks(manifest, f, store, from, chunks); e.failed) return e;
+
+    const std::wstring partPath = partPathOf(target);
+    FileHandle part(CreateFileW(extendedPath(partPath).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!part) return pathFailure("open", partPath, lastErrorCode());
+    if (!folders.holds(part.get(), partPath)) return outsideFailure(); // a link in the part file's name
+    std::int64_t held = 0;
+    fileInfo(partPath, &held);
+    if (FileError e = cutPart(part.get(), partPath, f.size); e.failed) return e;
+
+    Assembly a{f, part.get(), partPath, {}, {}};
+    std::int64_t at = 0;
+    for (StoredChunk& c : chunks) {
+        auto [it, added] = a.bySha.try_emplace(c.sha256, a.wanted.size());
+        if (added) a.wanted.push_back({c, {}, false});
+        a.wanted[it->second].offsets.push_back(at);
+        at += c.size;
+    }
+    takeHeld(a, std::min(held, f.size));
+    if (FileError e = takeFromOldCopy(a, target, manifest.chunking); e.failed) return e;
+    if (FileError e = fetchMissing(a, store, from); e.failed) return e;
+    if (!hashWhole(part.get(), f.size, f.sha256, buffer)) {
+        part.reset();
+        removePath(partPath); // every chunk passed, so the index itself was wrong
+        return staleChunk("assembled file failed its checksum");
+    }
+    out = ReceivedFile{std::move(part), partPath, std::move(target), f.size};
+    return {};
+}

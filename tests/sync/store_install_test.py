@@ -1,0 +1,195 @@
+#!/usr/bin/env python3
+"""The chunk store end to end, against the test nginx: vellumark-publish writes a build and
+then the next one into one store, and the launcher under Wine
+  1. installs the first from the store alone, in fewer bytes than the files (they compress);
+  2. updates to the second fetching no more than the chunks the second stored: scattered
+     edits and an insertion cost only the chunks they touch, the rest comes from the old copies;
+  3. resumes from a part file an interrupted run left, without fetching what it holds;
+  4. takes a corrupt, a truncated and an oversized chunk again from the mirror, past caches,
+     and fails naming the file when the mirror's are bad too;
+while a launcher from before the store installs the same output from the files themselves.
+
+store_install_test.py NATIVE_TOOL LAUNCHER SERVER_DIR OLD_LAUNCHER"""
+import hashlib
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import zlib
+
+NATIVE, LAUNCHER, SERVERS, OLD_LAUNCHER = sys.argv[1:5]
+WINE_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "wine-run")
+URL = "https://localhost:%s" % os.environ["VELLUMARK_HTTPS_PORT"]
+WWW = os.path.join(SERVERS, "www", "storetest")
+ACCESS_LOG = os.path.join(SERVERS, "access.log")
+OWN = {".launcher-state.json", ".launcher-manifest"}
+
+
+def words(rng, count):
+    vocabulary = ["function", "return", "const", "value", "index", "player", "render", "mesh", "=", "{", "}",
+                  "(", ")", ";", "if", "else", "for", "let", "this", "0", "1", "null", "true"]
+    return " ".join(rng.choice(vocabulary) for _ in range(count)).encode()
+
+
+def first_build(root):
+    rng = random.Random(7)
+    files = {"Vellumark Online.exe": b"MZ game", "empty.txt": b"",
+             "data/engine.js": words(rng, 120000), "data/blob.pak": rng.randbytes(400000)}
+    for i in range(12):
+        files["data/small/%02d.txt" % i] = words(rng, 200 + i)
+    write(root, files)
+    return files
+
+
+def second_build(files):
+    rng = random.Random(8)
+    files = dict(files)
+    js = bytearray(files["data/engine.js"])
+    for at in range(60000, len(js), len(js) // 5):  # five scattered edits
+        js[at:at + 6] = b"EDITED"
+    files["data/engine.js"] = bytes(js)
+    blob = files["data/blob.pak"]
+    files["data/blob.pak"] = blob[:200000] + rng.randbytes(1000) + blob[200000:]
+    files["data/small/03.txt"] = b"changed"
+    return files
+
+
+def write(root, files):
+    shutil.rmtree(root, ignore_errors=True)
+    for path, data in files.items():
+        full = os.path.join(root, path)
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "wb") as f:
+            f.write(data)
+
+
+def publish(build, mirror=None):
+    args = [NATIVE, os.path.join(WWW, build), "--base-url", "%s/storetest/%s/" % (URL, build), "--exe",
+            "Vellumark Online.exe", "--store", os.path.join(WWW, "store"), "--store-url", "../store/",
+            "-o", os.path.join(WWW, "m.json")]
+    if mirror:
+        args += ["--mirror", "%s/storetest/mirror/%s/" % (URL, build)]
+    result = subprocess.run(args, stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    assert result.returncode == 0, result.stderr
+    stored = re.search(r"^store: \d+ chunks, \d+ new \(\d+ bytes, stored in (\d+)\)$", result.stderr, re.M)
+    return int(stored.group(1))
+
+
+def run(launcher, game, log_name):
+    """Runs a launcher headless; its exit code, its output and what nginx served it."""
+    start = os.path.getsize(ACCESS_LOG)
+    out = game + "." + log_name
+    with open(out, "wb") as f:  # never a pipe: Wine's services would hold it open
+        code = subprocess.run([WINE_RUN, launcher, "-headless", "-nolaunch", "-manifest", URL + "/storetest/m.json",
+                               "-dir", "Z:" + game.replace("/", "\\")],
+                              stdin=subprocess.DEVNULL, stdout=f, stderr=f).returncode
+    with open(ACCESS_LOG, errors="replace") as f:
+        f.seek(start)
+        served = [line for line in f if "/storetest/" in line]
+    return code, open(out, errors="replace").read(), served
+
+
+def sent(served, part):
+    return sum(int(re.search(r" sent=(\d+) ", line).group(1)) for line in served if part in line)
+
+
+def holds(game, files):
+    found = set()
+    for folder, _, names in os.walk(game):
+        found |= {os.path.relpath(os.path.join(folder, n), game).replace(os.sep, "/") for n in names}
+    found.discard(".launcher-shared")  # a folder that held a part file before the first install
+    assert found == set(files) | OWN, found ^ (set(files) | OWN)
+    for path, data in files.items():
+        with open(os.path.join(game, path), "rb") as f:
+            assert f.read() == data, path
+
+
+def spoil(store, objects):
+    """A corrupt, a truncated and an oversized chunk, in the store's c/ objects of three files."""
+    corrupt, truncated, oversized = (os.path.join(store, "c", sha) for sha in objects)
+    with open(corrupt, "r+b") as f:
+        f.seek(5)
+        byte = f.read(1)
+        f.seek(5)
+        f.write(bytes([byte[0] ^ 0xFF]))
+    with open(truncated, "r+b") as f:
+        f.truncate(os.path.getsize(truncated) - 3)
+    size = len(open(os.path.join(WWW, "b2", "data/small/05.txt"), "rb").read())
+    packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+    with open(oversized, "wb") as f:
+        f.write(b"z" + packer.compress(b"x" * (size + 100)) + packer.flush())
+
+
+def main():
+    work = tempfile.mkdtemp(prefix="store-test-")
+    try:
+        shutil.rmtree(WWW, ignore_errors=True)
+        first = first_build(os.path.join(WWW, "b1"))
+        publish("b1")
+        game = os.path.join(work, "game")
+        code, output, served = run(LAUNCHER, game, "install")
+        assert code == 0, output
+        holds(game, first)
+        raw = sum(len(d) for d in first.values())
+        assert sent(served, "/storetest/b1/") == 0, served
+        assert 0 < sent(served, "/storetest/store/") < raw * 0.8, (sent(served, "/storetest/store/"), raw)
+
+        # The next build into the same store: only its new chunks are fetched.
+        second = second_build(first)
+        write(os.path.join(WWW, "b2"), second)
+        stored = publish("b2")
+        code, output, served = run(LAUNCHER, game, "update")
+        assert code == 0, output
+        holds(game, second)
+        chunks = sent(served, "/storetest/store/c/") + sent(served, "/storetest/store/p/")
+        assert chunks <= stored, (chunks, stored)
+        changed = sum(len(second[p]) for p in second if second[p] != first.get(p))
+        print("update: %d bytes of chunks for %d bytes of changed files (%d stored anew)" % (chunks, changed, stored))
+
+        # An interrupted install left half of the pack: that half is not fetched again.
+        fresh, resumed = os.path.join(work, "fresh"), os.path.join(work, "resumed")
+        code, output, served_fresh = run(LAUNCHER, fresh, "install")
+        assert code == 0, output
+        os.makedirs(os.path.join(resumed, "data"))
+        with open(os.path.join(resumed, "data", "blob.pak.part"), "wb") as f:
+            f.write(second["data/blob.pak"][:200000])
+        code, output, served_resumed = run(LAUNCHER, resumed, "resume")
+        assert code == 0, output
+        holds(resumed, second)
+        full = sent(served_fresh, "/storetest/store/")
+        assert sent(served_resumed, "/storetest/store/") <= full - 120000, (sent(served_resumed, "/storetest/"), full)
+
+        # Broken chunks: asked for again past caches, then taken from the mirror.
+        shutil.copytree(os.path.join(WWW, "b2"), os.path.join(WWW, "mirror", "b2"))
+        shutil.copytree(os.path.join(WWW, "store"), os.path.join(WWW, "mirror", "store"))
+        publish("b2", mirror=True)
+        objects = [hashlib.sha256(second["data/small/%02d.txt" % i]).hexdigest() for i in (4, 5, 6)]
+        spoil(os.path.join(WWW, "store"), objects)
+        code, output, served = run(LAUNCHER, os.path.join(work, "mirrored"), "install")
+        assert code == 0, output
+        holds(os.path.join(work, "mirrored"), second)
+        for sha in objects:
+            asked = [line for line in served if sha in line]
+            # Workers start spread over the servers: one may have begun on the mirror.
+            assert "/mirror/store/" in asked[-1] and len(asked) <= 2, asked
+            assert len(asked) == 1 or 'cc="no-cache"' in asked[1], asked
+        spoil(os.path.join(WWW, "mirror", "store"), objects)
+        code, output, served = run(LAUNCHER, os.path.join(work, "broken"), "install")
+        assert code != 0 and re.search(r"data/small/0[456]\.txt", output), output
+
+        # A launcher from before the store installs the same output from the files.
+        old = os.path.join(work, "old")
+        code, output, served = run(OLD_LAUNCHER, old, "install")
+        assert code == 0, output
+        assert sent(served, "/storetest/store/") == 0, served
+        print("1 passed, 0 failed")
+        return 0
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
