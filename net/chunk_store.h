@@ -2,7 +2,7 @@
 // compressed under the SHA-256 of its bytes, beside the manifest on any static file server.
 //   c/<sha256>  one chunk, a file of a single chunk (its digest is the file's)
 //   p/<sha256>  a pack: chunks end to end, named by the digest of the pack itself
-//   i/<sha256>  the index of a file of several chunks, named by the file's digest
+//   i/<sha256>  the index of a file of several chunks, named by the file's digest (gzip)
 // No object ever changes once published, so edges may keep them for ever and a chunk an
 // earlier build published keeps its URL.
 #pragma once

@@ -49,3 +49,19 @@ GunzipResult gunzip(std::string_view in, std::int64_t maxBytes, std::string& out
         if (result != Z_OK || (produced == 0 && z.avail_in == 0)) return GunzipResult::Corrupt;
     }
 }
+
+std::string gzipBytes(std::string_view bytes) {
+    z_stream z{};
+    std::string out;
+    if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+        return out;
+    out.resize(deflateBound(&z, static_cast<uLong>(bytes.size())));
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const bool done = deflate(&z, Z_FINISH) == Z_STREAM_END;
+    out.resize(done ? z.total_out : 0);
+    deflateEnd(&z);
+    return out;
+}

@@ -11,3 +11,7 @@ enum class GunzipResult { Ok, TooLarge, Corrupt };
 
 // Decompresses a gzip body (one or more members) into out, which must stay within maxBytes.
 GunzipResult gunzip(std::string_view in, std::int64_t maxBytes, std::string& out);
+
+// A gzip member holding bytes, at deflate's best compression: what vellumark-publish writes for
+// objects the launcher reads with gunzip.
+std::string gzipBytes(std::string_view bytes);

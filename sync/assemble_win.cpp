@@ -4,6 +4,7 @@
 // range request. Every chunk is checked before it is written and the file once complete.
 #include "base/session_status.h"
 #include "net/chunk_store.h"
+#include "net/gzip.h"
 #include "net/http.h"
 #include "store/cdc.h"
 #include "store/files.h"
@@ -200,9 +201,10 @@ FileError listChunks(const Manifest& manifest, const ManifestFile& f, const std:
     }
     // Every chunk takes a line of under 200 bytes, and a chunk is at least the minimum size.
     const std::int64_t most = 64 + (f.size / manifest.chunking.min + 1) * 200;
-    std::string text;
-    if (FileError e = getBody(store + "i/" + f.sha256, headersFor(from, ""), 200, most, text); e.failed)
+    std::string packed, text;
+    if (FileError e = getBody(store + "i/" + f.sha256, headersFor(from, ""), 200, most, packed); e.failed)
         return e;
+    if (gunzip(packed, most, text) != GunzipResult::Ok) return staleChunk("chunk index is not valid");
     if (FileError e = parseIndex(text, f.size, manifest.chunking.max, chunks); e.failed) {
         e.stale = true;
         return e;

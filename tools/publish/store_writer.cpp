@@ -1,5 +1,7 @@
 #include "tools/publish/store_writer.h"
 
+#include "net/gzip.h"
+
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -163,7 +165,9 @@ FileError StoreWriter::close() {
     for (Pending& p : indexes_) {
         for (StoredChunk& c : p.chunks)
             named(c);
-        if (FileError e = writeObject(fs::path("i") / p.sha256, serializeIndex(p.chunks)); e.failed) return e;
+        if (FileError e = writeObject(fs::path("i") / p.sha256, gzipBytes(serializeIndex(p.chunks)));
+            e.failed)
+            return e;
     }
     if (added_.empty()) return {};
     std::string lines;
