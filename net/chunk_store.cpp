@@ -2,6 +2,8 @@
 
 #include "store/hex.h"
 
+#include "net/gzip.h"
+
 #include <zlib.h>
 
 #include <charconv>
@@ -29,23 +31,6 @@ bool takeNumber(std::string_view& line, std::int64_t& value) {
     const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
     return ec == std::errc() && end == word.data() + word.size() && value >= 0;
 }
-
-// The deflate state, ended on every path.
-class Inflater {
-public:
-    Inflater() { ok_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; } // raw deflate
-    ~Inflater() {
-        if (ok_) inflateEnd(&stream_);
-    }
-    Inflater(const Inflater&) = delete;
-    Inflater& operator=(const Inflater&) = delete;
-    bool ok() const { return ok_; }
-    z_stream& stream() { return stream_; }
-
-private:
-    z_stream stream_{};
-    bool ok_ = false;
-};
 
 } // namespace
 
@@ -128,7 +113,7 @@ bool decodeChunk(std::string_view stored, std::int64_t size, std::string& out) {
     if (coding != 'z') return false;
     // One byte more than the chunk's size: a stream that fills it unpacks past the size.
     out.assign(static_cast<std::size_t>(size) + 1, '\0');
-    Inflater inflater;
+    Inflater inflater(-MAX_WBITS); // raw deflate
     if (!inflater.ok()) return false;
     z_stream& z = inflater.stream();
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stored.data()));

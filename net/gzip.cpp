@@ -4,28 +4,9 @@
 
 #include <algorithm>
 
-namespace {
-
-// The inflate state, ended on every path.
-class Inflater {
-public:
-    Inflater() { ok_ = inflateInit2(&stream_, 16 + MAX_WBITS) == Z_OK; } // gzip wrapping only
-    ~Inflater() {
-        if (ok_) inflateEnd(&stream_);
-    }
-    bool ok() const { return ok_; }
-    z_stream& stream() { return stream_; }
-
-private:
-    z_stream stream_{};
-    bool ok_ = false;
-};
-
-} // namespace
-
 GunzipResult gunzip(std::string_view in, std::int64_t maxBytes, std::string& out) {
     out.clear();
-    Inflater inflater;
+    Inflater inflater(16 + MAX_WBITS); // gzip wrapping only
     if (!inflater.ok()) return GunzipResult::Corrupt;
     z_stream& z = inflater.stream();
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));

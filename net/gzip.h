@@ -7,6 +7,26 @@
 #include <string>
 #include <string_view>
 
+#include <zlib.h>
+
+// An inflate state for a window of windowBits (zlib's: negative for raw deflate, plus 16 for
+// gzip), ended on every path.
+class Inflater {
+public:
+    explicit Inflater(int windowBits) { ok_ = inflateInit2(&stream_, windowBits) == Z_OK; }
+    ~Inflater() {
+        if (ok_) inflateEnd(&stream_);
+    }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+    bool ok() const { return ok_; }
+    z_stream& stream() { return stream_; }
+
+private:
+    z_stream stream_{};
+    bool ok_ = false;
+};
+
 enum class GunzipResult { Ok, TooLarge, Corrupt };
 
 // Decompresses a gzip body (one or more members) into out, which must stay within maxBytes.

@@ -40,8 +40,16 @@ struct Assembly {
     const ManifestFile& file;
     HANDLE part;
     const std::wstring& partPath;
-    std::vector<Wanted> wanted; // in the order of first use
+    std::atomic<std::int64_t>& progress; // the phase's bytes done, which each chunk written adds to
+    std::vector<Wanted> wanted;          // in the order of first use
     std::map<std::string, std::size_t> bySha;
+    std::int64_t counted = 0; // what this attempt added to progress
+
+    void done(const Wanted& w) {
+        const auto bytes = w.chunk.size * static_cast<std::int64_t>(w.offsets.size());
+        progress.fetch_add(bytes);
+        counted += bytes;
+    }
 };
 
 std::wstring headersFor(const FetchFrom& from, const std::string& range) {
@@ -81,6 +89,7 @@ FileError writeChunk(Assembly& a, Wanted& w, const std::string& bytes) {
             return pathFailure("write", a.partPath, code);
     }
     w.written = true;
+    a.done(w);
     return {};
 }
 
@@ -90,6 +99,7 @@ void takeHeld(Assembly& a, std::int64_t held) {
         w.written = std::all_of(w.offsets.begin(), w.offsets.end(), [&](std::int64_t at) {
             return at + w.chunk.size <= held && verifyRange(a.part, at, w.chunk.size, w.chunk.sha256);
         });
+        if (w.written) a.done(w);
     }
 }
 
@@ -228,7 +238,7 @@ bool hashWhole(HANDLE part, std::int64_t size, const std::string& expected, Tran
 
 FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest, const FetchFrom& from,
                             const DownloadJob& job, TransferBuffer& buffer, WriteFolders& folders,
-                            ReceivedFile& out) {
+                            std::atomic<std::int64_t>& progress, ReceivedFile& out) {
     const ManifestFile& f = *job.file;
     std::wstring target;
     if (FileError e = wholeFileTarget(folder, f, folders, target); e.failed) return e;
@@ -237,16 +247,13 @@ FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest
     if (FileError e = listChunks(manifest, f, store, from, chunks); e.failed) return e;
 
     const std::wstring partPath = partPathOf(target);
-    FileHandle part(CreateFileW(extendedPath(partPath).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!part) return pathFailure("open", partPath, lastErrorCode());
-    if (!folders.holds(part.get(), partPath)) return outsideFailure(); // a link in the part file's name
+    FileHandle part;
+    if (FileError e = openPartFile(folders, partPath, part); e.failed) return e;
     std::int64_t held = 0;
     fileInfo(partPath, &held);
     if (FileError e = cutPart(part.get(), partPath, f.size); e.failed) return e;
 
-    Assembly a{f, part.get(), partPath, {}, {}};
+    Assembly a{f, part.get(), partPath, progress, {}, {}};
     std::int64_t at = 0;
     for (StoredChunk& c : chunks) {
         auto [it, added] = a.bySha.try_emplace(c.sha256, a.wanted.size());
@@ -255,12 +262,17 @@ FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest
         at += c.size;
     }
     takeHeld(a, std::min(held, f.size));
-    if (FileError e = takeFromOldCopy(a, target, manifest.chunking); e.failed) return e;
-    if (FileError e = fetchMissing(a, store, from); e.failed) return e;
-    if (!hashWhole(part.get(), f.size, f.sha256, buffer)) {
+    FileError failure = takeFromOldCopy(a, target, manifest.chunking);
+    if (!failure.failed) failure = fetchMissing(a, store, from);
+    if (!failure.failed && !hashWhole(part.get(), f.size, f.sha256, buffer)) {
         part.reset();
         removePath(partPath); // every chunk passed, so the index itself was wrong
-        return staleChunk("assembled file failed its checksum");
+        failure = staleChunk("assembled file failed its checksum");
+    }
+    // The next attempt counts again what it finds written.
+    if (failure.failed) {
+        progress.fetch_sub(a.counted);
+        return failure;
     }
     out = ReceivedFile{std::move(part), partPath, std::move(target), f.size};
     return {};

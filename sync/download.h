@@ -58,11 +58,12 @@ FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, c
                             TransferBuffer& buffer, WriteFolders& folders, ReceivedFile& received);
 // Assembles the file of a job from the manifest's chunk store (at the store's URL for the
 // server of from) into "<target>.part": the chunks the part file holds already, those of the
-// old copy, then the rest fetched, each checked before it is written. received holds the part
-// file, open, once the whole file matches its digest.
+// old copy, then the rest fetched, each checked before it is written; progress counts every
+// chunk written (an attempt that fails takes its count back). received holds the part file,
+// open, once the whole file matches its digest.
 FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest, const FetchFrom& from,
                             const DownloadJob& job, TransferBuffer& buffer, WriteFolders& folders,
-                            ReceivedFile& received);
+                            std::atomic<std::int64_t>& progress, ReceivedFile& received);
 // The one way a file comes into place, whatever brought it: its part file's bytes reach the
 // disk and the handle closes (the part file goes when that fails), then the part file moves
 // over the target, on the disk before the call returns. A move refused for a while (a scanner
@@ -72,6 +73,10 @@ FileError placeFile(ReceivedFile& file, WriteFolders& folders, RetryPause pause)
 
 // Makes a part file exactly length bytes long, with its file pointer at the end.
 FileError cutPart(HANDLE part, const std::wstring& path, std::int64_t length);
+
+// Opens (or makes) a part file for reading and writing, refusing one that a link in its name
+// leads outside the game folder.
+FileError openPartFile(WriteFolders& folders, const std::wstring& path, FileHandle& part);
 
 // The target of a whole file: its folder made, and checked to lie inside the game folder.
 FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& file, WriteFolders& folders,

@@ -149,6 +149,18 @@ FileError fetchRest(const FetchFrom& from, const ManifestFile& f, HANDLE part, c
 
 } // namespace
 
+FileError openPartFile(WriteFolders& folders, const std::wstring& path, FileHandle& part) {
+    part.reset(CreateFileW(extendedPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr));
+    if (!part) return pathFailure("open", path, lastErrorCode());
+    if (!folders.holds(part.get(), path)) { // a link in the part file's name
+        part.reset();
+        return outsideFailure();
+    }
+    return {};
+}
+
 FileError wholeFileTarget(const std::wstring& folder, const ManifestFile& f, WriteFolders& folders,
                           std::wstring& target) {
     if (FileError e = resolveManifestPath(folder, f.path, target); e.failed) return e;
@@ -163,11 +175,8 @@ FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, c
 
     // An earlier download of this file may have left part of it: that much is not fetched again.
     const std::wstring part = partPathOf(target);
-    FileHandle file(CreateFileW(extendedPath(part).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return pathFailure("open", part, lastErrorCode());
-    if (!folders.holds(file.get(), part)) return outsideFailure(); // a link in the part file's name
+    FileHandle file;
+    if (FileError e = openPartFile(folders, part, file); e.failed) return e;
     std::int64_t held = heldLength(file.get(), f);
     Sha256 digest;
     std::int64_t received = 0;

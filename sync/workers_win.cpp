@@ -103,8 +103,9 @@ void placer(DownloadRun& run) {
         if (e.failed) {
             recordFailure(run, *r.job, std::move(e));
         } else {
-            // Counted once the file is in place, as a failed move would otherwise count twice.
-            run.bytes.fetch_add(r.file.size);
+            // Counted once the file is in place, as a failed move would otherwise count twice; a
+            // file from the store counted its chunks as they were written.
+            if (!r.job->fromStore) run.bytes.fetch_add(r.file.size);
         }
     }
 }
@@ -122,10 +123,10 @@ FileError runJob(DownloadRun& run, const DownloadJob& job, const FetchFrom& from
     try {
         if (job.whole) {
             Received r{&job, {}};
-            FileError e =
-                job.fromStore
-                    ? assembleFromStore(run.folder, run.manifest, from, job, buffer, run.folders, r.file)
-                    : downloadWholeFile(run.folder, from, job, buffer, run.folders, r.file);
+            FileError e = job.fromStore
+                              ? assembleFromStore(run.folder, run.manifest, from, job, buffer, run.folders,
+                                                  run.bytes, r.file)
+                              : downloadWholeFile(run.folder, from, job, buffer, run.folders, r.file);
             if (e.failed) return e;
             addReceived(run, std::move(r));
             return {};

@@ -1,6 +1,9 @@
+#include "net/chunk_store.h"
+#include "net/gzip.h"
 #include "tools/publish/keys.h"
 #include "tools/publish/publish.h"
 #include "tools/publish/signing.h"
+#include "tools/publish/store_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +53,65 @@ std::string bytes(std::size_t n, unsigned seed) {
     for (char& c : s)
         c = static_cast<char>(rng());
     return s;
+}
+
+// Reads a stored chunk back from the store's objects as the launcher would.
+std::string chunkFrom(const fs::path& store, const StoredChunk& c) {
+    std::ifstream in(store / c.object, std::ios::binary);
+    std::string object{std::istreambuf_iterator<char>(in), {}}, out;
+    EXPECT_TRUE(decodeChunk(std::string_view(object).substr(static_cast<std::size_t>(c.offset),
+                                                            c.object.starts_with("c/")
+                                                                ? std::string::npos
+                                                                : static_cast<std::size_t>(c.length)),
+                            c.size, out))
+        << c.object;
+    return out;
+}
+
+TEST(Publish, TheStoreHoldsEveryFileAndANextBuildAddsOnlyItsNewChunks) {
+    Build b;
+    const fs::path store =
+        fs::temp_directory_path() / ("store-test-" + std::to_string(std::random_device{}()));
+    std::string big = bytes(300000, 2);
+    b.add("Vellumark Online.exe", "exe");
+    b.add("data/big.pak", big);
+    b.add("data/copy.pak", big); // the same chunks, stored once
+    PublishOptions o = b.options();
+    o.storeDir = store;
+    o.storeUrl = "../store/";
+    o.chunking = {1024, 4096, 16384};
+    std::string json;
+    StoreTotals first, second;
+    ASSERT_FALSE(publishBuild(
+                     o, json, [](const std::string&) {}, &first)
+                     .failed);
+    EXPECT_EQ(first.newBytes, 300000 + 3);
+    Manifest m;
+    ASSERT_FALSE(parseManifest(json, m).failed);
+    EXPECT_EQ(m.store, "../store/");
+    ASSERT_TRUE(m.files[1].indexed && !m.files[0].indexed);
+    EXPECT_EQ(chunkFrom(store, singleChunk(m.files[0].sha256, 3)), "exe");
+
+    big.insert(150000, "a few bytes in the middle");
+    b.add("data/big.pak", big);
+    ASSERT_FALSE(publishBuild(
+                     o, json, [](const std::string&) {}, &second)
+                     .failed);
+    EXPECT_GT(second.newChunks, 0);
+    EXPECT_LE(second.newBytes, 3 * 16384);
+    ASSERT_FALSE(parseManifest(json, m).failed);
+    std::ifstream in(store / "i" / m.files[1].sha256, std::ios::binary);
+    std::string packed{std::istreambuf_iterator<char>(in), {}}, text, rebuilt;
+    ASSERT_EQ(gunzip(packed, 1 << 20, text), GunzipResult::Ok);
+    std::vector<StoredChunk> chunks;
+    ASSERT_FALSE(parseIndex(text, m.files[1].size, 16384, chunks).failed);
+    for (const StoredChunk& c : chunks) {
+        const std::string chunk = chunkFrom(store, c);
+        EXPECT_EQ(digest(chunk), c.sha256);
+        rebuilt += chunk;
+    }
+    EXPECT_EQ(rebuilt, big);
+    fs::remove_all(store);
 }
 
 TEST(Publish, ManifestIsDeterministicAndDescribesEveryFile) {

@@ -6,9 +6,12 @@
 #include "store/rolling.h"
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <set>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -35,14 +38,13 @@ std::string manifestPath(const fs::path& relative) {
     return std::string(text.begin(), text.end());
 }
 
-FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out, StoreWriter* store) {
+FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out, StoreWriter::File* store) {
     std::ifstream in(e.file, std::ios::binary);
     if (!in) return plainFailure("cannot read " + e.path);
     const bool chunked = out.size >= o.chunkThreshold;
     std::unique_ptr<Hasher> whole = newHasher(), chunk = newHasher();
     RollingHash rolling(static_cast<std::size_t>(o.chunkSize));
     std::vector<char> buffer(1 << 20);
-    if (store) store->beginFile();
     std::int64_t inChunk = 0, total = 0;
     while (in) {
         // Reads stop at chunk boundaries so that every chunk's digest closes exactly there.
@@ -78,7 +80,7 @@ FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out, S
     if (in.bad() || total != out.size)
         return plainFailure("cannot read " + e.path + " (it changed while it was read)");
     out.sha256 = whole->finishHex();
-    if (store) return store->endFile(out.sha256, out.indexed);
+    if (store) return store->end(out.sha256, out.indexed);
     return {};
 }
 
@@ -111,25 +113,52 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
         std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.path == o.exe; });
     if (!hasExe) return plainFailure("the build has no " + o.exe);
 
+    // Files are read on several threads at once: most of the time goes to opening small files and
+    // compressing chunks, and the disk and the other cores serve meanwhile.
+    const int lanes = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u)) * 2;
     std::unique_ptr<StoreWriter> store;
     if (!o.storeDir.empty()) {
         if (o.storeUrl.empty()) return plainFailure("--store needs --store-url");
         if (!validChunking(o.chunking, maxChunkSize))
             return plainFailure("the store's chunking is not valid");
         store = std::make_unique<StoreWriter>();
-        if (FileError failed = store->open(o.storeDir, o.chunking, o.level); failed.failed) return failed;
+        if (FileError failed = store->open(o.storeDir, o.chunking, o.level, lanes); failed.failed)
+            return failed;
     }
-    std::vector<ManifestFile> files;
-    for (const Entry& e : entries) {
-        ManifestFile f;
-        f.path = e.path;
-        f.size = static_cast<std::int64_t>(fs::file_size(e.file, ec));
-        if (ec) return plainFailure("cannot read " + e.path);
-        if (FileError failed = hashFile(e, o, f, store.get()); failed.failed) return failed;
-        progress(f.path + " (" + std::to_string(f.size) + " bytes" +
-                 (f.chunks.empty() ? "" : ", " + std::to_string(f.chunks.size()) + " chunks") + ")");
-        files.push_back(std::move(f));
-    }
+    std::vector<ManifestFile> files(entries.size());
+    std::atomic<std::size_t> next{0};
+    std::mutex lock; // the first failure and the progress lines
+    FileError firstFailure;
+    const auto lane = [&](int number) {
+        for (std::size_t i = next++; i < entries.size(); i = next++) {
+            const Entry& e = entries[i];
+            ManifestFile& f = files[i];
+            f.path = e.path;
+            std::error_code sizeError;
+            f.size = static_cast<std::int64_t>(fs::file_size(e.file, sizeError));
+            FileError failed = sizeError ? plainFailure("cannot read " + e.path) : FileError{};
+            if (!failed.failed) {
+                std::optional<StoreWriter::File> cut;
+                if (store) cut.emplace(*store, number);
+                failed = hashFile(e, o, f, cut ? &*cut : nullptr);
+            }
+            std::lock_guard guard(lock);
+            if (failed.failed) {
+                if (!firstFailure.failed) firstFailure = std::move(failed);
+                next = entries.size();
+                return;
+            }
+            progress(f.path + " (" + std::to_string(f.size) + " bytes" +
+                     (f.chunks.empty() ? "" : ", " + std::to_string(f.chunks.size()) + " chunks") + ")");
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int i = 1; i < lanes; ++i)
+        threads.emplace_back(lane, i);
+    lane(0);
+    for (std::thread& t : threads)
+        t.join();
+    if (firstFailure.failed) return firstFailure;
     if (store) {
         if (FileError failed = store->close(); failed.failed) return failed;
         if (totals) *totals = store->totals();

@@ -18,12 +18,24 @@ bool readAll(const fs::path& file, std::string& text) {
     return !in.bad();
 }
 
+// A name for a file being written, never another thread's or process's.
+fs::path temporaryBeside(const fs::path& target, int lane) {
+    return target.string() + ".new-" + std::to_string(getpid()) + "-" + std::to_string(lane);
+}
+
+std::string digestOf(std::string_view bytes) {
+    std::unique_ptr<Hasher> hash = newHasher();
+    hash->update(bytes.data(), bytes.size());
+    return hash->finishHex();
+}
+
 } // namespace
 
-FileError StoreWriter::open(const fs::path& folder, const Chunking& chunking, int level) {
+FileError StoreWriter::open(const fs::path& folder, const Chunking& chunking, int level, int lanes) {
     folder_ = folder;
     chunking_ = chunking;
     level_ = level;
+    packs_.resize(static_cast<std::size_t>(lanes));
     std::error_code ec;
     for (const char* sub : {"c", "p", "i"}) {
         fs::create_directories(folder / sub, ec);
@@ -31,8 +43,7 @@ FileError StoreWriter::open(const fs::path& folder, const Chunking& chunking, in
     }
     std::string text;
     if (!readAll(folder / "catalog", text)) return {}; // a new store
-    std::size_t at = 0;
-    while (at < text.size()) {
+    for (std::size_t at = 0; at < text.size();) {
         const std::size_t end = text.find('\n', at);
         StoredChunk c;
         if (end == std::string::npos ||
@@ -45,129 +56,146 @@ FileError StoreWriter::open(const fs::path& folder, const Chunking& chunking, in
     return {};
 }
 
-void StoreWriter::beginFile() {
-    cutter_ = std::make_unique<ChunkCutter>(chunking_);
-    fileChunks_.clear();
-    firstChunk_.clear();
-}
-
-FileError StoreWriter::feed(const char* data, std::size_t size) {
-    cutter_->feed(data, size, [this](const char* bytes, std::size_t n) {
-        if (!failure_.failed) failure_ = chunkCut(bytes, n);
+FileError StoreWriter::File::feed(const char* data, std::size_t size) {
+    cutter_.feed(data, size, [this](const char* bytes, std::size_t n) {
+        if (!failure_.failed) failure_ = cut(bytes, n);
     });
     return failure_;
 }
 
-FileError StoreWriter::chunkCut(const char* data, std::size_t size) {
-    std::unique_ptr<Hasher> hash = newHasher();
-    hash->update(data, size);
-    StoredChunk c{hash->finishHex(), static_cast<std::int64_t>(size), {}, 0, 0};
-    ++totals_.chunks;
+FileError StoreWriter::File::cut(const char* data, std::size_t size) {
+    StoredChunk c{digestOf(std::string_view(data, size)), static_cast<std::int64_t>(size), {}, 0, 0};
     // A file's first chunk may be the whole file, stored as an object of its own.
-    if (fileChunks_.empty()) {
-        firstChunk_.assign(data, size);
-        fileChunks_.push_back(std::move(c));
+    if (chunks_.empty()) {
+        first_.assign(data, size);
+        chunks_.push_back(std::move(c));
         return {};
     }
-    if (fileChunks_.size() == 1) {
-        if (FileError e = store(fileChunks_[0].sha256, firstChunk_, fileChunks_[0]); e.failed) return e;
-        firstChunk_.clear();
+    if (chunks_.size() == 1) {
+        if (FileError e = store_.store(lane_, chunks_[0].sha256, first_, chunks_[0]); e.failed) return e;
+        first_.clear();
     }
-    if (FileError e = store(c.sha256, std::string_view(data, size), c); e.failed) return e;
-    fileChunks_.push_back(std::move(c));
+    if (FileError e = store_.store(lane_, c.sha256, std::string_view(data, size), c); e.failed) return e;
+    chunks_.push_back(std::move(c));
     return {};
 }
 
-FileError StoreWriter::store(const std::string& sha, std::string_view bytes, StoredChunk& where) {
-    if (const auto known = catalog_.find(sha); known != catalog_.end()) {
+FileError StoreWriter::File::end(const std::string& sha256, bool& indexed) {
+    cutter_.finish([this](const char* bytes, std::size_t n) {
+        if (!failure_.failed) failure_ = cut(bytes, n);
+    });
+    if (failure_.failed) return failure_;
+    {
+        std::lock_guard guard(store_.lock_);
+        store_.totals_.chunks += static_cast<std::int64_t>(chunks_.size());
+    }
+    indexed = chunks_.size() > 1;
+    if (chunks_.size() == 1) return store_.storeAlone(lane_, sha256, first_);
+    if (indexed) {
+        std::lock_guard guard(store_.lock_);
+        store_.indexes_.emplace_back(sha256, std::move(chunks_));
+    }
+    return {};
+}
+
+FileError StoreWriter::storeAlone(int lane, const std::string& sha, std::string_view bytes) {
+    const fs::path name = fs::path("c") / sha;
+    {
+        std::lock_guard guard(lock_);
+        std::error_code ec;
+        // Named by what it holds: one that exists holds these bytes already.
+        if (!alone_.insert(sha).second || fs::exists(folder_ / name, ec)) return {};
+    }
+    const std::string stored = encodeChunk(bytes, level_);
+    {
+        std::lock_guard guard(lock_);
+        ++totals_.newChunks;
+        totals_.newBytes += static_cast<std::int64_t>(bytes.size());
+        totals_.storedBytes += static_cast<std::int64_t>(stored.size());
+    }
+    return writeObject(name, stored, lane);
+}
+
+FileError StoreWriter::store(int lane, const std::string& sha, std::string_view bytes, StoredChunk& where) {
+    {
+        std::lock_guard guard(lock_);
+        if (const auto known = catalog_.find(sha); known != catalog_.end()) {
+            where = known->second;
+            return {};
+        }
+    }
+    // Compressed outside the lock, where the threads spend their time.
+    const std::string stored = encodeChunk(bytes, level_);
+    std::lock_guard guard(lock_);
+    if (const auto known = catalog_.find(sha); known != catalog_.end()) { // another thread was first
         where = known->second;
         return {};
     }
-    const std::string stored = encodeChunk(bytes, level_);
-    if (!pack_.is_open()) {
-        packFile_ =
-            folder_ / "p" / (".new-" + std::to_string(getpid()) + "-" + std::to_string(packNames_.size()));
-        pack_.open(packFile_, std::ios::binary | std::ios::trunc);
-        if (!pack_) return plainFailure("cannot write " + packFile_.string());
-        packHash_ = newHasher();
-        packBytes_ = 0;
+    Pack& pack = packs_[static_cast<std::size_t>(lane)];
+    if (!pack.out.is_open()) {
+        pack.number = packNames_.size();
+        packNames_.emplace_back();
+        pack.file = temporaryBeside(folder_ / "p" / "pack", static_cast<int>(pack.number));
+        pack.out.open(pack.file, std::ios::binary | std::ios::trunc);
+        if (!pack.out) return plainFailure("cannot write " + pack.file.string());
+        pack.hash = newHasher();
+        pack.bytes = 0;
     }
-    if (!pack_.write(stored.data(), static_cast<std::streamsize>(stored.size())))
-        return plainFailure("cannot write " + packFile_.string());
-    packHash_->update(stored.data(), stored.size());
-    where = StoredChunk{sha, static_cast<std::int64_t>(bytes.size()), "#" + std::to_string(packNames_.size()),
-                        packBytes_, static_cast<std::int64_t>(stored.size())};
-    packBytes_ += static_cast<std::int64_t>(stored.size());
+    if (!pack.out.write(stored.data(), static_cast<std::streamsize>(stored.size())))
+        return plainFailure("cannot write " + pack.file.string());
+    pack.hash->update(stored.data(), stored.size());
+    where = StoredChunk{sha, static_cast<std::int64_t>(bytes.size()), "#" + std::to_string(pack.number),
+                        pack.bytes, static_cast<std::int64_t>(stored.size())};
+    pack.bytes += where.length;
     catalog_.emplace(sha, where);
     added_.push_back(where);
     ++totals_.newChunks;
     totals_.newBytes += where.size;
     totals_.storedBytes += where.length;
-    if (packBytes_ >= packLimit) return finishPack();
+    if (pack.bytes >= packLimit) return finishPack(pack);
     return {};
 }
 
-FileError StoreWriter::finishPack() {
-    if (!pack_.is_open()) return {};
-    pack_.close();
-    if (!pack_) return plainFailure("cannot write " + packFile_.string());
-    const std::string name = "p/" + packHash_->finishHex();
+FileError StoreWriter::finishPack(Pack& pack) {
+    if (!pack.out.is_open()) return {};
+    pack.out.close();
+    if (!pack.out) return plainFailure("cannot write " + pack.file.string());
+    const std::string name = "p/" + pack.hash->finishHex();
     std::error_code ec;
-    fs::rename(packFile_, folder_ / name, ec);
+    fs::rename(pack.file, folder_ / name, ec);
     if (ec) return plainFailure("cannot name " + (folder_ / name).string() + ": " + ec.message());
-    packNames_.push_back(name);
+    packNames_[pack.number] = name;
     return {};
 }
 
-FileError StoreWriter::writeObject(const fs::path& name, std::string_view bytes) {
-    const fs::path target = folder_ / name;
-    std::error_code ec;
-    // Named by what it holds: one that exists holds these bytes already.
-    if (fs::exists(target, ec)) return {};
-    const fs::path temporary = target.string() + ".new-" + std::to_string(getpid());
+FileError StoreWriter::writeObject(const fs::path& name, std::string_view bytes, int lane) {
+    const fs::path target = folder_ / name, temporary = temporaryBeside(target, lane);
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
             return plainFailure("cannot write " + temporary.string());
     }
+    std::error_code ec;
     fs::rename(temporary, target, ec);
     if (ec) return plainFailure("cannot name " + target.string() + ": " + ec.message());
     return {};
 }
 
-FileError StoreWriter::endFile(const std::string& sha256, bool& indexed) {
-    cutter_->finish([this](const char* bytes, std::size_t n) {
-        if (!failure_.failed) failure_ = chunkCut(bytes, n);
-    });
-    if (failure_.failed) return failure_;
-    indexed = fileChunks_.size() > 1;
-    if (fileChunks_.size() == 1) {
-        const fs::path name = fs::path("c") / sha256;
-        std::error_code ec;
-        if (fs::exists(folder_ / name, ec)) return {};
-        const std::string stored = encodeChunk(firstChunk_, level_);
-        ++totals_.newChunks;
-        totals_.newBytes += fileChunks_[0].size;
-        totals_.storedBytes += static_cast<std::int64_t>(stored.size());
-        return writeObject(name, stored);
-    }
-    if (indexed) indexes_.push_back({sha256, std::move(fileChunks_)});
-    fileChunks_.clear();
-    return {};
-}
-
 FileError StoreWriter::close() {
-    if (FileError e = finishPack(); e.failed) return e;
+    for (Pack& pack : packs_) {
+        if (FileError e = finishPack(pack); e.failed) return e;
+    }
     // Chunks in packs this build wrote get their pack's name now that it is known.
     const auto named = [this](StoredChunk& c) {
         if (c.object.starts_with("#")) c.object = packNames_[std::stoul(c.object.substr(1))];
     };
-    for (Pending& p : indexes_) {
-        for (StoredChunk& c : p.chunks)
+    for (auto& [sha, chunks] : indexes_) {
+        const fs::path name = fs::path("i") / sha;
+        std::error_code ec;
+        if (fs::exists(folder_ / name, ec)) continue; // an index already names places that hold the chunks
+        for (StoredChunk& c : chunks)
             named(c);
-        if (FileError e = writeObject(fs::path("i") / p.sha256, gzipBytes(serializeIndex(p.chunks)));
-            e.failed)
-            return e;
+        if (FileError e = writeObject(name, gzipBytes(serializeIndex(chunks)), 0); e.failed) return e;
     }
     if (added_.empty()) return {};
     std::string lines;
@@ -176,14 +204,5 @@ FileError StoreWriter::close() {
         named(c);
         lines += storedChunkLine(c);
     }
-    const fs::path temporary = folder_ / ("catalog.new-" + std::to_string(getpid()));
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out.write(lines.data(), static_cast<std::streamsize>(lines.size())))
-            return plainFailure("cannot write " + temporary.string());
-    }
-    std::error_code ec;
-    fs::rename(temporary, folder_ / "catalog", ec);
-    if (ec) return plainFailure("cannot write " + (folder_ / "catalog").string() + ": " + ec.message());
-    return {};
+    return writeObject("catalog", lines, 0);
 }

@@ -1,5 +1,7 @@
 // Writes the chunk store of a build into a folder, beside what earlier builds wrote there: a
-// chunk already stored is never stored again, and nothing stored is ever rewritten.
+// chunk already stored is never stored again, and nothing stored is ever rewritten. Files are
+// cut, hashed and compressed on several threads at once, each with a pack of its own, so that
+// the new chunks of one file lie together.
 #pragma once
 
 #include "net/chunk_store.h"
@@ -12,6 +14,8 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,41 +29,53 @@ struct StoreTotals {
 class StoreWriter {
 public:
     // Reads the catalog of the chunks the folder holds in packs (a publisher's own file, never
-    // served to players).
-    FileError open(const std::filesystem::path& folder, const Chunking& chunking, int level);
-    // One file's bytes, in pieces of any size.
-    void beginFile();
-    FileError feed(const char* data, std::size_t size);
-    // Ends the file whose digest is sha256: indexed tells whether it has an index object.
-    FileError endFile(const std::string& sha256, bool& indexed);
-    // Finishes the pack, writes the index objects and the catalog.
+    // served to players); lanes is the number of threads that will store at once.
+    FileError open(const std::filesystem::path& folder, const Chunking& chunking, int level, int lanes);
+
+    // One file's bytes, fed in pieces of any size on the thread of its lane.
+    class File {
+    public:
+        File(StoreWriter& store, int lane) : store_(store), lane_(lane), cutter_(store.chunking_) {}
+        FileError feed(const char* data, std::size_t size);
+        // Ends the file whose digest is sha256: indexed tells whether it has an index object.
+        FileError end(const std::string& sha256, bool& indexed);
+
+    private:
+        FileError cut(const char* data, std::size_t size);
+        StoreWriter& store_;
+        int lane_;
+        ChunkCutter cutter_;
+        std::vector<StoredChunk> chunks_;
+        std::string first_; // the first chunk's bytes, until a second shows it is not alone
+        FileError failure_;
+    };
+
+    // Finishes the packs, writes the index objects and the catalog.
     FileError close();
     const StoreTotals& totals() const { return totals_; }
 
 private:
-    struct Pending {
-        std::string sha256;
-        std::vector<StoredChunk> chunks; // a pack not yet named is "#<number>"
+    struct Pack {
+        std::ofstream out;
+        std::filesystem::path file;
+        std::unique_ptr<Hasher> hash;
+        std::int64_t bytes = 0;
+        std::size_t number = 0; // its place in packNames_
     };
-    FileError chunkCut(const char* data, std::size_t size);
-    FileError store(const std::string& sha, std::string_view bytes, StoredChunk& where);
-    FileError finishPack();
-    FileError writeObject(const std::filesystem::path& name, std::string_view bytes);
+    FileError store(int lane, const std::string& sha, std::string_view bytes, StoredChunk& where);
+    FileError storeAlone(int lane, const std::string& sha, std::string_view bytes);
+    FileError finishPack(Pack& pack);
+    FileError writeObject(const std::filesystem::path& name, std::string_view bytes, int lane);
 
     std::filesystem::path folder_;
     Chunking chunking_;
     int level_ = 6;
+    std::mutex lock_; // everything below
     std::map<std::string, StoredChunk> catalog_;
+    std::set<std::string> alone_;    // c/ objects this build wrote
     std::vector<StoredChunk> added_; // catalog lines this build adds
     std::vector<std::string> packNames_;
-    std::ofstream pack_;
-    std::filesystem::path packFile_;
-    std::unique_ptr<Hasher> packHash_;
-    std::int64_t packBytes_ = 0;
-    std::unique_ptr<ChunkCutter> cutter_;
-    std::vector<StoredChunk> fileChunks_;
-    std::string firstChunk_; // the bytes of a file's first chunk, until a second shows it is not alone
-    std::vector<Pending> indexes_;
+    std::vector<Pack> packs_; // one a lane
+    std::vector<std::pair<std::string, std::vector<StoredChunk>>> indexes_;
     StoreTotals totals_;
-    FileError failure_;
 };
