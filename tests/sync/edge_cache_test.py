@@ -8,7 +8,10 @@ the manifest's baseUrl and its mirror:
      edge stops once the launchers have started: every launcher ends with the new build (the
      edges honour a request's no-cache, as the operators' guide configures them);
   4. the launchers start again through an edge with nothing changed: each start costs the
-     origin one 304 answer, at most 2 KiB.
+     origin one 304 answer, at most 2 KiB;
+  5. release day with the chunk store: builds N and N+1 published into one store, the launchers
+     install N and update to N+1 through the edges, and the origin sends each edge no more of
+     the store than the chunks and indexes that are new in N+1.
 
 edge_cache_test.py NATIVE_TOOL LAUNCHER [BUILD_MIB]   (prints the origin's bytes against the build's)"""
 import os
@@ -108,14 +111,19 @@ def write_build(root, generation):
     return files
 
 
-def publish(work, folder, edges, origin):
-    """Publishes the build in the web root's folder, the manifest last, as the guide says."""
+def publish(work, folder, edges, origin, store=False):
+    """Publishes the build in the web root's folder, the manifest last, as the guide says; with
+    the store, what it stored anew."""
     manifest = os.path.join(work, "www", "edge.json")
     build = os.path.join(work, "www", folder)
-    assert subprocess.run([NATIVE, build, "--base-url", "http://localhost:%d/%s/" % (edges[0], folder),
-                           "--mirror", "http://localhost:%d/%s/" % (edges[1], folder), "--exe", "Vellumark Online.exe",
-                           "--chunk-size", "65536", "--chunk-threshold", "100000", "-o", manifest],
-                          stdin=subprocess.DEVNULL, capture_output=True).returncode == 0
+    store_options = ["--store", os.path.join(work, "www", "store"), "--store-url", "../store/"] if store else []
+    result = subprocess.run([NATIVE, build, "--base-url", "http://localhost:%d/%s/" % (edges[0], folder),
+                             "--mirror", "http://localhost:%d/%s/" % (edges[1], folder), "--exe",
+                             "Vellumark Online.exe", "--chunk-size", "65536", "--chunk-threshold", "100000",
+                             "-o", manifest] + store_options, stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    assert result.returncode == 0, result.stderr
+    if store:
+        return int(re.search(r"^store: .* stored in (\d+)\)$", result.stderr, re.M).group(1))
     return "http://localhost:%d/edge.json" % origin
 
 
@@ -159,14 +167,14 @@ def wait_for_manifest(work, start):
     raise SystemExit("no launcher fetched the manifest")
 
 
-def origin_sent(work, start):
+def origin_sent(work, start, prefix="/b/"):
     """Bytes the origin sent for each file and edge since the log's offset start."""
     sent = {}
     with open(os.path.join(work, "origin.log")) as f:
         f.seek(start)
         for line in f:
             m = re.match(r"(\S+) (\d+) edge=(\S*) sent=(\d+)", line)
-            if m and m.group(1).startswith("/b/"):
+            if m and m.group(1).startswith(prefix):
                 key = (m.group(1), m.group(3))
                 sent[key] = sent.get(key, 0) + int(m.group(4))
     return sent
@@ -232,6 +240,21 @@ def main():
         worst = max(int(size) for _, size in answers)
         assert worst <= 2048, answers
         print("unchanged start through an edge: the origin sent at most %d bytes a launcher" % worst)
+
+        # Release day with the store: the edges keep what earlier builds stored, and fetch the rest once.
+        write_build(os.path.join(work, "www", "s1"), 1)
+        publish(work, "s1", edge_ports[:1] * 2, origin, store=True)
+        run_launchers(work, url, "store-install")
+        mark = os.path.getsize(os.path.join(work, "origin.log"))
+        files = write_build(os.path.join(work, "www", "s2"), 2)
+        new = publish(work, "s2", edge_ports[:1] * 2, origin, store=True)
+        check_games(run_launchers(work, url, "store-update"), files)
+        sent = origin_sent(work, mark, "/store/")
+        chunks = sum(n for (path, _), n in sent.items() if not path.startswith("/store/i/"))
+        indexes = sum(n for (path, _), n in sent.items() if path.startswith("/store/i/"))
+        assert chunks <= new, (chunks, new, sent)
+        print("release day: the origin sent the edge %d bytes of chunks (%d stored anew) and %d of indexes"
+              % (chunks, new, indexes))
     finally:
         for edge in edges:
             if edge.poll() is None:
