@@ -143,8 +143,12 @@ FileError useStored(Assembly& a, const std::vector<std::size_t>& run, std::strin
     std::string bytes;
     for (const std::size_t k : run) {
         Wanted& w = a.wanted[k];
-        const std::string_view form = stored.substr(static_cast<std::size_t>(w.chunk.offset - start),
-                                                    static_cast<std::size_t>(w.chunk.length));
+        // An index may name any place: one outside what came is a bad answer, not a read past it.
+        const std::int64_t at = w.chunk.offset - start;
+        if (at < 0 || at + w.chunk.length > static_cast<std::int64_t>(stored.size()))
+            return staleChunk("store chunk " + w.chunk.sha256 + " lies outside its object");
+        const std::string_view form =
+            stored.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(w.chunk.length));
         if (!decodeChunk(form, w.chunk.size, bytes))
             return staleChunk("store chunk " + w.chunk.sha256 + " is corrupt");
         Sha256 digest;
@@ -172,7 +176,8 @@ FileError fetchMissing(Assembly& a, const std::string& store, const FetchFrom& f
             const StoredChunk& head = a.wanted[chunks[first]].chunk;
             std::size_t last = first;
             std::int64_t end = head.offset + head.length;
-            while (last + 1 < chunks.size()) {
+            const bool single = object.starts_with("c/"); // one chunk, the whole object
+            while (!single && last + 1 < chunks.size()) {
                 const StoredChunk& next = a.wanted[chunks[last + 1]].chunk;
                 if (next.offset != end || next.offset + next.length - head.offset > maxRangeStored) break;
                 end = next.offset + next.length;
@@ -180,7 +185,6 @@ FileError fetchMissing(Assembly& a, const std::string& store, const FetchFrom& f
             }
             const std::vector<std::size_t> run(chunks.begin() + static_cast<std::ptrdiff_t>(first),
                                                chunks.begin() + static_cast<std::ptrdiff_t>(last) + 1);
-            const bool single = object.starts_with("c/");
             char range[80] = "";
             if (!single)
                 std::snprintf(range, sizeof range, "Range: bytes=%lld-%lld\r\n",

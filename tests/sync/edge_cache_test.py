@@ -98,7 +98,8 @@ def write_build(root, generation):
     the middle of the pack and three small files, under the same names."""
     os.makedirs(os.path.join(root, "data"), exist_ok=True)
     files = {"Vellumark Online.exe": b"MZ game"}
-    pack = bytearray(random.Random(1).randbytes(PACK_MIB << 20))
+    noise = random.Random(1)  # a MiB at a time: one call cannot make more than 2^31 bits
+    pack = bytearray(b"".join(noise.randbytes(1 << 20) for _ in range(PACK_MIB)))
     if generation > 1:
         pack[len(pack) // 2:len(pack) // 2 + 1000] = random.Random(generation).randbytes(1000)
     files["data/pack.pak"] = bytes(pack)
