@@ -104,6 +104,22 @@ InstallState newState(const std::wstring& folder, const Manifest& manifest,
     return state;
 }
 
+// A file the build holds under several names is fetched once: every other file of the same
+// digest is left out of the downloads, to be copied from the first once it is in place.
+std::vector<LocalReuse> fetchOnceEach(const Manifest& manifest, std::vector<FileCheckResult>& results) {
+    std::map<std::string_view, const ManifestFile*> first;
+    std::vector<LocalReuse> copies;
+    for (std::size_t i = 0; i < manifest.files.size(); ++i) {
+        const ManifestFile& f = manifest.files[i];
+        if (results[i].action != FileAction::fetch || f.size == 0 || results[i].jobs.empty()) continue;
+        const auto [it, added] = first.try_emplace(f.sha256, &f);
+        if (added) continue;
+        copies.push_back({&f, it->second->path});
+        results[i].jobs.clear();
+    }
+    return copies;
+}
+
 } // namespace
 
 namespace {
@@ -198,6 +214,7 @@ FileError carryOut(SyncRun& run, const std::vector<LocalReuse>& reuses) {
         row.action = FileAction::reuse;
         row.jobs.clear();
     }
+    const std::vector<LocalReuse> copies = fetchOnceEach(run.manifest, run.results);
     run.reached("reused");
     if (FileError e = writeWithinFiles(run.folder, run.manifest, run.results, run.heldOld, run.targets);
         e.failed)
@@ -215,6 +232,28 @@ FileError carryOut(SyncRun& run, const std::vector<LocalReuse>& reuses) {
         FileError e =
             runDownloadPhase(run.folder, run.manifest, fetch, total, run.targets, run.status, run.retryPause);
         if (e.failed) return e;
+    }
+    if (!copies.empty()) {
+        // A copy that fails is fetched after all.
+        const std::set<const ManifestFile*> copied = reuseHeldFiles(run.folder, copies, run.retryPause);
+        std::vector<DownloadJob> rest;
+        std::int64_t restBytes = 0;
+        for (const LocalReuse& c : copies) {
+            FileCheckResult& row = run.results[static_cast<std::size_t>(c.file - run.manifest.files.data())];
+            row.jobs = allJobsFor(run.manifest, *c.file, true);
+            if (copied.contains(c.file)) {
+                row.action = FileAction::reuse;
+                row.jobs.clear();
+            }
+            rest.insert(rest.end(), row.jobs.begin(), row.jobs.end());
+            restBytes += row.jobs.empty() ? 0 : c.file->size;
+        }
+        if (FileError e = rest.empty() ? FileError{}
+                                       : runDownloadPhase(run.folder, run.manifest, rest, restBytes,
+                                                          run.targets, run.status, run.retryPause);
+            e.failed) {
+            return e;
+        }
     }
     run.reached("downloaded");
     if (FileError e = placeRebuiltFiles(run.folder, run.manifest, run.results, run.targets, run.retryPause);

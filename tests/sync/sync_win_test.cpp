@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <set>
 
 namespace {
 
@@ -585,18 +586,22 @@ TEST(Sync, FilesThePlayerHoldsUnderOtherNamesComeFromTheDisk) {
     ASSERT_FALSE(sync(dir.path(), b.publishAll()).error.failed);
     tamperKeepingTime(local(dir.path(), "a.txt"), 0, "S"); // its record no longer tells the truth
 
-    // Moved, renamed (a chunked file), and a copy of a dropped file whose bytes differ.
-    b.files = {{"Vellumark Online.exe", "exe"},
-               {"audio/music.ogg", pattern(50000, 1)},
-               {"data/pack-2.pak", pattern(300000, 2)},
-               {"b.txt", "same bytes"}};
+    // Moved, renamed (a chunked file), a copy of a dropped file whose bytes differ, and one new
+    // file under three names, fetched once.
+    b.files = {{"Vellumark Online.exe", "exe"},         {"audio/music.ogg", pattern(50000, 1)},
+               {"data/pack-2.pak", pattern(300000, 2)}, {"b.txt", "same bytes"},
+               {"x/1.dat", pattern(20000, 9)},          {"x/2.dat", pattern(20000, 9)},
+               {"x/3.dat", pattern(20000, 9)}};
     const Manifest m = b.publishAll();
     RequestLog requests("reuse");
     const Outcome o = sync(dir.path(), m);
     ASSERT_FALSE(o.error.failed) << o.error.message;
     const std::vector<std::string> lines = requests.lines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_TRUE(lines[0].starts_with("GET /reuse/b.txt HTTP/1.1 200 ")) << lines[0];
+    ASSERT_EQ(lines.size(), 2u);
+    std::set<std::string> asked;
+    for (const std::string& line : lines)
+        asked.insert(line.substr(0, line.find(" HTTP/1.1 200 ")));
+    EXPECT_EQ(asked, (std::set<std::string>{"GET /reuse/b.txt", "GET /reuse/x/1.dat"}));
     expectInstalled(dir.path(), b, m);
 }
 
