@@ -1,17 +1,18 @@
 // A whole file assembled in its part file from the build's chunk store: the chunks the part
-// file holds already (an interrupted run), then those of the old copy, found by cutting it the
-// way the publisher cut the new one, then the rest fetched, each chunk once, neighbours in one
-// range request. Every chunk is checked before it is written and the file once complete.
+// file holds already (an interrupted run), then those the player holds anywhere else (the old
+// copy, the other files the update replaces or drops, chunks fetched for other files), then
+// the rest fetched, each chunk once, neighbours in one range request. Every chunk is checked
+// before it is written and the file once complete.
 #include "base/session_status.h"
 #include "net/chunk_store.h"
 #include "net/gzip.h"
 #include "net/http.h"
-#include "store/cdc.h"
 #include "store/files.h"
 #include "store/paths.h"
 #include "store/sha256.h"
 #include "sync/download.h"
 #include "sync/rate_limit.h"
+#include "sync/seeds.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -41,7 +42,9 @@ struct Assembly {
     HANDLE part;
     const std::wstring& partPath;
     std::atomic<std::int64_t>& progress; // the phase's bytes done, which each chunk written adds to
-    std::vector<Wanted> wanted;          // in the order of first use
+    ChunkSeeds& seeds;
+    const std::wstring& target;
+    std::vector<Wanted> wanted; // in the order of first use
     std::map<std::string, std::size_t> bySha;
     std::int64_t counted = 0; // what this attempt added to progress
 
@@ -103,38 +106,17 @@ void takeHeld(Assembly& a, std::int64_t held) {
     }
 }
 
-// Cuts the old copy as the publisher cut the new file and takes every chunk the file wants.
-FileError takeFromOldCopy(Assembly& a, const std::wstring& target, const Chunking& chunking) {
-    if (std::all_of(a.wanted.begin(), a.wanted.end(), [](const Wanted& w) { return w.written; })) return {};
-    FileHandle old(CreateFileW(extendedPath(target).c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!old) return {}; // nothing to take: everything is fetched
-    ChunkCutter cutter(chunking);
-    FileError failure;
-    const auto take = [&](const char* bytes, std::size_t size) {
-        if (failure.failed) return;
-        Sha256 digest;
-        digest.update(bytes, size);
-        const auto it = a.bySha.find(digest.finishHex());
-        if (it == a.bySha.end() || a.wanted[it->second].written) return;
-        failure = writeChunk(a, a.wanted[it->second], std::string(bytes, size));
-    };
-    std::vector<char> buffer(std::size_t{1} << 20);
-    for (std::int64_t at = 0;;) {
+// Every chunk the player holds already, in the old copy or in any other file the update
+// replaces or drops, or fetched this run for another file, is taken from there.
+FileError takeFromSeeds(Assembly& a) {
+    ChunkSeeds::Reader reader(a.seeds);
+    std::string bytes;
+    for (Wanted& w : a.wanted) {
         if (cancelRequested.load()) return cancelledFailure();
-        DWORD got = 0;
-        OVERLAPPED where{};
-        where.Offset = static_cast<DWORD>(at);
-        where.OffsetHigh = static_cast<DWORD>(at >> 32);
-        // An old copy that cannot be read further only means more is fetched.
-        if (!ReadFile(old.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, &where) || got == 0)
-            break;
-        cutter.feed(buffer.data(), got, take);
-        at += got;
+        if (w.written || !reader.read(w.chunk.sha256, w.chunk.size, bytes)) continue;
+        if (FileError e = writeChunk(a, w, bytes); e.failed) return e;
     }
-    cutter.finish(take);
-    return failure;
+    return {};
 }
 
 // Decodes and checks each chunk of one stored run and writes it wherever it goes.
@@ -156,6 +138,7 @@ FileError useStored(Assembly& a, const std::vector<std::size_t>& run, std::strin
         if (digest.finishHex() != w.chunk.sha256)
             return staleChunk("store chunk " + w.chunk.sha256 + " failed its checksum");
         if (FileError e = writeChunk(a, w, bytes); e.failed) return e;
+        a.seeds.fetched(w.chunk.sha256, a.partPath, a.target, w.offsets.front());
     }
     return {};
 }
@@ -242,7 +225,7 @@ bool hashWhole(HANDLE part, std::int64_t size, const std::string& expected, Tran
 
 FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest, const FetchFrom& from,
                             const DownloadJob& job, TransferBuffer& buffer, WriteFolders& folders,
-                            std::atomic<std::int64_t>& progress, ReceivedFile& out) {
+                            std::atomic<std::int64_t>& progress, ChunkSeeds& seeds, ReceivedFile& out) {
     const ManifestFile& f = *job.file;
     std::wstring target;
     if (FileError e = wholeFileTarget(folder, f, folders, target); e.failed) return e;
@@ -257,7 +240,7 @@ FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest
     fileInfo(partPath, &held);
     if (FileError e = cutPart(part.get(), partPath, f.size); e.failed) return e;
 
-    Assembly a{f, part.get(), partPath, progress, {}, {}};
+    Assembly a{f, part.get(), partPath, progress, seeds, target, {}, {}};
     std::int64_t at = 0;
     for (StoredChunk& c : chunks) {
         auto [it, added] = a.bySha.try_emplace(c.sha256, a.wanted.size());
@@ -266,7 +249,7 @@ FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest
         at += c.size;
     }
     takeHeld(a, std::min(held, f.size));
-    FileError failure = takeFromOldCopy(a, target, manifest.chunking);
+    FileError failure = takeFromSeeds(a);
     if (!failure.failed) failure = fetchMissing(a, store, from);
     if (!failure.failed && !hashWhole(part.get(), f.size, f.sha256, buffer)) {
         part.reset();

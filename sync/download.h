@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+class ChunkSeeds;
+
 inline constexpr int downloadAttempts = 5;
 
 // The unit of the pauses between download attempts: attempt n (1 to 4) waits unit * 2^n.
@@ -57,13 +59,13 @@ struct ReceivedFile {
 FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, const DownloadJob& job,
                             TransferBuffer& buffer, WriteFolders& folders, ReceivedFile& received);
 // Assembles the file of a job from the manifest's chunk store (at the store's URL for the
-// server of from) into "<target>.part": the chunks the part file holds already, those of the
-// old copy, then the rest fetched, each checked before it is written; progress counts every
-// chunk written (an attempt that fails takes its count back). received holds the part file,
+// server of from) into "<target>.part": the chunks the part file holds already, those the seeds
+// hold (which learn every chunk fetched), then the rest fetched, each checked before it is written; progress
+// counts every chunk written (an attempt that fails takes its count back). received holds the part file,
 // open, once the whole file matches its digest.
 FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest, const FetchFrom& from,
                             const DownloadJob& job, TransferBuffer& buffer, WriteFolders& folders,
-                            std::atomic<std::int64_t>& progress, ReceivedFile& received);
+                            std::atomic<std::int64_t>& progress, ChunkSeeds& seeds, ReceivedFile& received);
 // The one way a file comes into place, whatever brought it: its part file's bytes reach the
 // disk and the handle closes (the part file goes when that fails), then the part file moves
 // over the target, on the disk before the call returns. A move refused for a while (a scanner

@@ -10,6 +10,7 @@
 #include "sync/folder_guard.h"
 #include "sync/game_folder.h"
 #include "sync/reuse.h"
+#include "sync/seeds.h"
 #include "sync/state.h"
 
 #include <algorithm>
@@ -48,14 +49,15 @@ std::map<std::string, std::string> heldDigests(const Manifest& manifest, const I
 
 FileError runDownloadPhase(const std::wstring& folder, const Manifest& manifest,
                            const std::vector<DownloadJob>& jobs, std::int64_t total,
-                           const OpenTargets& targets, SessionStatus& status, RetryPause pause) {
+                           const OpenTargets& targets, SessionStatus& status, RetryPause pause,
+                           ChunkSeeds& seeds) {
     {
         std::lock_guard guard(status.lock);
         status.phase = SessionPhase::Downloading;
         status.bytesTotal = total;
         status.bytesDone = 0;
     }
-    FileError failure = runDownloads(folder, manifest, jobs, targets, status, pause);
+    FileError failure = runDownloads(folder, manifest, jobs, targets, status, pause, &seeds);
     if (!failure.failed && cancelRequested.load()) failure = cancelledFailure();
     return failure;
 }
@@ -146,6 +148,7 @@ struct SyncRun {
     OpenTargets heldOld, targets;         // close every handle on every return
     FileIndex index;
     bool changes = false;
+    ChunkSeeds seeds; // what files from the chunk store may take from the disk
 
     void reached(std::string_view step) const {
         if (steps) steps(step);
@@ -205,6 +208,31 @@ FileError planRun(SyncRun& run, std::vector<LocalReuse>& reuses) {
     return {};
 }
 
+// The files the update drops: those recorded that the manifest no longer lists as they stand,
+// and those of an update that did not finish.
+std::vector<std::string> droppedFiles(const SyncRun& run) {
+    std::unordered_set<std::string_view> listed;
+    for (const ManifestFile& f : run.manifest.files)
+        listed.insert(f.path);
+    std::vector<std::string> dropped = run.unsettled;
+    for (const auto& [path, record] : run.state.files) {
+        if (!listed.contains(path)) dropped.push_back(path);
+    }
+    return dropped;
+}
+
+// Before the first file from the store is assembled, the files the update drops are cut into
+// its seeds: a chunk that moved from one of them into another file is not fetched.
+void seedFromDropped(SyncRun& run, const std::vector<DownloadJob>& fetch) {
+    if (std::none_of(fetch.begin(), fetch.end(), [](const DownloadJob& j) { return j.fromStore; })) return;
+    std::vector<std::wstring> files;
+    for (const std::string& path : droppedFiles(run)) {
+        std::wstring full;
+        if (!resolveManifestPath(run.folder, path, full).failed) files.push_back(std::move(full));
+    }
+    run.seeds.cut(files, run.manifest.chunking);
+}
+
 // The plan carried out: reuse, then the writes within files, then the downloads, then the
 // rebuilt files placed.
 FileError carryOut(SyncRun& run, const std::vector<LocalReuse>& reuses) {
@@ -229,8 +257,9 @@ FileError carryOut(SyncRun& run, const std::vector<LocalReuse>& reuses) {
     // Any job means a download phase, even when every job has length 0: a missing empty file
     // must be created too.
     if (!fetch.empty()) {
-        FileError e =
-            runDownloadPhase(run.folder, run.manifest, fetch, total, run.targets, run.status, run.retryPause);
+        seedFromDropped(run, fetch);
+        FileError e = runDownloadPhase(run.folder, run.manifest, fetch, total, run.targets, run.status,
+                                       run.retryPause, run.seeds);
         if (e.failed) return e;
     }
     if (!copies.empty()) {
@@ -250,7 +279,7 @@ FileError carryOut(SyncRun& run, const std::vector<LocalReuse>& reuses) {
         }
         if (FileError e = rest.empty() ? FileError{}
                                        : runDownloadPhase(run.folder, run.manifest, rest, restBytes,
-                                                          run.targets, run.status, run.retryPause);
+                                                          run.targets, run.status, run.retryPause, run.seeds);
             e.failed) {
             return e;
         }
@@ -274,14 +303,7 @@ FileError closeRun(SyncRun& run) {
         manifestPaths.add(f.path);
     // A recorded path the manifest lists as it stands is not dropped; only the rest is looked
     // up in every spelling.
-    std::unordered_set<std::string_view> listed;
-    for (const ManifestFile& f : run.manifest.files)
-        listed.insert(f.path);
-    std::vector<std::string> dropped = run.unsettled;
-    for (const auto& [path, record] : run.state.files) {
-        if (!listed.contains(path)) dropped.push_back(path);
-    }
-    removeDroppedFiles(run.folder, dropped, manifestPaths);
+    removeDroppedFiles(run.folder, droppedFiles(run), manifestPaths);
     if (run.mayPrune) pruneUnknownFiles(run.folder, manifestPaths, run.index);
     run.reached("removed");
     for (const auto& [path, handle] : run.targets.handles())

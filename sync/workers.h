@@ -16,7 +16,9 @@
 inline constexpr int downloadWorkers = 6;
 
 // Runs the jobs on the workers, each up to downloadAttempts times. The first job to fail for
-// good stops the phase; its message gets the path prefix.
+// good stops the phase; its message gets the path prefix. Files from the chunk store take what
+// seeds hold (a run's phases share them), once the old copies of those files are cut into it.
 FileError runDownloads(const std::wstring& folder, const Manifest& manifest,
                        const std::vector<DownloadJob>& jobs, const OpenTargets& targets,
-                       SessionStatus& status, RetryPause retryPause = defaultRetryPause);
+                       SessionStatus& status, RetryPause retryPause = defaultRetryPause,
+                       ChunkSeeds* seeds = nullptr);

@@ -2,9 +2,11 @@
 
 #include "base/log.h"
 #include "base/threads.h"
+#include "net/manifest_path.h"
 #include "sync/download.h"
 #include "sync/folder_guard.h"
 #include "sync/progress.h"
+#include "sync/seeds.h"
 #include "sync/sources.h"
 
 #include <algorithm>
@@ -33,9 +35,9 @@ struct Received {
 // The shared record of one download phase; it outlives every thread of the phase.
 struct DownloadRun {
     DownloadRun(const std::wstring& f, const Manifest& m, const std::vector<DownloadJob>& j,
-                const OpenTargets& t, RetryPause p)
+                const OpenTargets& t, RetryPause p, ChunkSeeds& s)
         : folder(f), folders(f), manifest(m), sources(m.baseUrl, m.mirrors), jobs(j), targets(t),
-          retryPause(p) {}
+          retryPause(p), seeds(s) {}
 
     const std::wstring& folder;
     WriteFolders folders; // the game folder, which no file is written outside of
@@ -44,6 +46,7 @@ struct DownloadRun {
     const std::vector<DownloadJob>& jobs;
     const OpenTargets& targets;
     RetryPause retryPause;
+    ChunkSeeds& seeds;
     std::atomic<std::uint64_t> nextJob{0};
     std::atomic<std::int32_t> stop{0};
     std::mutex failureLock;
@@ -125,7 +128,7 @@ FileError runJob(DownloadRun& run, const DownloadJob& job, const FetchFrom& from
             Received r{&job, {}};
             FileError e = job.fromStore
                               ? assembleFromStore(run.folder, run.manifest, from, job, buffer, run.folders,
-                                                  run.bytes, r.file)
+                                                  run.bytes, run.seeds, r.file)
                               : downloadWholeFile(run.folder, from, job, buffer, run.folders, r.file);
             if (e.failed) return e;
             addReceived(run, std::move(r));
@@ -185,8 +188,18 @@ void downloadWorker(DownloadRun& run, std::size_t index) {
 
 FileError runDownloads(const std::wstring& folder, const Manifest& manifest,
                        const std::vector<DownloadJob>& jobs, const OpenTargets& targets,
-                       SessionStatus& status, RetryPause retryPause) {
-    DownloadRun run(folder, manifest, jobs, targets, retryPause);
+                       SessionStatus& status, RetryPause retryPause, ChunkSeeds* seeds) {
+    ChunkSeeds own;
+    DownloadRun run(folder, manifest, jobs, targets, retryPause, seeds ? *seeds : own);
+    // Every old copy is cut before the first file is assembled, so that any file may take
+    // chunks from any other.
+    std::vector<std::wstring> oldCopies;
+    for (const DownloadJob& job : jobs) {
+        std::wstring target;
+        if (job.fromStore && !resolveManifestPath(folder, job.file->path, target).failed)
+            oldCopies.push_back(std::move(target));
+    }
+    if (!oldCopies.empty()) run.seeds.cut(oldCopies, manifest.chunking);
     FileError startFailure;
     std::thread placers[placeWorkers];
     std::thread workers[downloadWorkers];

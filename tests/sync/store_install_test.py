@@ -3,7 +3,9 @@
 then the next one into one store, and the launcher under Wine
   1. installs the first from the store alone, in fewer bytes than the files (they compress);
   2. updates to the second fetching no more than the chunks the second stored: scattered
-     edits and an insertion cost only the chunks they touch, the rest comes from the old copies;
+     edits and an insertion cost only the chunks they touch, the rest comes from the old copies,
+     and a file made of its old copy, of a file the build drops and of new bytes fetches only
+     the new;
   3. resumes from a part file an interrupted run left, without fetching what it holds;
   4. takes a corrupt, a truncated and an oversized chunk again from the mirror, past caches,
      and fails naming the file when the mirror's are bad too;
@@ -40,6 +42,7 @@ def first_build(root):
              "data/engine.js": words(rng, 120000), "data/blob.pak": rng.randbytes(400000)}
     for i in range(12):
         files["data/small/%02d.txt" % i] = words(rng, 200 + i)
+    files["data/level2.pak"], files["data/old.dat"] = rng.randbytes(100000), rng.randbytes(150000)
     write(root, files)
     return files
 
@@ -54,6 +57,7 @@ def second_build(files):
     blob = files["data/blob.pak"]
     files["data/blob.pak"] = blob[:200000] + rng.randbytes(1000) + blob[200000:]
     files["data/small/03.txt"] = b"changed"
+    files["data/level2.pak"] = files["data/level2.pak"][:60000] + files.pop("data/old.dat")[:80000] + rng.randbytes(9000)
     return files
 
 

@@ -1,0 +1,60 @@
+// The chunks a player holds already, run-wide: those of every file an update replaces or
+// drops, found by cutting each once the way the publisher cuts, and those fetched into a part
+// file this run. A file assembled from the store takes its chunks from here before fetching,
+// whichever file of the install holds them.
+#pragma once
+
+#include "store/cdc.h"
+#include "store/handle.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class ChunkSeeds {
+public:
+    // Cuts every file not cut before, on a few threads, and notes where each chunk lies. A file
+    // that is missing or cannot be read only adds less.
+    void cut(const std::vector<std::wstring>& files, const Chunking& chunking);
+    // A chunk written to a part file this run, for the files assembled after it: it is read from
+    // the part file, or from the target once that is in place.
+    void fetched(const std::string& sha, const std::wstring& partPath, const std::wstring& target,
+                 std::int64_t offset);
+
+    // Reads what the seeds hold of one assembly's chunks, each handle open only as long as the
+    // reader: a file waiting to be replaced is held no longer than one file's assembly.
+    class Reader {
+    public:
+        explicit Reader(const ChunkSeeds& seeds) : seeds_(seeds) {}
+        // The chunk's bytes, checked against its digest; false when no seed holds them.
+        bool read(const std::string& sha, std::int64_t size, std::string& bytes);
+
+    private:
+        HANDLE open(std::size_t source);
+        const ChunkSeeds& seeds_;
+        std::map<std::size_t, FileHandle> open_;
+    };
+
+private:
+    struct Place {
+        std::size_t source;
+        std::int64_t offset;
+    };
+    static std::uint64_t key(const std::string& sha);
+    void cutOne(std::size_t source, const Chunking& chunking);
+    void note(const std::string& sha, std::size_t source, std::int64_t offset);
+    std::vector<Place> placesOf(const std::string& sha) const;
+    std::vector<std::wstring> pathsOf(std::size_t source) const;
+
+    mutable std::mutex lock_;
+    std::vector<std::vector<std::wstring>> sources_; // the names to try, in turn, for each source
+    std::map<std::wstring, std::size_t> known_;
+    // A chunk at a few places at most: one that fails its check (a file replaced since) may
+    // still be held elsewhere. Keyed by the digest's first 64 bits; every read is checked whole.
+    std::unordered_multimap<std::uint64_t, Place> places_;
+};
