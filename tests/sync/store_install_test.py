@@ -9,7 +9,8 @@ then the next one into one store, and the launcher under Wine
   3. resumes from a part file an interrupted run left, without fetching what it holds;
   4. takes a corrupt, a truncated and an oversized chunk again from the mirror, past caches,
      and fails naming the file when the mirror's are bad too;
-while a launcher from before the store installs the same output from the files themselves.
+while a launcher from before the store installs the same output from the files themselves, and
+a build published into the store only installs with nothing at its base URL but the launcher.
 
 store_install_test.py NATIVE_TOOL LAUNCHER SERVER_DIR OLD_LAUNCHER"""
 import hashlib
@@ -38,7 +39,7 @@ def words(rng, count):
 
 def first_build(root):
     rng = random.Random(7)
-    files = {"Vellumark Online.exe": b"MZ game", "empty.txt": b"",
+    files = {"Vellumark Online.exe": b"MZ game", "Vellumark Launcher.exe": b"MZ launcher", "empty.txt": b"",
              "data/engine.js": words(rng, 120000), "data/blob.pak": rng.randbytes(400000)}
     for i in range(12):
         files["data/small/%02d.txt" % i] = words(rng, 200 + i)
@@ -70,12 +71,15 @@ def write(root, files):
             f.write(data)
 
 
-def publish(build, mirror=None):
-    args = [NATIVE, os.path.join(WWW, build), "--base-url", "%s/storetest/%s/" % (URL, build), "--exe",
+def publish(build, mirror=None, store_only=None):
+    base = store_only or build
+    args = [NATIVE, os.path.join(WWW, build), "--base-url", "%s/storetest/%s/" % (URL, base), "--exe",
             "Vellumark Online.exe", "--store", os.path.join(WWW, "store"), "--store-url", "../store/",
             "-o", os.path.join(WWW, "m.json")]
     if mirror:
         args += ["--mirror", "%s/storetest/mirror/%s/" % (URL, build)]
+    if store_only:
+        args += ["--store-only", os.path.join(WWW, store_only)]
     result = subprocess.run(args, stdin=subprocess.DEVNULL, capture_output=True, text=True)
     assert result.returncode == 0, result.stderr
     stored = re.search(r"^store: \d+ chunks, \d+ new \(\d+ bytes, stored in (\d+)\)$", result.stderr, re.M)
@@ -165,6 +169,13 @@ def main():
         holds(resumed, second)
         full = sent(served_fresh, "/storetest/store/")
         assert sent(served_resumed, "/storetest/store/") <= full - 120000, (sent(served_resumed, "/storetest/"), full)
+
+        # The store only: the base URL serves the launcher alone.
+        publish("b2", store_only="b2only")
+        assert os.listdir(os.path.join(WWW, "b2only")) == ["Vellumark Launcher.exe"]
+        code, output, served = run(LAUNCHER, os.path.join(work, "only"), "install")
+        assert code == 0, output
+        holds(os.path.join(work, "only"), second)
 
         # Broken chunks: asked for again past caches, then taken from the mirror.
         shutil.copytree(os.path.join(WWW, "b2"), os.path.join(WWW, "mirror", "b2"))

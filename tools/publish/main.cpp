@@ -1,7 +1,7 @@
 // vellumark-publish BUILD_DIR --base-url URL --exe "Vellumark Online.exe" [--version TEXT]
 //     [--chunk-size BYTES] [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]
 //     [--sign PRIVATE_KEY_FILE] [--sequence N] [--mirror URL]...
-//     [--store DIR --store-url URL [--chunking MIN,AVG,MAX] [--level 1-9]]
+//     [--store DIR --store-url URL [--chunking MIN,AVG,MAX] [--level 1-9] [--store-only DIR]]
 // vellumark-publish keygen PRIVATE_KEY_FILE
 // vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE
 #include "tools/publish/publish.h"
@@ -22,7 +22,8 @@ int usage(const std::string& problem) {
                  "[--chunk-size BYTES]\n"
                  "       [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]\n"
                  "       [--sign PRIVATE_KEY_FILE] [--sequence N] [--mirror URL]...\n"
-                 "       [--store DIR --store-url URL [--chunking MIN,AVG,MAX] [--level 1-9]]\n"
+                 "       [--store DIR --store-url URL [--chunking MIN,AVG,MAX] [--level 1-9]\n"
+                 "        [--store-only DIR [--launcher NAME]]]\n"
                  "       vellumark-publish keygen PRIVATE_KEY_FILE\n"
                  "       vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE\n";
     return 2;
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
     }
 
     PublishOptions o;
-    std::string output, previous, key;
+    std::string output, previous, key, storeOnly, launcher = "Vellumark Launcher.exe";
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const auto value = [&](std::string& out) {
@@ -108,6 +109,10 @@ int main(int argc, char** argv) {
             std::int64_t n = 0;
             if (!value(text) || !readNumber(text, n) || n > 9) return usage("--level needs 1 to 9");
             o.level = static_cast<int>(n);
+        } else if (a == "--store-only") {
+            if (!value(storeOnly) || storeOnly.empty()) return usage("--store-only needs a folder");
+        } else if (a == "--launcher") {
+            if (!value(launcher) || launcher.empty()) return usage("--launcher needs a name");
         } else if (a == "-o") {
             if (!value(output)) return usage("-o needs a file");
         } else if (a == "--previous") {
@@ -120,6 +125,7 @@ int main(int argc, char** argv) {
     }
     if (o.buildDir.empty()) return usage("no build folder");
     if (o.exe.empty()) return usage("--exe is required");
+    if (!storeOnly.empty() && o.storeDir.empty()) return usage("--store-only needs --store");
     if (!key.empty() && output.empty())
         return usage("--sign needs -o: the signature goes beside the manifest");
     // A signed build is numbered by default with the time it is published at.
@@ -149,6 +155,11 @@ int main(int argc, char** argv) {
     }
     if (!key.empty()) {
         if (const FileError e = signManifestFile(output, key); e.failed) return failed(e);
+    }
+    if (!storeOnly.empty()) {
+        if (const FileError e = writeStoreOnlyUpload(o.buildDir, launcher, storeOnly); e.failed)
+            return failed(e);
+        std::cerr << "store only: the base URL serves " << storeOnly << " (the launcher's executable)\n";
     }
 
     if (!previous.empty()) {

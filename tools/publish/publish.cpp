@@ -265,3 +265,21 @@ FileError signManifestFile(const fs::path& manifest, const fs::path& keyFile) {
     if (!writeText(sig, ecLine(signature) + "\n")) return plainFailure("cannot write " + sig.string());
     return {};
 }
+
+FileError writeStoreOnlyUpload(const fs::path& build, const std::string& launcher, const fs::path& upload) {
+    std::error_code ec;
+    fs::create_directories(upload, ec);
+    if (ec) return plainFailure("cannot make " + upload.string() + ": " + ec.message());
+    const fs::path from = build / fs::u8path(launcher);
+    // A build without the launcher leaves nothing to serve raw; a launcher that is no file is
+    // refused rather than left out unnoticed.
+    const fs::file_status status = fs::symlink_status(from, ec);
+    if (status.type() == fs::file_type::not_found) return {};
+    if (status.type() != fs::file_type::regular)
+        return plainFailure(from.string() + " is not a file: the launcher is published raw");
+    const fs::path to = upload / fs::u8path(launcher);
+    fs::create_directories(to.parent_path(), ec);
+    if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec))
+        return plainFailure("cannot copy " + from.string() + " to " + to.string() + ": " + ec.message());
+    return {};
+}

@@ -60,6 +60,12 @@ struct DownloadEstimate {
 DownloadEstimate estimateDownload(const Manifest& previous, const Manifest& next,
                                   const std::filesystem::path& build = {});
 
+// For a build published into the store only: upload receives what the base URL must still
+// serve raw, the launcher's own executable (named as the build holds it): the one file a
+// player may fetch before any launcher that reads the store runs.
+FileError writeStoreOnlyUpload(const std::filesystem::path& build, const std::string& launcher,
+                               const std::filesystem::path& upload);
+
 // Writes a new ECDSA P-256 private key (PEM) to file, refusing a file that exists; the public
 // key line the launcher is built with.
 FileError generateKeyFile(const std::filesystem::path& file, std::string& publicKeyLine);
