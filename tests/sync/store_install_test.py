@@ -78,8 +78,8 @@ def publish(build, mirror=None, store_only=None):
             "-o", os.path.join(WWW, "m.json")]
     if mirror:
         args += ["--mirror", "%s/storetest/mirror/%s/" % (URL, build)]
-    if store_only:
-        args += ["--store-only", os.path.join(WWW, store_only)]
+    if store_only:  # with a threshold that would give the larger files chunk lists
+        args += ["--store-only", os.path.join(WWW, store_only), "--chunk-threshold", "100000"]
     result = subprocess.run(args, stdin=subprocess.DEVNULL, capture_output=True, text=True)
     assert result.returncode == 0, result.stderr
     stored = re.search(r"^store: \d+ chunks, \d+ new \(\d+ bytes, stored in (\d+)\)$", result.stderr, re.M)
@@ -173,6 +173,7 @@ def main():
         # The store only: the base URL serves the launcher alone.
         publish("b2", store_only="b2only")
         assert os.listdir(os.path.join(WWW, "b2only")) == ["Vellumark Launcher.exe"]
+        assert b'"chunks"' not in open(os.path.join(WWW, "m.json"), "rb").read()
         code, output, served = run(LAUNCHER, os.path.join(work, "only"), "install")
         assert code == 0, output
         holds(os.path.join(work, "only"), second)

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <limits>
 #include <string>
 
 namespace {
@@ -126,6 +127,9 @@ int main(int argc, char** argv) {
     if (o.buildDir.empty()) return usage("no build folder");
     if (o.exe.empty()) return usage("--exe is required");
     if (!storeOnly.empty() && o.storeDir.empty()) return usage("--store-only needs --store");
+    // Only launchers that read the store fetch a store-only build, and they fetch every file from
+    // it: the chunk lists of large files would only make every start's manifest longer.
+    if (!storeOnly.empty()) o.chunkThreshold = std::numeric_limits<std::int64_t>::max();
     if (!key.empty() && output.empty())
         return usage("--sign needs -o: the signature goes beside the manifest");
     // A signed build is numbered by default with the time it is published at.
