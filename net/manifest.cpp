@@ -78,6 +78,14 @@ bool readFile(const JsonValue& entry, ManifestFile& file) {
         ok = ok && indexed->kind == JsonValue::Bool;
         file.indexed = indexed->boolValue;
     }
+    if (const JsonValue* patches = findMember(entry, "patches");
+        patches && patches->kind != JsonValue::Null) {
+        ok = ok && patches->kind == JsonValue::Array && patches->items.size() <= maxPatchesPerFile;
+        for (const JsonValue& from : patches->items) {
+            ok = ok && from.kind == JsonValue::String && isSha256Text(from.text);
+            file.patches.push_back(from.text);
+        }
+    }
     return ok;
 }
 
@@ -248,6 +256,9 @@ std::string serializeManifest(const Manifest& m) {
             if (!f.rolling.empty()) json += ",\"rolling\":\"" + rollingText(f.rolling) + '"';
         }
         if (f.indexed) json += ",\"indexed\":true";
+        for (std::size_t k = 0; k < f.patches.size(); ++k)
+            json +=
+                (k ? ",\"" : ",\"patches\":[\"") + f.patches[k] + (k + 1 == f.patches.size() ? "\"]" : "\"");
         json += '}';
     }
     return json + "\n]}\n";

@@ -23,7 +23,12 @@ struct ManifestFile {
     // In the chunk store, several chunks listed by the index object named by sha256; else the
     // file is one chunk, the store's object named by sha256.
     bool indexed = false;
+    // The digests of earlier versions of the file that the store holds a patch from, each
+    // d/<that digest>-<sha256>; at most maxPatchesPerFile.
+    std::vector<std::string> patches = {};
 };
+
+inline constexpr std::size_t maxPatchesPerFile = 16;
 
 struct Manifest {
     std::string version;

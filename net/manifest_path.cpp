@@ -117,8 +117,10 @@ bool isLaunchersOwnFile(std::string_view path) {
         pathIdentity(".launcher-shared"),         pathIdentity(".launcher-shared.tmp"),
         pathIdentity(".launcher-manifest"),       pathIdentity(".launcher-manifest.tmp"),
     };
+    static const std::u16string patches = pathIdentity(".launcher-patches");
     const std::u16string key = pathIdentity(path);
-    return std::find(std::begin(own), std::end(own), key) != std::end(own);
+    return std::find(std::begin(own), std::end(own), key) != std::end(own) || key == patches ||
+           key.starts_with(patches + u'/');
 }
 
 } // namespace

@@ -230,15 +230,23 @@ FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest
     std::wstring target;
     if (FileError e = wholeFileTarget(folder, f, folders, target); e.failed) return e;
     const std::string store = storeUrlFor(manifest, from.baseUrl);
-    std::vector<StoredChunk> chunks;
-    if (FileError e = listChunks(manifest, f, store, from, chunks); e.failed) return e;
-
     const std::wstring partPath = partPathOf(target);
     FileHandle part;
     if (FileError e = openPartFile(folders, partPath, part); e.failed) return e;
     std::int64_t held = 0;
     fileInfo(partPath, &held);
     if (FileError e = cutPart(part.get(), partPath, f.size); e.failed) return e;
+    bool patched = false;
+    if (FileError e =
+            patchFromHeld(folder, store, from, job, target, part.get(), partPath, progress, patched);
+        e.failed)
+        return e;
+    if (patched) {
+        out = ReceivedFile{std::move(part), partPath, std::move(target), f.size};
+        return {};
+    }
+    std::vector<StoredChunk> chunks;
+    if (FileError e = listChunks(manifest, f, store, from, chunks); e.failed) return e;
 
     Assembly a{f, part.get(), partPath, progress, seeds, target, {}, {}};
     std::int64_t at = 0;

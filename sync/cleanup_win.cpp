@@ -86,6 +86,13 @@ void closeJournal(const std::wstring& folder, const std::vector<std::string>& pa
         if (!resolveManifestPath(root, path, local).failed)
             removeInside(root, resolvedRoot, partPathOf(local));
     }
+    // Patches left by an interrupted run are used or of no more use now.
+    const std::wstring patches = joinPath(root, patchFolderName);
+    std::vector<std::wstring> kept;
+    listTree(patches, &kept, nullptr);
+    for (const std::wstring& file : kept)
+        removePath(file);
+    RemoveDirectoryW(extendedPath(patches).c_str());
     removePath(joinPath(root, journalFileName));
 }
 

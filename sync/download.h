@@ -66,6 +66,14 @@ FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, c
 FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest, const FetchFrom& from,
                             const DownloadJob& job, TransferBuffer& buffer, WriteFolders& folders,
                             std::atomic<std::int64_t>& progress, ChunkSeeds& seeds, ReceivedFile& received);
+// Makes the job's file in part (open, at its size) by the store's patch from the version the
+// player holds, when the manifest lists one for it: applied true once part holds the file,
+// checked. A patch that is missing, broken or wrong is logged with the file's name and leaves
+// applied false, for the chunks; only a cancellation fails.
+FileError patchFromHeld(const std::wstring& folder, const std::string& store, const FetchFrom& from,
+                        const DownloadJob& job, const std::wstring& target, HANDLE part,
+                        const std::wstring& partPath, std::atomic<std::int64_t>& progress, bool& applied);
+
 // The one way a file comes into place, whatever brought it: its part file's bytes reach the
 // disk and the handle closes (the part file goes when that fails), then the part file moves
 // over the target, on the disk before the call returns. A move refused for a while (a scanner

@@ -20,6 +20,7 @@ struct DownloadJob {
     std::int64_t length = 0;     // bytes of all its chunks
     std::int32_t chunkCount = 1; // chunk jobs: chunkIndex and the ones after it, in one request
     bool fromStore = false;      // a whole file assembled from the manifest's chunk store
+    std::string heldSha = {};    // the digest of the version the player holds, when known
 };
 
 // What the update does with one manifest file. The check decides it, reading only; nothing is

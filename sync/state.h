@@ -20,6 +20,9 @@ inline constexpr const wchar_t* journalFileName = L".launcher-downloading.json";
 inline constexpr const wchar_t* sharedMarkerName = L".launcher-shared";
 // The last manifest the launcher verified, with the validators that let the server answer 304.
 inline constexpr const wchar_t* manifestCopyName = L".launcher-manifest";
+// Patches fetched and not yet applied, named "<old sha256>-<new sha256>"; emptied once an update
+// ends in order.
+inline constexpr const wchar_t* patchFolderName = L".launcher-patches";
 
 struct InstallRecord {
     std::int64_t size = 0;

@@ -221,6 +221,20 @@ std::vector<std::string> droppedFiles(const SyncRun& run) {
     return dropped;
 }
 
+// A file the store holds patches for learns which version the player holds, where the check
+// found it as its record says: a patch from that version may then make it.
+void noteHeldVersions(const SyncRun& run, std::vector<DownloadJob>& jobs) {
+    for (DownloadJob& job : jobs) {
+        if (!job.fromStore || job.file->patches.empty()) continue;
+        const FileCheckResult& seen =
+            run.results[static_cast<std::size_t>(job.file - run.manifest.files.data())];
+        const auto record = run.state.files.find(job.file->path);
+        if (seen.found && record != run.state.files.end() && record->second.size == seen.size &&
+            record->second.mtime == seen.mtime)
+            job.heldSha = record->second.sha;
+    }
+}
+
 // Before the first file from the store is assembled, the files the update drops are cut into
 // its seeds: a chunk that moved from one of them into another file is not fetched.
 void seedFromDropped(SyncRun& run, const std::vector<DownloadJob>& fetch) {
@@ -257,6 +271,7 @@ FileError carryOut(SyncRun& run, const std::vector<LocalReuse>& reuses) {
     // Any job means a download phase, even when every job has length 0: a missing empty file
     // must be created too.
     if (!fetch.empty()) {
+        noteHeldVersions(run, fetch);
         seedFromDropped(run, fetch);
         FileError e = runDownloadPhase(run.folder, run.manifest, fetch, total, run.targets, run.status,
                                        run.retryPause, run.seeds);

@@ -11,10 +11,14 @@ then the next one into one store, and the launcher under Wine
      and fails naming the file when the mirror's are bad too;
 while a launcher from before the store installs the same output from the files themselves, and
 a build published into the store only installs with nothing at its base URL but the launcher.
+Then a third build with patches from the second: a player of the second applies them, one of
+the first takes chunks, and broken, wrong and hostile patches, each logged, give way to chunks,
+as a patch fetched by an interrupted run is applied without being fetched again.
 
 store_install_test.py NATIVE_TOOL LAUNCHER SERVER_DIR OLD_LAUNCHER"""
 import hashlib
 import os
+import pwd
 import random
 import re
 import shutil
@@ -29,6 +33,8 @@ URL = "https://localhost:%s" % os.environ["VELLUMARK_HTTPS_PORT"]
 WWW = os.path.join(SERVERS, "www", "storetest")
 ACCESS_LOG = os.path.join(SERVERS, "access.log")
 OWN = {".launcher-state.json", ".launcher-manifest"}
+LOG = os.path.join(os.environ["VELLUMARK_WINEPREFIX"], "drive_c", "users", pwd.getpwuid(os.getuid()).pw_name,
+                   "Temp", "vellumark-launcher.log")
 
 
 def words(rng, count):
@@ -71,13 +77,40 @@ def write(root, files):
             f.write(data)
 
 
-def publish(build, mirror=None, store_only=None):
+def third_build(files):
+    files = dict(files)
+    js = bytearray(files["data/engine.js"])
+    for at in range(30000, len(js), len(js) // 7):
+        js[at:at + 3] = b"NEW"
+    files["data/engine.js"] = bytes(js)
+    files["data/blob.pak"] = files["data/blob.pak"][:100000] + b"inserted" + files["data/blob.pak"][100000:]
+    files["data/level2.pak"] = files["data/level2.pak"][:-100] + b"x" * 100
+    files["data/small/07.txt"] = files["data/small/07.txt"].replace(b"return", b"yield")
+    return files
+
+
+def craft(header, ops):
+    """A patch of ours with the header of a published one and operations written by hand."""
+    return header[:98] + b"r" + ops
+
+
+def varint(n):
+    out = b""
+    while n >= 0x80:
+        out += bytes([n & 0x7F | 0x80])
+        n >>= 7
+    return out + bytes([n])
+
+
+def publish(build, mirror=None, store_only=None, patch_from=None):
     base = store_only or build
     args = [NATIVE, os.path.join(WWW, build), "--base-url", "%s/storetest/%s/" % (URL, base), "--exe",
             "Vellumark Online.exe", "--store", os.path.join(WWW, "store"), "--store-url", "../store/",
             "-o", os.path.join(WWW, "m.json")]
     if mirror:
         args += ["--mirror", "%s/storetest/mirror/%s/" % (URL, build)]
+    if patch_from:
+        args += ["--patch-from", patch_from[0], os.path.join(WWW, patch_from[1])]
     if store_only:  # with a threshold that would give the larger files chunk lists
         args += ["--store-only", os.path.join(WWW, store_only), "--chunk-threshold", "100000"]
     result = subprocess.run(args, stdin=subprocess.DEVNULL, capture_output=True, text=True)
@@ -131,6 +164,74 @@ def spoil(store, objects):
         f.write(b"z" + packer.compress(b"x" * (size + 100)) + packer.flush())
 
 
+def logged(start):
+    with open(LOG, errors="replace") as f:
+        f.seek(start)
+        return f.read()
+
+
+def patches(work, game, second):
+    shutil.copy(os.path.join(WWW, "m.json"), os.path.join(WWW, "m2.json"))
+    third = third_build(second)
+    write(os.path.join(WWW, "b3"), third)
+    publish("b3", patch_from=(os.path.join(WWW, "m2.json"), "b2"))
+    changed = [p for p in third if third[p] != second[p]]
+    store = os.path.join(WWW, "store", "d")
+    made = {p: "%s-%s" % (hashlib.sha256(second[p]).hexdigest(), hashlib.sha256(third[p]).hexdigest()) for p in changed}
+    assert all(os.path.exists(os.path.join(store, made[p])) for p in changed), os.listdir(store)
+    players = {name: os.path.join(work, name) for name in ("patched", "broken-patches", "resumed-patch")}
+    for folder in players.values():
+        shutil.copytree(game, folder)
+
+    code, output, served = run(LAUNCHER, players["patched"], "patched")
+    assert code == 0, output
+    holds(players["patched"], third)
+    asked = [line for line in served if "/store/" in line]
+    assert all("/store/d/" in line for line in asked), asked  # neither an index nor a chunk
+    assert len(asked) == len(changed) and sent(served, "/store/d/") < 3000, asked
+
+    # A player of the first build holds versions no patch leads from (but for small/07.txt, the
+    # same in both): chunks.
+    code, output, served = run(LAUNCHER, os.path.join(work, "first"), "chunks")
+    assert code == 0, output
+    holds(os.path.join(work, "first"), third)
+    ignored = [made[p] for p in ("data/engine.js", "data/blob.pak", "data/level2.pak")]
+    assert not [line for line in served if any(name in line for name in ignored)], served
+    assert sent(served, "/store/p/") > 0, served
+
+    # An interrupted run left a patch fetched and half applied: it is applied again, not fetched.
+    resumed = players["resumed-patch"]
+    os.makedirs(os.path.join(resumed, ".launcher-patches"))
+    shutil.copy(os.path.join(store, made["data/engine.js"]), os.path.join(resumed, ".launcher-patches"))
+    with open(os.path.join(resumed, "data", "engine.js.part"), "wb") as f:
+        f.write(b"half written" * 1000)
+    code, output, served = run(LAUNCHER, resumed, "resumed-patch")
+    assert code == 0, output
+    holds(resumed, third)
+    assert not [line for line in served if made["data/engine.js"] in line], served
+
+    # A corrupt patch, one whose result is wrong, one copying from outside the old file and one
+    # writing past the file's size: each logged with its file, which comes from chunks.
+    def spoiled(path, change):
+        name = os.path.join(store, made[path])
+        with open(name, "rb") as f:
+            patch = f.read()
+        with open(name, "wb") as f:
+            f.write(change(patch, len(third[path])))
+    spoiled("data/engine.js", lambda p, n: p[:-20] + bytes(b ^ 0x5A for b in p[-20:]))
+    spoiled("data/small/07.txt", lambda p, n: craft(p, varint(n << 1 | 1) + b"w" * n))
+    spoiled("data/blob.pak", lambda p, n: craft(p, varint(n << 1) + varint(2 * 500000)))
+    spoiled("data/level2.pak", lambda p, n: craft(p, varint((n + 1) << 1 | 1) + b"w" * (n + 1)))
+    start = os.path.getsize(LOG) if os.path.exists(LOG) else 0
+    code, output, served = run(LAUNCHER, players["broken-patches"], "broken-patches")
+    assert code == 0, output
+    holds(players["broken-patches"], third)
+    lines = logged(start)
+    for path, why in (("data/engine.js", "patch"), ("data/small/07.txt", "failed its checksum"),
+                      ("data/blob.pak", "outside the old file"), ("data/level2.pak", "past the file's size")):
+        assert re.search(re.escape(path) + r": the patch from its old copy failed \(.*" + why, lines), (path, lines)
+
+
 def main():
     work = tempfile.mkdtemp(prefix="store-test-")
     try:
@@ -141,6 +242,7 @@ def main():
         code, output, served = run(LAUNCHER, game, "install")
         assert code == 0, output
         holds(game, first)
+        shutil.copytree(game, os.path.join(work, "first"))  # a player who stays on the first build
         raw = sum(len(d) for d in first.values())
         assert sent(served, "/storetest/b1/") == 0, served
         assert 0 < sent(served, "/storetest/store/") < raw * 0.8, (sent(served, "/storetest/store/"), raw)
@@ -201,6 +303,7 @@ def main():
         code, output, served = run(OLD_LAUNCHER, old, "install")
         assert code == 0, output
         assert sent(served, "/storetest/store/") == 0, served
+        patches(work, game, second)
         print("1 passed, 0 failed")
         return 0
     finally:

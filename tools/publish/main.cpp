@@ -1,7 +1,8 @@
 // vellumark-publish BUILD_DIR --base-url URL --exe "Vellumark Online.exe" [--version TEXT]
 //     [--chunk-size BYTES] [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]
 //     [--sign PRIVATE_KEY_FILE] [--sequence N] [--mirror URL]...
-//     [--store DIR --store-url URL [--chunking MIN,AVG,MAX] [--level 1-9] [--store-only DIR]]
+//     [--store DIR --store-url URL [--chunking MIN,AVG,MAX] [--level 1-9] [--store-only DIR]
+//      [--patch-from MANIFEST BUILD_DIR]...]
 // vellumark-publish keygen PRIVATE_KEY_FILE
 // vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE
 #include "tools/publish/publish.h"
@@ -24,7 +25,7 @@ int usage(const std::string& problem) {
                  "       [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]\n"
                  "       [--sign PRIVATE_KEY_FILE] [--sequence N] [--mirror URL]...\n"
                  "       [--store DIR --store-url URL [--chunking MIN,AVG,MAX] [--level 1-9]\n"
-                 "        [--store-only DIR [--launcher NAME]]]\n"
+                 "        [--store-only DIR [--launcher NAME]] [--patch-from MANIFEST BUILD_DIR]...]\n"
                  "       vellumark-publish keygen PRIVATE_KEY_FILE\n"
                  "       vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE\n";
     return 2;
@@ -110,6 +111,11 @@ int main(int argc, char** argv) {
             std::int64_t n = 0;
             if (!value(text) || !readNumber(text, n) || n > 9) return usage("--level needs 1 to 9");
             o.level = static_cast<int>(n);
+        } else if (a == "--patch-from") {
+            std::string folder;
+            if (!value(text) || !value(folder))
+                return usage("--patch-from needs a manifest and its build folder");
+            o.patchFrom.emplace_back(text, folder);
         } else if (a == "--store-only") {
             if (!value(storeOnly) || storeOnly.empty()) return usage("--store-only needs a folder");
         } else if (a == "--launcher") {
@@ -150,6 +156,11 @@ int main(int argc, char** argv) {
     if (!o.storeDir.empty()) {
         std::cerr << "store: " << totals.chunks << " chunks, " << totals.newChunks << " new ("
                   << totals.newBytes << " bytes, stored in " << totals.storedBytes << ")\n";
+        for (const PatchReport& p : totals.previous) {
+            std::cerr << "players of " << p.manifest.string() << " fetch " << p.withPatches
+                      << " bytes of files (" << p.patches << " patches; " << p.chunksAlone
+                      << " with the store alone)\n";
+        }
     }
     if (output.empty()) {
         std::cout << json;

@@ -1,5 +1,6 @@
 #include "tools/publish/publish.h"
 
+#include "tools/publish/patches.h"
 #include "tools/publish/signing.h"
 #include "tools/publish/store_writer.h"
 
@@ -38,7 +39,8 @@ std::string manifestPath(const fs::path& relative) {
     return std::string(text.begin(), text.end());
 }
 
-FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out, StoreWriter::File* store) {
+FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out, StoreWriter::File* store,
+                   std::vector<StoredChunk>* listed) {
     std::ifstream in(e.file, std::ios::binary);
     if (!in) return plainFailure("cannot read " + e.path);
     const bool chunked = out.size >= o.chunkThreshold;
@@ -80,7 +82,7 @@ FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out, S
     if (in.bad() || total != out.size)
         return plainFailure("cannot read " + e.path + " (it changed while it was read)");
     out.sha256 = whole->finishHex();
-    if (store) return store->end(out.sha256, out.indexed);
+    if (store) return store->end(out.sha256, out.indexed, listed);
     return {};
 }
 
@@ -125,6 +127,13 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
         if (FileError failed = store->open(o.storeDir, o.chunking, o.level, lanes); failed.failed)
             return failed;
     }
+    if (!o.patchFrom.empty() && !store) return plainFailure("patches need --store");
+    std::vector<PreviousBuild> previous(o.patchFrom.size());
+    for (std::size_t i = 0; i < previous.size(); ++i) {
+        if (FileError failed = loadPreviousBuild(o.patchFrom[i].first, o.patchFrom[i].second, previous[i]);
+            failed.failed)
+            return failed;
+    }
     std::vector<ManifestFile> files(entries.size());
     std::atomic<std::size_t> next{0};
     std::mutex lock; // the first failure and the progress lines
@@ -140,7 +149,10 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
             if (!failed.failed) {
                 std::optional<StoreWriter::File> cut;
                 if (store) cut.emplace(*store, number);
-                failed = hashFile(e, o, f, cut ? &*cut : nullptr);
+                std::vector<StoredChunk> chunks;
+                failed = hashFile(e, o, f, cut ? &*cut : nullptr, previous.empty() ? nullptr : &chunks);
+                if (!failed.failed && !previous.empty())
+                    failed = publishPatches(previous, e.file, f, chunks, *store, number);
             }
             std::lock_guard guard(lock);
             if (failed.failed) {
@@ -161,7 +173,11 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
     if (firstFailure.failed) return firstFailure;
     if (store) {
         if (FileError failed = store->close(); failed.failed) return failed;
-        if (totals) *totals = store->totals();
+        if (totals) {
+            *totals = store->totals();
+            for (const PreviousBuild& p : previous)
+                totals->previous.push_back({p.manifest, p.patches, p.withPatches, p.chunksAlone});
+        }
     }
     Manifest manifest;
     manifest.version = o.version;

@@ -36,6 +36,8 @@ struct PublishOptions {
     std::string storeUrl;
     Chunking chunking;
     int level = 6; // deflate's
+    // Previous builds (a manifest and the folder of its files) that patches lead from.
+    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> patchFrom;
 };
 
 struct StoreTotals;

@@ -37,7 +37,7 @@ FileError StoreWriter::open(const fs::path& folder, const Chunking& chunking, in
     level_ = level;
     packs_.resize(static_cast<std::size_t>(lanes));
     std::error_code ec;
-    for (const char* sub : {"c", "p", "i"}) {
+    for (const char* sub : {"c", "p", "i", "d"}) {
         fs::create_directories(folder / sub, ec);
         if (ec) return plainFailure("cannot make " + (folder / sub).string() + ": " + ec.message());
     }
@@ -80,7 +80,7 @@ FileError StoreWriter::File::cut(const char* data, std::size_t size) {
     return {};
 }
 
-FileError StoreWriter::File::end(const std::string& sha256, bool& indexed) {
+FileError StoreWriter::File::end(const std::string& sha256, bool& indexed, std::vector<StoredChunk>* listed) {
     cutter_.finish([this](const char* bytes, std::size_t n) {
         if (!failure_.failed) failure_ = cut(bytes, n);
     });
@@ -90,7 +90,16 @@ FileError StoreWriter::File::end(const std::string& sha256, bool& indexed) {
         store_.totals_.chunks += static_cast<std::int64_t>(chunks_.size());
     }
     indexed = chunks_.size() > 1;
-    if (chunks_.size() == 1) return store_.storeAlone(lane_, sha256, first_);
+    if (chunks_.size() == 1) {
+        if (FileError e = store_.storeAlone(lane_, sha256, first_); e.failed) return e;
+        if (listed) {
+            std::error_code ec;
+            *listed = {singleChunk(sha256, chunks_[0].size)};
+            (*listed)[0].length = static_cast<std::int64_t>(fs::file_size(store_.folder_ / "c" / sha256, ec));
+        }
+        return {};
+    }
+    if (listed) *listed = chunks_;
     if (indexed) {
         std::lock_guard guard(store_.lock_);
         store_.indexes_.emplace_back(sha256, std::move(chunks_));
@@ -179,6 +188,12 @@ FileError StoreWriter::writeObject(const fs::path& name, std::string_view bytes,
     fs::rename(temporary, target, ec);
     if (ec) return plainFailure("cannot name " + target.string() + ": " + ec.message());
     return {};
+}
+
+FileError StoreWriter::put(const std::string& name, std::string_view bytes, int lane) {
+    std::error_code ec;
+    if (fs::exists(folder_ / name, ec)) return {};
+    return writeObject(name, bytes, lane);
 }
 
 FileError StoreWriter::close() {

@@ -19,11 +19,18 @@
 #include <string>
 #include <vector>
 
+// What a player of one previous build fetches of the files that differ from it.
+struct PatchReport {
+    std::filesystem::path manifest;
+    std::int64_t patches = 0, withPatches = 0, chunksAlone = 0;
+};
+
 struct StoreTotals {
     std::int64_t chunks = 0;      // chunks of the build's files, repeats included
     std::int64_t newChunks = 0;   // chunks stored by this build
     std::int64_t newBytes = 0;    // their bytes
     std::int64_t storedBytes = 0; // what storing them took
+    std::vector<PatchReport> previous;
 };
 
 class StoreWriter {
@@ -38,7 +45,8 @@ public:
         File(StoreWriter& store, int lane) : store_(store), lane_(lane), cutter_(store.chunking_) {}
         FileError feed(const char* data, std::size_t size);
         // Ends the file whose digest is sha256: indexed tells whether it has an index object.
-        FileError end(const std::string& sha256, bool& indexed);
+        // listed, when given, receives its chunks in file order with their stored lengths.
+        FileError end(const std::string& sha256, bool& indexed, std::vector<StoredChunk>* listed = nullptr);
 
     private:
         FileError cut(const char* data, std::size_t size);
@@ -49,6 +57,12 @@ public:
         std::string first_; // the first chunk's bytes, until a second shows it is not alone
         FileError failure_;
     };
+
+    // Writes an object of the store that is named by what it holds (a patch, "d/<old>-<new>"),
+    // unless it exists.
+    FileError put(const std::string& name, std::string_view bytes, int lane);
+    const Chunking& chunking() const { return chunking_; }
+    int level() const { return level_; }
 
     // Finishes the packs, writes the index objects and the catalog.
     FileError close();

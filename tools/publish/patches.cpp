@@ -1,0 +1,102 @@
+#include "tools/publish/patches.h"
+
+#include "net/gzip.h"
+#include "net/patch.h"
+#include "store/cdc.h"
+#include "tools/publish/publish.h"
+#include "tools/publish/store_writer.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool readAll(const fs::path& file, std::string& bytes) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+std::string digestOf(std::string_view bytes) {
+    std::unique_ptr<Hasher> hash = newHasher();
+    hash->update(bytes.data(), bytes.size());
+    return hash->finishHex();
+}
+
+// What a player holding old fetches of the file from the store alone: each distinct chunk its
+// old copy does not hold, as stored, and the file's index.
+std::int64_t chunkCost(std::string_view old, const std::vector<StoredChunk>& chunks,
+                       const Chunking& chunking) {
+    std::set<std::string> held, counted;
+    ChunkCutter cutter(chunking);
+    const auto hold = [&](const char* bytes, std::size_t size) { held.insert(digestOf({bytes, size})); };
+    cutter.feed(old.data(), old.size(), hold);
+    cutter.finish(hold);
+    std::int64_t cost =
+        chunks.size() > 1 ? static_cast<std::int64_t>(gzipBytes(serializeIndex(chunks)).size()) : 0;
+    for (const StoredChunk& c : chunks) {
+        if (!held.contains(c.sha256) && counted.insert(c.sha256).second) cost += c.length;
+    }
+    return cost;
+}
+
+} // namespace
+
+FileError loadPreviousBuild(const fs::path& manifest, const fs::path& folder, PreviousBuild& build) {
+    std::string text;
+    if (!readAll(manifest, text)) return plainFailure("cannot read " + manifest.string());
+    Manifest parsed;
+    if (FileError e = parseManifest(text, parsed); e.failed)
+        return plainFailure(manifest.string() + ": " + e.message);
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) return plainFailure("not a folder: " + folder.string());
+    build.manifest = manifest;
+    build.folder = folder;
+    for (ManifestFile& f : parsed.files)
+        build.files.emplace(f.path, std::move(f));
+    return {};
+}
+
+FileError publishPatches(std::vector<PreviousBuild>& previous, const fs::path& newFile, ManifestFile& file,
+                         const std::vector<StoredChunk>& chunks, StoreWriter& store, int lane) {
+    std::string next;
+    std::int64_t whole = 0; // a new file's chunks, for the builds that lack it
+    for (const StoredChunk& c : chunks)
+        whole += c.length;
+    for (PreviousBuild& build : previous) {
+        const auto it = build.files.find(file.path);
+        if (it == build.files.end() || it->second.size == 0 || file.size == 0) {
+            const std::int64_t cost = it != build.files.end() && it->second.sha256 == file.sha256 ? 0 : whole;
+            build.withPatches += cost;
+            build.chunksAlone += cost;
+            continue;
+        }
+        const ManifestFile& old = it->second;
+        if (old.sha256 == file.sha256) continue;
+        std::string before;
+        const fs::path oldFile = build.folder / fs::u8path(old.path);
+        if (!readAll(oldFile, before) || digestOf(before) != old.sha256)
+            return plainFailure(oldFile.string() + " is not the file " + build.manifest.string() + " lists");
+        if (next.empty() && !readAll(newFile, next)) return plainFailure("cannot read " + file.path);
+        const std::int64_t chunksCost = chunkCost(before, chunks, store.chunking());
+        const std::string patch = makePatch(before, next, old.sha256, file.sha256, 9);
+        build.chunksAlone += chunksCost;
+        const bool listed =
+            std::find(file.patches.begin(), file.patches.end(), old.sha256) != file.patches.end();
+        if (static_cast<std::int64_t>(patch.size()) >= chunksCost ||
+            (!listed && file.patches.size() == maxPatchesPerFile)) {
+            build.withPatches += chunksCost;
+            continue;
+        }
+        if (FileError e = store.put("d/" + old.sha256 + "-" + file.sha256, patch, lane); e.failed) return e;
+        build.withPatches += static_cast<std::int64_t>(patch.size());
+        ++build.patches;
+        if (!listed) file.patches.push_back(old.sha256);
+    }
+    return {};
+}
