@@ -307,12 +307,14 @@ TEST(Manifest, CacheBustingQuery) {
 TEST(Manifest, AChunkStoreIsNamedWithItsChunkingAndFoundBesideEveryServer) {
     const std::string head =
         R"({"baseUrl":"https://a.example/game/1.4","mirrors":["https://b.example/m/1.4/"],)"
-        R"("exe":"x.exe","files":[{"path":"x.exe","size":1,"indexed":true}])";
+        R"("exe":"x.exe","files":[{"path":"x.exe","size":1,"indexed":true,"patches":[")" +
+        std::string(64, 'a') + R"("]}])";
     Manifest m;
     ASSERT_FALSE(parseManifest(head + R"(,"store":"../store","chunking":[16384,65536,262144]})", m).failed);
     EXPECT_EQ(m.store, "../store/");
     EXPECT_EQ(m.chunking, (Chunking{16384, 65536, 262144}));
     EXPECT_TRUE(m.files[0].indexed);
+    EXPECT_EQ(m.files[0].patches, std::vector<std::string>{std::string(64, 'a')});
     EXPECT_EQ(storeUrlFor(m, m.baseUrl), "https://a.example/game/store/");
     EXPECT_EQ(storeUrlFor(m, m.mirrors[0]), "https://b.example/m/store/");
     Manifest again;
@@ -322,14 +324,17 @@ TEST(Manifest, AChunkStoreIsNamedWithItsChunkingAndFoundBesideEveryServer) {
 
     ASSERT_FALSE(parseManifest(head + R"(,"store":"https://c.example/s/","chunking":[64,64,64]})", m).failed);
     EXPECT_EQ(storeUrlFor(m, m.mirrors[0]), "https://c.example/s/");
-    for (const char* bad : {
-             R"(,"store":"../store/"})",                                 // no chunking
-             R"(,"store":"../store/","chunking":[16384,60000,262144]})", // an average not a power of two
-             R"(,"store":"../store/","chunking":[16384,65536]})",        // two numbers
-             R"(,"store":"http://c.example/s/","chunking":[64,64,64]})", // in the clear beside https
-             R"(,"store":"/store/","chunking":[64,64,64]})",             // from the server's root
-             R"(,"store":"../store/","chunking":[64,64,64],"files":[{"indexed":1}]})",
-         }) {
+    for (
+        const char* bad : {
+            R"(,"store":"../store/"})",                                 // no chunking
+            R"(,"store":"../store/","chunking":[16384,60000,262144]})", // an average not a power of two
+            R"(,"store":"../store/","chunking":[16384,65536]})",        // two numbers
+            R"(,"store":"http://c.example/s/","chunking":[64,64,64]})", // in the clear beside https
+            R"(,"store":"/store/","chunking":[64,64,64]})",             // from the server's root
+            R"(,"store":"../store/","chunking":[64,64,64],"files":[{"indexed":1}]})",
+            R"(,"store":"../store/","chunking":[64,64,64],"files":[{"path":"x.exe","size":1,"patches":["ab"]}]})",
+            R"(,"store":"../store/","chunking":[64,64,64],"files":[{"path":"x.exe","size":1,"patches":"ab"}]})",
+        }) {
         EXPECT_EQ(parseManifest(head + bad, m).message, "manifest is not valid: unexpected value") << bad;
     }
 }
