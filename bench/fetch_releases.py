@@ -5,7 +5,8 @@ unpacked with a stand-in "Vellumark Online.exe". The pairs are consecutive and s
 releases, code and assets.
 
 fetch_releases.py ROOT CACHE
-Writes ROOT/patches.txt: NAME FROM_BUILD TO_BUILD, one a line."""
+Writes ROOT/patches.txt: NAME FROM_BUILD TO_BUILD, one a line, and ROOT/patch-from.txt:
+TO_BUILD and the builds it is published with patches from."""
 import io
 import os
 import shutil
@@ -24,6 +25,19 @@ PAIRS = [
     ("native-patch", "@esbuild/linux-x64", "0.20.1", "0.20.2"),
     ("icons-minor", "@mdi/svg", "7.3.67", "7.4.47"),
     ("fonts-minor", "@fortawesome/fontawesome-free", "6.4.2", "6.5.1"),
+    ("compiler-skip3", "typescript", "5.4.2", "5.4.5"),
+    ("engine-beyond-k", "three", "0.150.0", "0.160.1"),
+]
+
+# The builds each new build is published with patches from: its last releases (three for the
+# compiler), never the one a "beyond" pair skips from.
+PREVIOUS = [
+    ("typescript", "5.4.5", ["5.4.4", "5.4.3", "5.4.2"]),
+    ("three", "0.160.1", ["0.160.0"]),
+    ("three", "0.160.0", ["0.150.0"]),
+    ("@esbuild/linux-x64", "0.20.2", ["0.20.1"]),
+    ("@mdi/svg", "7.4.47", ["7.3.67"]),
+    ("@fortawesome/fontawesome-free", "6.5.1", ["6.4.2"]),
 ]
 
 
@@ -66,6 +80,9 @@ def main():
         lines.append("%s %s %s\n" % (name, unpack(package, old), unpack(package, new)))
     with open(os.path.join(ROOT, "patches.txt"), "w") as f:
         f.writelines(lines)
+    with open(os.path.join(ROOT, "patch-from.txt"), "w") as f:
+        for package, new, olds in PREVIOUS:
+            f.write(" ".join([unpack(package, new)] + [unpack(package, old) for old in olds]) + "\n")
 
 
 if __name__ == "__main__":

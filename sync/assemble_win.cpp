@@ -245,6 +245,7 @@ FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest
         out = ReceivedFile{std::move(part), partPath, std::move(target), f.size};
         return {};
     }
+    if (hasPatchFromHeld(job)) seeds.cut({target}, manifest.chunking); // left for the patch until now
     std::vector<StoredChunk> chunks;
     if (FileError e = listChunks(manifest, f, store, from, chunks); e.failed) return e;
 

@@ -66,6 +66,9 @@ FileError downloadWholeFile(const std::wstring& folder, const FetchFrom& from, c
 FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest, const FetchFrom& from,
                             const DownloadJob& job, TransferBuffer& buffer, WriteFolders& folders,
                             std::atomic<std::int64_t>& progress, ChunkSeeds& seeds, ReceivedFile& received);
+// Whether the store lists a patch from the version of the job's file that the player holds.
+bool hasPatchFromHeld(const DownloadJob& job);
+
 // Makes the job's file in part (open, at its size) by the store's patch from the version the
 // player holds, when the manifest lists one for it: applied true once part holds the file,
 // checked. A patch that is missing, broken or wrong is logged with the file's name and leaves

@@ -90,6 +90,11 @@ bool apply(const std::string& patch, const ManifestFile& f, HANDLE old, std::int
 
 } // namespace
 
+bool hasPatchFromHeld(const DownloadJob& job) {
+    const std::vector<std::string>& from = job.file->patches;
+    return !job.heldSha.empty() && std::find(from.begin(), from.end(), job.heldSha) != from.end();
+}
+
 std::wstring keptPatchPath(const std::wstring& folder, const std::string& oldSha, const std::string& newSha) {
     return joinPath(joinPath(folder, patchFolderName), toWide(oldSha + "-" + newSha));
 }
@@ -100,7 +105,7 @@ FileError patchFromHeld(const std::wstring& folder, const std::string& store, co
     applied = false;
     const ManifestFile& f = *job.file;
     const std::string& held = job.heldSha;
-    if (held.empty() || std::find(f.patches.begin(), f.patches.end(), held) == f.patches.end()) return {};
+    if (!hasPatchFromHeld(job)) return {};
     const std::wstring kept = keptPatchPath(folder, held, f.sha256);
     std::string patch, problem;
     const bool wasKept =

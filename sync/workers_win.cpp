@@ -196,7 +196,9 @@ FileError runDownloads(const std::wstring& folder, const Manifest& manifest,
     std::vector<std::wstring> oldCopies;
     for (const DownloadJob& job : jobs) {
         std::wstring target;
-        if (job.fromStore && !resolveManifestPath(folder, job.file->path, target).failed)
+        // An old copy a patch leads from is cut only if the patch fails.
+        if (job.fromStore && !hasPatchFromHeld(job) &&
+            !resolveManifestPath(folder, job.file->path, target).failed)
             oldCopies.push_back(std::move(target));
     }
     if (!oldCopies.empty()) run.seeds.cut(oldCopies, manifest.chunking);
