@@ -131,6 +131,12 @@ def main():
     with open(os.path.join(ROOT, "patches.txt"), "w") as f:
         for name, base in patches:
             f.write("%s %s %s\n" % (name, base, "v4" if name == "skip-v1-to-v4" else name))
+    # Each patched build is published with a patch from its base; v4 has none, as from a build
+    # beyond those patches lead from.
+    with open(os.path.join(ROOT, "patch-from.txt"), "w") as f:
+        for name, base in patches:
+            if name != "skip-v1-to-v4":
+                f.write("%s %s\n" % (name, base))
 
 
 if __name__ == "__main__":

@@ -212,6 +212,9 @@ FileError parseManifest(std::string_view body, Manifest& manifest) {
     }
 
     if (m.baseUrl.back() != '/') m.baseUrl += '/';
+    if (const JsonValue* patches = findMember(root, "manifestPatches");
+        patches && patches->kind == JsonValue::Bool)
+        m.manifestPatches = patches->boolValue;
     if (!readMirrors(root, m.baseUrl, m.mirrors) || !readStore(root, m))
         return plainFailure(std::string(notValid) + "unexpected value");
     // A build served over https is served so by its mirrors too: a player's requests in the
@@ -240,6 +243,8 @@ std::string serializeManifest(const Manifest& m) {
         json += ",\"store\":" + jsonString(m.store) + ",\"chunking\":[" + jsonInt(m.chunking.min) + ',' +
                 jsonInt(m.chunking.avg) + ',' + jsonInt(m.chunking.max) + ']';
     }
+    // Launchers look for this very text in the copy they keep, without parsing it.
+    if (m.manifestPatches) json += ",\"manifestPatches\":true";
     json += ",\"files\":[";
     for (std::size_t i = 0; i < m.files.size(); ++i) {
         const ManifestFile& f = m.files[i];

@@ -45,6 +45,9 @@ struct Manifest {
     // ignore it and fetch the files themselves.
     std::string store;
     Chunking chunking; // how the publisher cut the files, which the launcher cuts old copies by
+    // Beside the manifest lie "<manifest>.sha256", the digest of the current manifest, and
+    // "<manifest>.d/<old sha256>-<new sha256>", patches from earlier manifests.
+    bool manifestPatches = false;
 };
 
 // The store's URL for a server of the build's files (baseUrl or a mirror): a relative store

@@ -2,6 +2,9 @@
 #include "net/http.h"
 #include "net/manifest.h"
 #include "net/manifest_copy.h"
+#include "net/patch.h"
+#include "store/hex.h"
+#include "store/sha256.h"
 
 #include <chrono>
 #include <vector>
@@ -103,15 +106,92 @@ FileError useCopy(const ManifestCopy& copy, const std::vector<EcPoint>& trustedK
     return parseManifest(copy.body, manifest);
 }
 
+std::string digestOf(std::string_view bytes) {
+    Sha256 digest;
+    digest.update(bytes.data(), bytes.size());
+    return digest.finishHex();
+}
+
+enum class Pointed { Nothing, Unchanged, Patched };
+
+// Where the kept copy says the publisher writes patches between manifests: the manifest's
+// digest, asked for first, then a patch from the copy to the manifest it names, checked
+// against that digest. Anything missing or wrong leaves the manifest to be fetched whole.
+Pointed followPointer(const std::string& url, std::int64_t now, const ManifestCopy& kept, std::string& body) {
+    if (kept.url != url || url.find('?') != std::string::npos ||
+        kept.body.find("\"manifestPatches\":true") == std::string::npos)
+        return Pointed::Nothing;
+    HttpRequest request;
+    std::string text;
+    BodyProblem problem = BodyProblem::None;
+    FileError readFailure;
+    if (fetchText(url + ".sha256", now, 256, request, text, problem, readFailure).failed ||
+        request.status != 200 || problem != BodyProblem::None)
+        return Pointed::Nothing;
+    request.close();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    const std::string was = digestOf(kept.body);
+    if (!isSha256Text(text)) return Pointed::Nothing;
+    if (text == was) return Pointed::Unchanged;
+    // Named by both digests, a patch never changes: caches may keep it.
+    std::string patch;
+    if (request.get(url + ".d/" + was + "-" + text, L"", manifestTimeoutMs).failed || request.status != 200 ||
+        readBody(request, maxManifestBytes, patch, readFailure) != BodyProblem::None)
+        return Pointed::Nothing;
+    PatchHeader header;
+    if (!readPatchHeader(patch, header) || header.newSize > maxManifestBytes ||
+        header.oldSize != static_cast<std::int64_t>(kept.body.size()))
+        return Pointed::Nothing;
+    body.clear();
+    const PatchIo io{[&](std::int64_t at, char* data, std::size_t size) {
+                         kept.body.copy(data, size, static_cast<std::size_t>(at));
+                         return true;
+                     },
+                     [&](const char* data, std::size_t size) {
+                         body.append(data, size);
+                         return true;
+                     }};
+    if (applyPatch(patch, io) != PatchResult::Ok || digestOf(body) != text) return Pointed::Nothing;
+    return Pointed::Patched;
+}
+
+// A manifest body as fetched (or made by a patch from the kept copy): its signature checked when
+// keys are trusted, parsed, and kept with its validators.
+FileError takeFetched(const std::string& url, std::int64_t now, std::string body, std::string etag,
+                      std::string lastModified, const std::vector<EcPoint>& trustedKeys, Manifest& manifest,
+                      ManifestCopy* kept) {
+    ManifestCopy fetched{url, std::move(etag), std::move(lastModified), {}, {}};
+    if (!trustedKeys.empty()) {
+        if (FileError e = checkSignature(url, now, body, trustedKeys, fetched.signature); e.failed) return e;
+    }
+    if (FileError e = parseManifest(body, manifest); e.failed) return e;
+    if (kept) {
+        fetched.body = std::move(body);
+        *kept = std::move(fetched);
+    }
+    return {};
+}
+
 } // namespace
 
 FileError fetchManifest(const std::string& url, Manifest& manifest, const std::vector<EcPoint>& trustedKeys,
                         ManifestCopy* kept) {
     using namespace std::chrono;
     const std::int64_t now = duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+    std::string patched;
+    switch (kept ? followPointer(url, now, *kept, patched) : Pointed::Nothing) {
+    case Pointed::Unchanged:
+        if (!useCopy(*kept, trustedKeys, manifest).failed) return {};
+        break;
+    case Pointed::Patched:
+        return takeFetched(url, now, std::move(patched), {}, {}, trustedKeys, manifest, kept);
+    case Pointed::Nothing: // what a patch that failed made is thrown away
+        break;
+    }
+    std::string body;
     const std::string conditions = kept ? conditionalHeaders(*kept, url) : std::string();
     HttpRequest request;
-    std::string body;
     BodyProblem problem = BodyProblem::None;
     FileError readFailure;
     if (FileError e =
@@ -129,18 +209,9 @@ FileError fetchManifest(const std::string& url, Manifest& manifest, const std::v
     }
     if (request.status != 200) return plainFailure("manifest: HTTP " + std::to_string(request.status));
     if (FileError e = decodeBody(request, problem, readFailure, body); e.failed) return e;
-    ManifestCopy fetched;
-    fetched.url = url;
-    fetched.etag = request.header(WINHTTP_QUERY_ETAG);
-    fetched.lastModified = request.header(WINHTTP_QUERY_LAST_MODIFIED);
+    std::string etag = request.header(WINHTTP_QUERY_ETAG),
+                lastModified = request.header(WINHTTP_QUERY_LAST_MODIFIED);
     request.close();
-    if (!trustedKeys.empty()) {
-        if (FileError e = checkSignature(url, now, body, trustedKeys, fetched.signature); e.failed) return e;
-    }
-    if (FileError e = parseManifest(body, manifest); e.failed) return e;
-    if (kept) {
-        fetched.body = std::move(body);
-        *kept = std::move(fetched);
-    }
-    return {};
+    return takeFetched(url, now, std::move(body), std::move(etag), std::move(lastModified), trustedKeys,
+                       manifest, kept);
 }

@@ -103,6 +103,9 @@ private:
     std::size_t forward(std::size_t o, std::size_t n) const {
         const std::size_t most = std::min(oldSize_ - o, newSize_ - n);
         std::size_t k = 0;
+        // Long copies are the rule: compared a block at a time until the block that differs.
+        while (k + 64 <= most && std::memcmp(old_ + o + k, new_ + n + k, 64) == 0)
+            k += 64;
         while (k < most && old_[o + k] == new_[n + k])
             ++k;
         return k;

@@ -20,9 +20,11 @@
 namespace {
 
 // A patch is taken only when smaller than the chunks it spares, which are at most the file's
-// size and a byte a chunk; a longer answer is no patch of ours.
+// size and a byte a chunk; a longer answer is no patch of ours. It is held whole, so one past
+// a bound is left for the chunks.
 std::int64_t mostPatchBytes(const ManifestFile& f) {
-    return static_cast<std::int64_t>(patchHeaderSize) + f.size + f.size / 64 + 4096;
+    return std::min<std::int64_t>(static_cast<std::int64_t>(patchHeaderSize) + f.size + f.size / 64 + 4096,
+                                  std::int64_t{256} << 20);
 }
 
 bool fetchPatch(const std::string& url, const FetchFrom& from, std::int64_t most, std::string& patch,

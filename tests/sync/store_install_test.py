@@ -179,9 +179,11 @@ def patches(work, game, second):
     store = os.path.join(WWW, "store", "d")
     made = {p: "%s-%s" % (hashlib.sha256(second[p]).hexdigest(), hashlib.sha256(third[p]).hexdigest()) for p in changed}
     assert all(os.path.exists(os.path.join(store, made[p])) for p in changed), os.listdir(store)
+    # The players of the manifest the third build's patches lead from hold it as the mirrored
+    # install kept it; the others hold an earlier one, with no patch from it.
     players = {name: os.path.join(work, name) for name in ("patched", "broken-patches", "resumed-patch")}
-    for folder in players.values():
-        shutil.copytree(game, folder)
+    for name, folder in players.items():
+        shutil.copytree(os.path.join(work, "mirrored") if name != "resumed-patch" else game, folder)
 
     code, output, served = run(LAUNCHER, players["patched"], "patched")
     assert code == 0, output
@@ -189,6 +191,9 @@ def patches(work, game, second):
     asked = [line for line in served if "/store/" in line]
     assert all("/store/d/" in line for line in asked), asked  # neither an index nor a chunk
     assert len(asked) == len(changed) and sent(served, "/store/d/") < 3000, asked
+    # The manifest too: its digest, then a patch from the kept copy, never the whole of it.
+    assert [line.split()[1].split("?")[0] for line in served if "/store/" not in line] == [
+        "/storetest/m.json.sha256", "/storetest/m.json.d/" + os.listdir(os.path.join(WWW, "m.json.d"))[0]], served
 
     # A player of the first build holds versions no patch leads from (but for small/07.txt, the
     # same in both): chunks.
@@ -222,10 +227,15 @@ def patches(work, game, second):
     spoiled("data/small/07.txt", lambda p, n: craft(p, varint(n << 1 | 1) + b"w" * n))
     spoiled("data/blob.pak", lambda p, n: craft(p, varint(n << 1) + varint(2 * 500000)))
     spoiled("data/level2.pak", lambda p, n: craft(p, varint((n + 1) << 1 | 1) + b"w" * (n + 1)))
+    for name in os.listdir(os.path.join(WWW, "m.json.d")):  # a broken manifest patch: the whole one
+        with open(os.path.join(WWW, "m.json.d", name), "r+b") as f:
+            f.seek(-8, os.SEEK_END)
+            f.write(b"broken!!")
     start = os.path.getsize(LOG) if os.path.exists(LOG) else 0
     code, output, served = run(LAUNCHER, players["broken-patches"], "broken-patches")
     assert code == 0, output
     holds(players["broken-patches"], third)
+    assert [line for line in served if "GET /storetest/m.json?" in line], served
     lines = logged(start)
     for path, why in (("data/engine.js", "patch"), ("data/small/07.txt", "failed its checksum"),
                       ("data/blob.pak", "outside the old file"), ("data/level2.pak", "past the file's size")):

@@ -5,6 +5,7 @@
 //      [--patch-from MANIFEST BUILD_DIR]...]
 // vellumark-publish keygen PRIVATE_KEY_FILE
 // vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE
+#include "tools/publish/patches.h"
 #include "tools/publish/publish.h"
 #include "tools/publish/store_writer.h"
 
@@ -133,6 +134,9 @@ int main(int argc, char** argv) {
     if (o.buildDir.empty()) return usage("no build folder");
     if (o.exe.empty()) return usage("--exe is required");
     if (!storeOnly.empty() && o.storeDir.empty()) return usage("--store-only needs --store");
+    o.digestBeside = !o.storeDir.empty() && !output.empty();
+    if (!o.patchFrom.empty() && (o.storeDir.empty() || output.empty()))
+        return usage("--patch-from needs --store and -o: the patches go beside them");
     // Only launchers that read the store fetch a store-only build, and they fetch every file from
     // it: the chunk lists of large files would only make every start's manifest longer.
     if (!storeOnly.empty()) o.chunkThreshold = std::numeric_limits<std::int64_t>::max();
@@ -170,6 +174,12 @@ int main(int argc, char** argv) {
     }
     if (!key.empty()) {
         if (const FileError e = signManifestFile(output, key); e.failed) return failed(e);
+    }
+    if (o.digestBeside) {
+        std::vector<std::filesystem::path> manifests;
+        for (const auto& [manifest, folder] : o.patchFrom)
+            manifests.push_back(manifest);
+        if (const FileError e = writeManifestPatches(output, json, manifests); e.failed) return failed(e);
     }
     if (!storeOnly.empty()) {
         if (const FileError e = writeStoreOnlyUpload(o.buildDir, launcher, storeOnly); e.failed)

@@ -3,12 +3,14 @@
 #include "net/gzip.h"
 #include "net/patch.h"
 #include "store/cdc.h"
+#include "tools/publish/mapped_file.h"
 #include "tools/publish/publish.h"
 #include "tools/publish/store_writer.h"
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -33,10 +35,12 @@ std::string digestOf(std::string_view bytes) {
 std::int64_t chunkCost(std::string_view old, const std::vector<StoredChunk>& chunks,
                        const Chunking& chunking) {
     std::set<std::string> held, counted;
-    ChunkCutter cutter(chunking);
-    const auto hold = [&](const char* bytes, std::size_t size) { held.insert(digestOf({bytes, size})); };
-    cutter.feed(old.data(), old.size(), hold);
-    cutter.finish(hold);
+    for (std::size_t at = 0; at < old.size();) {
+        const std::size_t n =
+            nextCut(chunking, reinterpret_cast<const unsigned char*>(old.data()) + at, old.size() - at);
+        held.insert(digestOf(old.substr(at, n)));
+        at += n;
+    }
     std::int64_t cost =
         chunks.size() > 1 ? static_cast<std::int64_t>(gzipBytes(serializeIndex(chunks)).size()) : 0;
     for (const StoredChunk& c : chunks) {
@@ -57,34 +61,38 @@ FileError loadPreviousBuild(const fs::path& manifest, const fs::path& folder, Pr
     if (!fs::is_directory(folder, ec)) return plainFailure("not a folder: " + folder.string());
     build.manifest = manifest;
     build.folder = folder;
-    for (ManifestFile& f : parsed.files)
+    for (ManifestFile& f : parsed.files) {
+        build.digests.insert(f.sha256);
         build.files.emplace(f.path, std::move(f));
+    }
     return {};
 }
 
 FileError publishPatches(std::vector<PreviousBuild>& previous, const fs::path& newFile, ManifestFile& file,
                          const std::vector<StoredChunk>& chunks, StoreWriter& store, int lane) {
-    std::string next;
+    std::optional<MappedFile> next;
     std::int64_t whole = 0; // a new file's chunks, for the builds that lack it
     for (const StoredChunk& c : chunks)
         whole += c.length;
     for (PreviousBuild& build : previous) {
         const auto it = build.files.find(file.path);
         if (it == build.files.end() || it->second.size == 0 || file.size == 0) {
-            const std::int64_t cost = it != build.files.end() && it->second.sha256 == file.sha256 ? 0 : whole;
+            // A file that build holds under any name is copied from the player's disk.
+            const std::int64_t cost = build.digests.contains(file.sha256) ? 0 : whole;
             build.withPatches += cost;
             build.chunksAlone += cost;
             continue;
         }
         const ManifestFile& old = it->second;
         if (old.sha256 == file.sha256) continue;
-        std::string before;
         const fs::path oldFile = build.folder / fs::u8path(old.path);
-        if (!readAll(oldFile, before) || digestOf(before) != old.sha256)
+        const MappedFile before(oldFile);
+        if (!before.ok() || digestOf(before.bytes()) != old.sha256)
             return plainFailure(oldFile.string() + " is not the file " + build.manifest.string() + " lists");
-        if (next.empty() && !readAll(newFile, next)) return plainFailure("cannot read " + file.path);
-        const std::int64_t chunksCost = chunkCost(before, chunks, store.chunking());
-        const std::string patch = makePatch(before, next, old.sha256, file.sha256, 9);
+        if (!next) next.emplace(newFile);
+        if (!next->ok()) return plainFailure("cannot read " + file.path);
+        const std::int64_t chunksCost = chunkCost(before.bytes(), chunks, store.chunking());
+        const std::string patch = makePatch(before.bytes(), next->bytes(), old.sha256, file.sha256, 9);
         build.chunksAlone += chunksCost;
         const bool listed =
             std::find(file.patches.begin(), file.patches.end(), old.sha256) != file.patches.end();
@@ -98,5 +106,32 @@ FileError publishPatches(std::vector<PreviousBuild>& previous, const fs::path& n
         ++build.patches;
         if (!listed) file.patches.push_back(old.sha256);
     }
+    return {};
+}
+
+FileError writeManifestPatches(const fs::path& manifest, const std::string& bytes,
+                               const std::vector<fs::path>& previous) {
+    const std::string now = digestOf(bytes);
+    fs::path folder = manifest;
+    folder += ".d";
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) return plainFailure("cannot make " + folder.string() + ": " + ec.message());
+    const std::size_t whole = gzipBytes(bytes).size();
+    for (const fs::path& file : previous) {
+        std::string before;
+        if (!readAll(file, before)) return plainFailure("cannot read " + file.string());
+        const std::string was = digestOf(before);
+        const std::string patch = makePatch(before, bytes, was, now, 9);
+        if (was == now || patch.size() >= whole) continue;
+        const fs::path target = folder / (was + "-" + now);
+        if (std::ofstream out(target, std::ios::binary); !(out << patch))
+            return plainFailure("cannot write " + target.string());
+    }
+    // Written last: a launcher that reads it finds the manifest and its patches in place.
+    fs::path pointer = manifest;
+    pointer += ".sha256";
+    if (std::ofstream out(pointer, std::ios::binary); !(out << now << "\n"))
+        return plainFailure("cannot write " + pointer.string());
     return {};
 }

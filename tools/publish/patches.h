@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ class StoreWriter;
 struct PreviousBuild {
     std::filesystem::path manifest, folder;
     std::map<std::string, ManifestFile, std::less<>> files; // by path
+    std::set<std::string> digests;                          // of every file it holds
     // What its players fetch of the files that differ: with patches, and with chunks alone.
     std::atomic<std::int64_t> withPatches{0}, chunksAlone{0}, patches{0};
 };
@@ -35,3 +37,9 @@ FileError loadPreviousBuild(const std::filesystem::path& manifest, const std::fi
 FileError publishPatches(std::vector<PreviousBuild>& previous, const std::filesystem::path& newFile,
                          ManifestFile& file, const std::vector<StoredChunk>& chunks, StoreWriter& store,
                          int lane);
+
+// Beside the manifest file: a patch from each previous manifest's bytes to these, in
+// "<manifest>.d/<old sha256>-<new sha256>" (when smaller than the manifest compressed), and then
+// "<manifest>.sha256", the digest of these bytes, which launchers ask for first.
+FileError writeManifestPatches(const std::filesystem::path& manifest, const std::string& bytes,
+                               const std::vector<std::filesystem::path>& previous);

@@ -189,6 +189,7 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
     if (store) {
         manifest.store = o.storeUrl;
         manifest.chunking = o.chunking;
+        manifest.manifestPatches = o.digestBeside;
     }
     manifest.files = std::move(files);
     std::string json = serializeManifest(manifest);

@@ -36,6 +36,9 @@ struct PublishOptions {
     std::string storeUrl;
     Chunking chunking;
     int level = 6; // deflate's
+    // Whether the manifest's digest is written beside it (with a store; the launcher then asks
+    // for that first).
+    bool digestBeside = false;
     // Previous builds (a manifest and the folder of its files) that patches lead from.
     std::vector<std::pair<std::filesystem::path, std::filesystem::path>> patchFrom;
 };
