@@ -9,20 +9,12 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <set>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool readAll(const fs::path& file, std::string& bytes) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
 
 std::string digestOf(std::string_view bytes) {
     std::unique_ptr<Hasher> hash = newHasher();
@@ -52,10 +44,10 @@ std::int64_t chunkCost(std::string_view old, const std::vector<StoredChunk>& chu
 } // namespace
 
 FileError loadPreviousBuild(const fs::path& manifest, const fs::path& folder, PreviousBuild& build) {
-    std::string text;
-    if (!readAll(manifest, text)) return plainFailure("cannot read " + manifest.string());
+    const MappedFile text(manifest);
+    if (!text.ok()) return plainFailure("cannot read " + manifest.string());
     Manifest parsed;
-    if (FileError e = parseManifest(text, parsed); e.failed)
+    if (FileError e = parseManifest(text.bytes(), parsed); e.failed)
         return plainFailure(manifest.string() + ": " + e.message);
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) return plainFailure("not a folder: " + folder.string());
@@ -119,10 +111,10 @@ FileError writeManifestPatches(const fs::path& manifest, const std::string& byte
     if (ec) return plainFailure("cannot make " + folder.string() + ": " + ec.message());
     const std::size_t whole = gzipBytes(bytes).size();
     for (const fs::path& file : previous) {
-        std::string before;
-        if (!readAll(file, before)) return plainFailure("cannot read " + file.string());
-        const std::string was = digestOf(before);
-        const std::string patch = makePatch(before, bytes, was, now, 9);
+        const MappedFile before(file);
+        if (!before.ok()) return plainFailure("cannot read " + file.string());
+        const std::string was = digestOf(before.bytes());
+        const std::string patch = makePatch(before.bytes(), bytes, was, now, 9);
         if (was == now || patch.size() >= whole) continue;
         const fs::path target = folder / (was + "-" + now);
         if (std::ofstream out(target, std::ios::binary); !(out << patch))
