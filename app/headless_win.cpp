@@ -58,11 +58,12 @@ void runHeadless(const LaunchOptions& options) {
         }
         if (!isFinalPhase(s.phase)) continue;
         writeOut("\n");
-        if (s.phase == SessionPhase::Failed) ExitProcess(1);
-        // A replaced launcher is restarted by the worker, which then ends this process; wait
-        // for it rather than race it, so the new launcher always runs.
-        while (s.launcherReplaced && sessionRunning.load())
+        // The session's last steps come after its final phase: the manifest copy is kept and the
+        // installed sequence recorded, and a replaced launcher is restarted by the worker, which
+        // then ends this process. Ending first would cut them short (a copy left as its ".tmp").
+        while (sessionRunning.load())
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (s.phase == SessionPhase::Failed) ExitProcess(1);
         if (!options.noLaunch) launchGame(options.gameDir, s.exe);
         return;
     }

@@ -89,8 +89,10 @@ def main():
         squid.wait(10)
         tunnels = open(os.path.join(work, "access.log")).read().count(
             "CONNECT localhost:%s" % os.environ["VELLUMARK_HTTPS_PORT"])
-        # The manifest, the executable and the pack's chunks in one range: each through squid.
-        assert tunnels >= 3, "requests through the proxy: %d\n%s" % (tunnels, open(log, errors="replace").read())
+        # The manifest and the downloads (the executable, the pack's chunks in one range), each
+        # through squid: two tunnels at least, as a download worker may carry both downloads
+        # over one.
+        assert tunnels >= 2, "requests through the proxy: %d\n%s" % (tunnels, open(log, errors="replace").read())
         print("ok: %d requests through the proxy" % tunnels)
     finally:
         if squid.poll() is None:
