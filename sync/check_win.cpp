@@ -139,7 +139,7 @@ bool lookUpFile(CheckContext& c, std::size_t index, std::wstring& path) {
     seen.launcher = isLauncherPath(path);
     seen.distrusted = c.options.repair || c.unsettled.contains(f.path);
     if (const auto it = c.state.files.find(f.path); it != c.state.files.end()) seen.record = &it->second;
-    if (!seen.found) seen.partSize = partSizeOf(c, path);
+    seen.partSize = partSizeOf(c, path);
     if (planFromListing(c.manifest, f, seen, result)) return true;
     countFile(c);
     return false;

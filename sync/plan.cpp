@@ -32,9 +32,16 @@ bool planFromListing(const Manifest& m, const ManifestFile& f, const FileSeen& s
         return false;
     }
     const InstallRecord* r = seen.record;
-    row.vouched = !seen.distrusted && r && r->sha == f.sha256 && r->size == f.size &&
-                  r->mtime == seen.mtime && seen.size == f.size;
-    return !row.vouched;
+    const bool asRecorded = !seen.distrusted && r && r->size == seen.size && r->mtime == seen.mtime;
+    row.vouched = asRecorded && r->sha == f.sha256 && seen.size == f.size;
+    if (row.vouched) return false;
+    // A file as its record says holds the recorded version, so one fetched whole is known to
+    // differ without being read (a patch from that version reads it once, as it makes the new).
+    if (asRecorded && (f.chunks.empty() || seen.launcher || !m.store.empty())) {
+        planWholeFile(m, f, false, seen.partSize, row);
+        return false;
+    }
+    return true;
 }
 
 void planWholeFile(const Manifest& m, const ManifestFile& f, bool digestMatches, std::int64_t partSize,

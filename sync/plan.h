@@ -67,7 +67,8 @@ struct FileSeen {
 
 // Plans what the listing alone settles: a missing file is fetched whole (a chunked one is
 // created and every chunk fetched into it), and a file its record vouches for is kept (same
-// size and write time, the listed digest). False when its contents must be read.
+// size and write time, the listed digest), and one it names another version for is fetched whole
+// when it would be anyway. False when its contents must be read.
 bool planFromListing(const Manifest& manifest, const ManifestFile& file, const FileSeen& seen,
                      FileCheckResult& row);
 

@@ -72,6 +72,7 @@ TEST(Plan, WhatTheListingAloneSettles) {
         bool read;
         FileAction action;
         std::size_t jobs;
+        bool store = false;
     } rows[] = {
         {"missing", whole, {false, 0, 0, 3, false, false, nullptr}, false, FileAction::fetch, 1},
         {"missing pack", chunked, {false, 0, 0, 0, false, false, nullptr}, false, FileAction::create, 3},
@@ -83,18 +84,34 @@ TEST(Plan, WhatTheListingAloneSettles) {
          1},
         {"vouched for", whole, {true, 5, 77, 0, false, false, &good}, false, FileAction::keep, 0},
         {"no record", whole, {true, 5, 77, 0, false, false, nullptr}, true, FileAction::keep, 0},
-        {"another digest recorded", whole, {true, 5, 77, 0, false, false, &stale}, true, FileAction::keep, 0},
+        // Its record says which version it holds: one fetched whole need not be read to know.
+        {"another digest recorded",
+         whole,
+         {true, 5, 77, 2, false, false, &stale},
+         false,
+         FileAction::fetch,
+         1},
+        {"another pack recorded", chunked, {true, 5, 77, 0, false, false, &stale}, true, FileAction::keep, 0},
+        {"another pack recorded, store",
+         chunked,
+         {true, 5, 77, 0, false, false, &stale},
+         false,
+         FileAction::fetch,
+         1,
+         true},
         {"written since", whole, {true, 5, 78, 0, false, false, &good}, true, FileAction::keep, 0},
         {"another size", whole, {true, 6, 77, 0, false, false, &good}, true, FileAction::keep, 0},
         {"repair or unsettled", whole, {true, 5, 77, 0, false, true, &good}, true, FileAction::keep, 0},
     };
     for (const auto& row : rows) {
         FileCheckResult r;
-        EXPECT_EQ(planFromListing(m, row.file, row.seen, r), row.read) << row.name;
+        Manifest withStore = m;
+        withStore.store = "store/";
+        EXPECT_EQ(planFromListing(row.store ? withStore : m, row.file, row.seen, r), row.read) << row.name;
         EXPECT_EQ(r.action, row.action) << row.name;
         EXPECT_EQ(r.jobs.size(), row.jobs) << row.name;
         EXPECT_EQ(r.partSize, row.action == FileAction::fetch ? row.seen.partSize : 0) << row.name;
-        EXPECT_EQ(r.vouched, row.seen.found && !row.read) << row.name;
+        EXPECT_EQ(r.vouched, row.seen.found && !row.read && row.action == FileAction::keep) << row.name;
     }
     // A state whose every record vouched for its file stands as it is, unless the build is another.
     Manifest one = m;
