@@ -1,14 +1,13 @@
 #include "sync/apply.h"
 
 #include "base/session_status.h"
-#include "base/threads.h"
 #include "store/files.h"
 #include "store/paths.h"
 #include "store/sha256.h"
 #include "sync/folder_guard.h"
+#include "sync/write_behind.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <thread>
 
 void OpenTargets::insert(const std::string& path, FileHandle handle) {
@@ -57,57 +56,6 @@ FileError setFileSize(HANDLE file, const std::wstring& path, std::int64_t size) 
 }
 
 namespace {
-
-// The part file's written bytes reach the disk while the scan goes on hashing: a thread flushes
-// after every flushEvery bytes written, so the flush before the part file replaces the old copy
-// finds little left to write, rather than the whole file. Without the thread, that flush does
-// it all, as before.
-class BackgroundFlush {
-public:
-    explicit BackgroundFlush(HANDLE file) : file_(file) {
-        if (startThread(thread_, [this] { run(); }).failed) thread_ = {};
-    }
-    ~BackgroundFlush() {
-        {
-            std::lock_guard guard(lock_);
-            stop_ = true;
-        }
-        wake_.notify_one();
-        if (thread_.joinable()) thread_.join();
-    }
-    void wrote(std::size_t bytes) {
-        unflushed_ += bytes;
-        if (unflushed_ < flushEvery) return;
-        unflushed_ = 0;
-        {
-            std::lock_guard guard(lock_);
-            ++requested_;
-        }
-        wake_.notify_one();
-    }
-
-private:
-    static constexpr std::size_t flushEvery = std::size_t{64} << 20;
-    void run() {
-        std::unique_lock guard(lock_);
-        for (int done = 0;;) {
-            wake_.wait(guard, [&] { return stop_ || requested_ != done; });
-            if (stop_) return;
-            done = requested_;
-            guard.unlock();
-            FlushFileBuffers(file_); // a failure shows in the flush before the replacement
-            guard.lock();
-        }
-    }
-
-    HANDLE file_;
-    std::size_t unflushed_ = 0; // the scanning thread's alone
-    std::mutex lock_;
-    std::condition_variable wake_;
-    int requested_ = 0;
-    bool stop_ = false;
-    std::thread thread_;
-};
 
 // Copies chunks from the old copy into the file being written (the same file when mended),
 // each from where the plan found its bytes. Unless trusted (the old copy was held without

@@ -10,10 +10,10 @@
 #include "net/patch.h"
 #include "store/files.h"
 #include "store/paths.h"
-#include "store/sha256.h"
 #include "store/text.h"
 #include "sync/rate_limit.h"
 #include "sync/state.h"
+#include "sync/write_behind.h"
 
 #include <algorithm>
 
@@ -57,6 +57,7 @@ bool fetchPatch(const std::string& url, const FetchFrom& from, std::int64_t most
 }
 
 // Writes the new file into the part file from the old copy; true when it matches its digest.
+// What is written is hashed on another thread, and flushed behind, while the next bytes come.
 bool apply(const std::string& patch, const ManifestFile& f, HANDLE old, std::int64_t oldSize, HANDLE part,
            const std::wstring& partPath, std::atomic<std::int64_t>& progress, std::int64_t& counted,
            std::string& problem) {
@@ -66,21 +67,39 @@ bool apply(const std::string& patch, const ManifestFile& f, HANDLE old, std::int
         problem = "the patch is for other files";
         return false;
     }
-    Sha256 digest;
+    HashBehind digest;
+    BackgroundFlush flush(part);
     std::int64_t at = 0;
+    const auto writeBlock = [&] {
+        std::vector<char>& block = digest.block();
+        if (writeAll(part, block.data(), block.size(), partPath, at) != 0) return false;
+        at += std::ssize(block);
+        flush.wrote(block.size());
+        progress.fetch_add(std::ssize(block));
+        counted += std::ssize(block);
+        digest.handOver();
+        return true;
+    };
     const PatchIo io{
         [&](std::int64_t offset, char* data, std::size_t size) { return readAt(old, offset, data, size); },
         [&](const char* data, std::size_t size) {
             if (cancelRequested.load()) return false;
-            digest.update(data, size);
-            if (writeAll(part, data, size, partPath, at) != 0) return false;
-            at += static_cast<std::int64_t>(size);
-            progress.fetch_add(static_cast<std::int64_t>(size));
-            counted += static_cast<std::int64_t>(size);
+            while (size > 0) {
+                std::vector<char>& block = digest.block();
+                const std::size_t n = std::min(size, HashBehind::blockSize - block.size());
+                block.insert(block.end(), data, data + n);
+                data += n;
+                size -= n;
+                if (block.size() == HashBehind::blockSize && !writeBlock()) return false;
+            }
             return true;
         }};
     if (const PatchResult r = applyPatch(patch, io); r != PatchResult::Ok) {
         problem = patchResultText(r);
+        return false;
+    }
+    if (!digest.block().empty() && !writeBlock()) {
+        problem = patchResultText(PatchResult::WriteFailed);
         return false;
     }
     if (digest.finishHex() != f.sha256) {
