@@ -1,8 +1,9 @@
 // A whole file assembled in its part file from the build's chunk store: the chunks the part
-// file holds already (an interrupted run), then those the player holds anywhere else (the old
-// copy, the other files the update replaces or drops, chunks fetched for other files), then
-// the rest fetched, each chunk once, neighbours in one range request. Every chunk is checked
-// before it is written and the file once complete.
+// file holds already (an interrupted run) are kept, those no seed holds are fetched, each once,
+// neighbours in one range request, and then one pass in order takes the rest from the seeds
+// (the old copy, the other files the update replaces or drops, chunks fetched for other files)
+// while it hashes the whole file. Every chunk is checked before it is written and the file once
+// complete.
 #include "base/session_status.h"
 #include "net/chunk_store.h"
 #include "net/gzip.h"
@@ -13,6 +14,7 @@
 #include "sync/download.h"
 #include "sync/rate_limit.h"
 #include "sync/seeds.h"
+#include "sync/write_behind.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -34,7 +36,8 @@ FileError staleChunk(std::string text) {
 struct Wanted {
     StoredChunk chunk;
     std::vector<std::int64_t> offsets;
-    bool written = false;
+    bool written = false; // at every offset, checked
+    bool seeded = false;  // to be taken from a seed as the file is written in order
 };
 
 struct Assembly {
@@ -106,19 +109,6 @@ void takeHeld(Assembly& a, std::int64_t held) {
     }
 }
 
-// Every chunk the player holds already, in the old copy or in any other file the update
-// replaces or drops, or fetched this run for another file, is taken from there.
-FileError takeFromSeeds(Assembly& a) {
-    ChunkSeeds::Reader reader(a.seeds);
-    std::string bytes;
-    for (Wanted& w : a.wanted) {
-        if (cancelRequested.load()) return cancelledFailure();
-        if (w.written || !reader.read(w.chunk.sha256, w.chunk.size, bytes)) continue;
-        if (FileError e = writeChunk(a, w, bytes); e.failed) return e;
-    }
-    return {};
-}
-
 // Decodes and checks each chunk of one stored run and writes it wherever it goes.
 FileError useStored(Assembly& a, const std::vector<std::size_t>& run, std::string_view stored,
                     std::int64_t start) {
@@ -148,7 +138,7 @@ FileError useStored(Assembly& a, const std::vector<std::size_t>& run, std::strin
 FileError fetchMissing(Assembly& a, const std::string& store, const FetchFrom& from) {
     std::map<std::string, std::vector<std::size_t>> byObject;
     for (std::size_t k = 0; k < a.wanted.size(); ++k) {
-        if (!a.wanted[k].written) byObject[a.wanted[k].chunk.object].push_back(k);
+        if (!a.wanted[k].written && !a.wanted[k].seeded) byObject[a.wanted[k].chunk.object].push_back(k);
     }
     std::string body;
     for (auto& [object, chunks] : byObject) {
@@ -209,6 +199,64 @@ FileError listChunks(const Manifest& manifest, const ManifestFile& f, const std:
     return {};
 }
 
+// One pass over the file in order: each chunk a seed holds is written where it goes, and every
+// byte, written now or before, is hashed on another thread as it passes, so that the file is
+// made and checked whole in one read. Seeds are read unchecked here, as the whole file is
+// checked: whole is false when the pass did not make the file the manifest lists (a seed
+// replaced since it was cut, or unreadable), and the seeded chunks are then checked one by one.
+FileError writeInOrder(Assembly& a, std::int64_t& unchecked, bool& whole) {
+    std::vector<std::pair<std::int64_t, std::size_t>> order;
+    for (std::size_t k = 0; k < a.wanted.size(); ++k) {
+        for (const std::int64_t at : a.wanted[k].offsets)
+            order.emplace_back(at, k);
+    }
+    std::sort(order.begin(), order.end());
+    ChunkSeeds::Reader reader(a.seeds);
+    HashBehind digest;
+    BackgroundFlush flush(a.part);
+    whole = true;
+    for (const auto& [at, k] : order) {
+        if (cancelRequested.load()) return cancelledFailure();
+        Wanted& w = a.wanted[k];
+        const auto size = static_cast<std::size_t>(w.chunk.size);
+        if (digest.block().size() + size > HashBehind::blockSize) digest.handOver();
+        std::vector<char>& block = digest.block();
+        const std::size_t start = block.size();
+        block.resize(start + size);
+        char* const bytes = block.data() + start;
+        if (w.written) {
+            whole = whole && readAt(a.part, at, bytes, size);
+        } else if (w.seeded && reader.read(w.chunk.sha256, w.chunk.size, bytes, false)) {
+            if (const std::uint32_t code = writeAll(a.part, bytes, size, a.partPath, at))
+                return pathFailure("write", a.partPath, code);
+            flush.wrote(size);
+            a.progress.fetch_add(w.chunk.size);
+            a.counted += w.chunk.size;
+            unchecked += w.chunk.size;
+        } else {
+            w.seeded = false; // fetched after all
+            whole = false;
+        }
+    }
+    whole = digest.finishHex() == a.file.sha256 && whole;
+    return {};
+}
+
+// After a pass that did not make the file: each chunk a seed wrote is kept where it checks,
+// and fetched where it does not.
+void checkSeeded(Assembly& a, std::int64_t unchecked) {
+    a.progress.fetch_sub(unchecked);
+    a.counted -= unchecked;
+    for (Wanted& w : a.wanted) {
+        if (w.written || !w.seeded) continue;
+        w.seeded = false;
+        w.written = std::all_of(w.offsets.begin(), w.offsets.end(), [&](std::int64_t at) {
+            return verifyRange(a.part, at, w.chunk.size, w.chunk.sha256);
+        });
+        if (w.written) a.done(w);
+    }
+}
+
 bool hashWhole(HANDLE part, std::int64_t size, const std::string& expected, TransferBuffer& transfer) {
     char* const buffer = transfer.reserve(std::size_t{1} << 20);
     Sha256 digest;
@@ -258,12 +306,23 @@ FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest
         at += c.size;
     }
     takeHeld(a, std::min(held, f.size));
-    FileError failure = takeFromSeeds(a);
-    if (!failure.failed) failure = fetchMissing(a, store, from);
-    if (!failure.failed && !hashWhole(part.get(), f.size, f.sha256, buffer)) {
-        part.reset();
-        removePath(partPath); // every chunk passed, so the index itself was wrong
-        failure = staleChunk("assembled file failed its checksum");
+    for (Wanted& w : a.wanted)
+        w.seeded = !w.written && seeds.holds(w.chunk.sha256);
+    // What no seed holds comes first, so that one pass in order then writes the rest and checks
+    // the whole file.
+    FileError failure = fetchMissing(a, store, from);
+    std::int64_t unchecked = 0;
+    bool whole = false;
+    if (!failure.failed) failure = writeInOrder(a, unchecked, whole);
+    if (!failure.failed && !whole) {
+        // A chunk a seed failed to give is fetched, or the index did not describe the file.
+        checkSeeded(a, unchecked);
+        if (failure = fetchMissing(a, store, from);
+            !failure.failed && !hashWhole(part.get(), f.size, f.sha256, buffer)) {
+            part.reset();
+            removePath(partPath); // every chunk passed, so the index itself was wrong
+            failure = staleChunk("assembled file failed its checksum");
+        }
     }
     // The next attempt counts again what it finds written.
     if (failure.failed) {

@@ -25,14 +25,17 @@ public:
     // the part file, or from the target once that is in place.
     void fetched(const std::string& sha, const std::wstring& partPath, const std::wstring& target,
                  std::int64_t offset);
+    // Whether a seed may hold the chunk (a place is known; its read may still fail).
+    bool holds(const std::string& sha) const;
 
     // Reads what the seeds hold of one assembly's chunks, each handle open only as long as the
     // reader: a file waiting to be replaced is held no longer than one file's assembly.
     class Reader {
     public:
         explicit Reader(const ChunkSeeds& seeds) : seeds_(seeds) {}
-        // The chunk's bytes, checked against its digest; false when no seed holds them.
-        bool read(const std::string& sha, std::int64_t size, std::string& bytes);
+        // The chunk's size bytes, checked against its digest unless the caller checks what it
+        // makes of them; false when no seed holds them (or, unchecked, none could be read).
+        bool read(const std::string& sha, std::int64_t size, char* bytes, bool checked);
 
     private:
         HANDLE open(std::size_t source);
@@ -45,8 +48,14 @@ private:
         std::size_t source;
         std::int64_t offset;
     };
+    // Files are cut in pieces of this size, each from a little before it to a little after.
+    static constexpr std::int64_t pieceBytes = std::int64_t{64} << 20;
+    struct Piece {
+        std::size_t source;
+        std::int64_t begin, end, lead, size; // the file's size when listed
+    };
     static std::uint64_t key(const std::string& sha);
-    void cutOne(std::size_t source, const Chunking& chunking);
+    void cutPiece(const Piece& piece, const Chunking& chunking);
     void note(const std::string& sha, std::size_t source, std::int64_t offset);
     std::vector<Place> placesOf(const std::string& sha) const;
     std::vector<std::wstring> pathsOf(std::size_t source) const;

@@ -36,7 +36,18 @@ std::uint64_t ChunkSeeds::key(const std::string& sha) {
 void ChunkSeeds::note(const std::string& sha, std::size_t source, std::int64_t offset) {
     const std::uint64_t k = key(sha);
     std::lock_guard guard(lock_);
-    if (places_.count(k) < placesKept) places_.emplace(k, Place{source, offset});
+    const auto [first, last] = places_.equal_range(k);
+    if (std::distance(first, last) >= static_cast<std::ptrdiff_t>(placesKept)) return;
+    // Neighbouring pieces of one file both cut what lies where they overlap.
+    for (auto it = first; it != last; ++it) {
+        if (it->second.source == source && it->second.offset == offset) return;
+    }
+    places_.emplace(k, Place{source, offset});
+}
+
+bool ChunkSeeds::holds(const std::string& sha) const {
+    std::lock_guard guard(lock_);
+    return places_.contains(key(sha));
 }
 
 std::vector<ChunkSeeds::Place> ChunkSeeds::placesOf(const std::string& sha) const {
@@ -53,48 +64,70 @@ std::vector<std::wstring> ChunkSeeds::pathsOf(std::size_t source) const {
     return sources_[source];
 }
 
-void ChunkSeeds::cutOne(std::size_t source, const Chunking& chunking) {
-    FileHandle file(openForReading(pathsOf(source).front()));
+// Cuts the chunks that start in [begin, end) of one source. A piece after the first starts
+// cutting `lead` bytes early, where its cuts come to agree with those of a cut from the start
+// (a cut depends only on where the chunk before it ended), and each piece goes on `lead` bytes
+// past its end, so the chunks where two pieces meet are those a whole cut finds.
+void ChunkSeeds::cutPiece(const Piece& piece, const Chunking& chunking) {
+    FileHandle file(openForReading(pathsOf(piece.source).front()));
     if (!file) return;
+    const std::int64_t lead = std::min(piece.lead, piece.begin);
+    const std::int64_t noteUntil = piece.end + piece.lead;
+    // Every chunk that starts before noteUntil ends within max of it, so reading that far lets
+    // the cutter hand each of them over from the bytes fed; what finish() hands over after is a
+    // chunk only where the file ends.
+    const std::int64_t readUntil = std::min(noteUntil + chunking.max, piece.size);
     ChunkCutter cutter(chunking);
-    std::int64_t offset = 0;
+    std::int64_t offset = piece.begin - lead;
     const auto take = [&](const char* bytes, std::size_t size) {
-        Sha256 digest;
-        digest.update(bytes, size);
-        note(digest.finishHex(), source, offset);
+        if (offset >= piece.begin && offset < noteUntil) {
+            Sha256 digest;
+            digest.update(bytes, size);
+            note(digest.finishHex(), piece.source, offset);
+        }
         offset += static_cast<std::int64_t>(size);
     };
     std::vector<char> buffer(std::size_t{1} << 20);
-    for (std::int64_t at = 0;;) {
+    std::int64_t at = piece.begin - lead;
+    while (at < readUntil) {
         if (cancelRequested.load()) return;
         DWORD got = 0;
         OVERLAPPED where{};
         where.Offset = static_cast<DWORD>(at);
         where.OffsetHigh = static_cast<DWORD>(at >> 32);
+        const auto want = static_cast<DWORD>(std::min<std::int64_t>(std::ssize(buffer), readUntil - at));
         // A file that cannot be read further only means more is fetched.
-        if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, &where) || got == 0)
-            break;
+        if (!ReadFile(file.get(), buffer.data(), want, &got, &where) || got == 0) break;
         cutter.feed(buffer.data(), got, take);
         at += got;
     }
-    cutter.finish(take);
+    if (at < readUntil || readUntil == piece.size) cutter.finish(take);
 }
 
 void ChunkSeeds::cut(const std::vector<std::wstring>& files, const Chunking& chunking) {
-    std::vector<std::size_t> todo;
+    std::vector<std::size_t> sources;
     {
         std::lock_guard guard(lock_);
         for (const std::wstring& path : files) {
             const auto [it, added] = known_.try_emplace(path, sources_.size());
             if (!added) continue;
             sources_.push_back({path});
-            todo.push_back(it->second);
+            sources.push_back(it->second);
         }
+    }
+    // A large file is cut in pieces on several threads, as several files are.
+    std::vector<Piece> todo;
+    const std::int64_t lead = 16 * chunking.max;
+    for (const std::size_t source : sources) {
+        std::int64_t size = 0;
+        fileInfo(pathsOf(source).front(), &size);
+        for (std::int64_t begin = 0; begin == 0 || begin < size; begin += pieceBytes)
+            todo.push_back({source, begin, std::min(begin + pieceBytes, size), lead, size});
     }
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < todo.size();)
-            cutOne(todo[i], chunking);
+            cutPiece(todo[i], chunking);
     };
     std::thread threads[cutThreads];
     const std::size_t count = std::min<std::size_t>(cutThreads, todo.size());
@@ -130,14 +163,14 @@ HANDLE ChunkSeeds::Reader::open(std::size_t source) {
     return open_.emplace(source, std::move(file)).first->second.get();
 }
 
-bool ChunkSeeds::Reader::read(const std::string& sha, std::int64_t size, std::string& bytes) {
+bool ChunkSeeds::Reader::read(const std::string& sha, std::int64_t size, char* bytes, bool checked) {
     for (const Place& place : seeds_.placesOf(sha)) {
         const HANDLE file = open(place.source);
         if (file == INVALID_HANDLE_VALUE) continue;
-        bytes.resize(static_cast<std::size_t>(size));
-        if (!readAt(file, place.offset, bytes.data(), bytes.size())) continue;
+        if (!readAt(file, place.offset, bytes, static_cast<std::size_t>(size))) continue;
+        if (!checked) return true;
         Sha256 digest;
-        digest.update(bytes.data(), bytes.size());
+        digest.update(bytes, static_cast<std::size_t>(size));
         if (digest.finishHex() == sha) return true;
     }
     return false;
