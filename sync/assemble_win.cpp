@@ -212,7 +212,7 @@ FileError writeInOrder(Assembly& a, std::int64_t& unchecked, bool& whole) {
     }
     std::sort(order.begin(), order.end());
     ChunkSeeds::Reader reader(a.seeds);
-    HashBehind digest;
+    HashBehind digest(a.file.size);
     BackgroundFlush flush(a.part);
     whole = true;
     for (const auto& [at, k] : order) {

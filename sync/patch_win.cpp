@@ -67,7 +67,7 @@ bool apply(const std::string& patch, const ManifestFile& f, HANDLE old, std::int
         problem = "the patch is for other files";
         return false;
     }
-    HashBehind digest;
+    HashBehind digest(f.size);
     BackgroundFlush flush(part);
     std::int64_t at = 0;
     const auto writeBlock = [&] {

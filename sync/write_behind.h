@@ -1,12 +1,14 @@
 // Work that can follow a file being written on a thread of its own, so that writing the next
-// bytes overlaps it: flushing what was written, hashing what was written. Without a thread
-// (the system refused one), each does its work where it was asked, as before.
+// bytes overlaps it: flushing what was written, hashing what was written. Each thread starts
+// only once the file is large enough to need it; without one (the system refused it), the work
+// is done where it was asked.
 #pragma once
 
 #include "store/sha256.h"
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -34,6 +36,7 @@ private:
     std::condition_variable wake_;
     int requested_ = 0;
     bool stop_ = false;
+    bool started_ = false;
     std::thread thread_;
 };
 
@@ -43,7 +46,8 @@ private:
 class HashBehind {
 public:
     static constexpr std::size_t blockSize = std::size_t{4} << 20;
-    HashBehind();
+    // size: the file's, so that a small one holds no more than itself.
+    explicit HashBehind(std::int64_t size);
     ~HashBehind();
     HashBehind(const HashBehind&) = delete;
     HashBehind& operator=(const HashBehind&) = delete;
@@ -64,5 +68,6 @@ private:
     std::deque<std::vector<char>> queued_, spare_;
     std::size_t inFlight_ = 0; // queued or being hashed
     bool stop_ = false;
+    bool started_ = false; // the thread asked for, or no longer wanted
     std::thread thread_;
 };

@@ -2,9 +2,9 @@
 
 #include "base/threads.h"
 
-BackgroundFlush::BackgroundFlush(HANDLE file) : file_(file) {
-    if (startThread(thread_, [this] { run(); }).failed) thread_ = {};
-}
+#include <algorithm>
+
+BackgroundFlush::BackgroundFlush(HANDLE file) : file_(file) {}
 
 BackgroundFlush::~BackgroundFlush() {
     {
@@ -19,6 +19,12 @@ void BackgroundFlush::wrote(std::size_t bytes) {
     unflushed_ += bytes;
     if (unflushed_ < flushEvery) return;
     unflushed_ = 0;
+    // Started by the first flush: most files are written whole before one is due.
+    if (!started_) {
+        started_ = true;
+        if (startThread(thread_, [this] { run(); }).failed) thread_ = {};
+    }
+    if (!thread_.joinable()) return; // the flush before the file is placed does it all
     {
         std::lock_guard guard(lock_);
         ++requested_;
@@ -43,9 +49,8 @@ namespace {
 constexpr std::size_t mostInFlight = 3;
 } // namespace
 
-HashBehind::HashBehind() {
-    filling_.reserve(blockSize);
-    if (startThread(thread_, [this] { run(); }).failed) thread_ = {};
+HashBehind::HashBehind(std::int64_t size) {
+    filling_.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(size, 0, blockSize)));
 }
 
 HashBehind::~HashBehind() {
@@ -58,6 +63,11 @@ HashBehind::~HashBehind() {
 }
 
 void HashBehind::handOver() {
+    // Started by the first full block: a file of one block is hashed where it was written.
+    if (!started_) {
+        started_ = true;
+        if (startThread(thread_, [this] { run(); }).failed) thread_ = {};
+    }
     if (!thread_.joinable()) {
         digest_.update(filling_.data(), filling_.size());
         filling_.clear();
@@ -79,6 +89,7 @@ void HashBehind::handOver() {
 }
 
 std::string HashBehind::finishHex() {
+    if (!started_) started_ = true; // what is left is hashed here
     if (!filling_.empty()) handOver();
     {
         std::unique_lock guard(lock_);

@@ -13,7 +13,8 @@ while a launcher from before the store installs the same output from the files t
 a build published into the store only installs with nothing at its base URL but the launcher.
 Then a third build with patches from the second: a player of the second applies them, one of
 the first takes chunks, and broken, wrong and hostile patches, each logged, give way to chunks,
-as a patch fetched by an interrupted run is applied without being fetched again.
+as a patch fetched by an interrupted run is applied without being fetched again. Last, a file
+larger than the pieces old copies are cut in on several threads, shifted: only its new chunks.
 
 store_install_test.py NATIVE_TOOL LAUNCHER SERVER_DIR OLD_LAUNCHER"""
 import hashlib
@@ -242,6 +243,27 @@ def patches(work, game, second):
         assert re.search(re.escape(path) + r": the patch from its old copy failed \(.*" + why, lines), (path, lines)
 
 
+def large_file(work):
+    """The old copy of a file over 64 MiB is cut in pieces that overlap: shifted by an insertion,
+    the file costs the chunks the insertion made, none where two pieces meet."""
+    rng = random.Random(7)
+    first = {"Vellumark Online.exe": b"MZ game", "data/large.pak": rng.randbytes((64 << 20) + (3 << 20))}
+    second = dict(first)
+    second["data/large.pak"] = first["data/large.pak"][:1000] + b"inserted" + first["data/large.pak"][1000:]
+    write(os.path.join(WWW, "large1"), first)
+    publish("large1")
+    game = os.path.join(work, "large")
+    code, output, served = run(LAUNCHER, game, "install")
+    assert code == 0, output
+    write(os.path.join(WWW, "large2"), second)
+    stored = publish("large2")
+    code, output, served = run(LAUNCHER, game, "update")
+    assert code == 0, output
+    holds(game, second)
+    chunks = sent(served, "/storetest/store/c/") + sent(served, "/storetest/store/p/")
+    assert chunks <= stored, (chunks, stored)
+
+
 def main():
     work = tempfile.mkdtemp(prefix="store-test-")
     try:
@@ -314,6 +336,7 @@ def main():
         assert code == 0, output
         assert sent(served, "/storetest/store/") == 0, served
         patches(work, game, second)
+        large_file(work)
         print("1 passed, 0 failed")
         return 0
     finally:

@@ -15,8 +15,7 @@ TEST(HashBehind, DigestOfEveryBlockInOrder) {
     const std::string expected = whole.finishHex();
     for (const int allowed : {-1, 0}) {
         threadStartsAllowed = allowed;
-        HashBehind digest;
-        threadStartsAllowed = -1;
+        HashBehind digest(std::ssize(bytes));
         for (std::size_t at = 0, piece = 1; at < bytes.size(); piece = piece * 3 % 1000003 + 1) {
             std::vector<char>& block = digest.block();
             const std::size_t n = std::min({piece, bytes.size() - at, HashBehind::blockSize - block.size()});
@@ -25,5 +24,6 @@ TEST(HashBehind, DigestOfEveryBlockInOrder) {
             if (block.size() == HashBehind::blockSize) digest.handOver();
         }
         EXPECT_EQ(digest.finishHex(), expected) << allowed;
+        threadStartsAllowed = -1;
     }
 }
