@@ -117,10 +117,12 @@ bool isLaunchersOwnFile(std::string_view path) {
         pathIdentity(".launcher-shared"),         pathIdentity(".launcher-shared.tmp"),
         pathIdentity(".launcher-manifest"),       pathIdentity(".launcher-manifest.tmp"),
     };
-    static const std::u16string patches = pathIdentity(".launcher-patches");
+    static const std::u16string folders[] = {pathIdentity(".launcher-patches"),
+                                             pathIdentity(".launcher-chunks")};
     const std::u16string key = pathIdentity(path);
-    return std::find(std::begin(own), std::end(own), key) != std::end(own) || key == patches ||
-           key.starts_with(patches + u'/');
+    return std::find(std::begin(own), std::end(own), key) != std::end(own) ||
+           std::any_of(std::begin(folders), std::end(folders),
+                       [&](const std::u16string& f) { return key == f || key.starts_with(f + u'/'); });
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "store/paths.h"
 #include "store/sha256.h"
 #include "sync/download.h"
+#include "sync/kept_lists.h"
 #include "sync/rate_limit.h"
 #include "sync/seeds.h"
 #include "sync/write_behind.h"
@@ -179,8 +180,9 @@ FileError fetchMissing(Assembly& a, const std::string& store, const FetchFrom& f
     return {};
 }
 
+// The file's chunks; packed is its index as it came, for a file of more than one.
 FileError listChunks(const Manifest& manifest, const ManifestFile& f, const std::string& store,
-                     const FetchFrom& from, std::vector<StoredChunk>& chunks) {
+                     const FetchFrom& from, std::vector<StoredChunk>& chunks, std::string& packed) {
     if (f.size == 0) return {};
     if (!f.indexed) {
         chunks = {singleChunk(f.sha256, f.size)};
@@ -188,7 +190,7 @@ FileError listChunks(const Manifest& manifest, const ManifestFile& f, const std:
     }
     // Every chunk takes a line of under 200 bytes, and a chunk is at least the minimum size.
     const std::int64_t most = 64 + (f.size / manifest.chunking.min + 1) * 200;
-    std::string packed, text;
+    std::string text;
     if (FileError e = getBody(store + "i/" + f.sha256, headersFor(from, ""), 200, most, packed); e.failed)
         return e;
     if (gunzip(packed, most, text) != GunzipResult::Ok) return staleChunk("chunk index is not valid");
@@ -295,7 +297,8 @@ FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest
     }
     if (hasPatchFromHeld(job)) seeds.cut({target}, manifest.chunking); // left for the patch until now
     std::vector<StoredChunk> chunks;
-    if (FileError e = listChunks(manifest, f, store, from, chunks); e.failed) return e;
+    std::string index;
+    if (FileError e = listChunks(manifest, f, store, from, chunks, index); e.failed) return e;
 
     Assembly a{f, part.get(), partPath, progress, seeds, target, {}, {}};
     std::int64_t at = 0;
@@ -329,6 +332,7 @@ FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest
         progress.fetch_sub(a.counted);
         return failure;
     }
+    if (!index.empty()) keepChunkList(folder, f.sha256, index);
     out = ReceivedFile{std::move(part), partPath, std::move(target), f.size};
     return {};
 }

@@ -150,6 +150,16 @@ void walk(FileIndex& index, const std::wstring& dir, std::vector<std::wstring>& 
     }
 }
 
+// The launcher's kept chunk lists and their folder, which their own pruning looks after.
+bool keptListPath(std::wstring_view rel) {
+    const std::wstring_view folder = chunkListFolderName;
+    if (rel.size() < folder.size() || (rel.size() > folder.size() && rel[folder.size()] != L'\\'))
+        return false;
+    std::wstring head(rel.substr(0, folder.size()));
+    CharLowerBuffW(head.data(), static_cast<DWORD>(head.size()));
+    return head == folder;
+}
+
 } // namespace
 
 void pruneUnknownFiles(const std::wstring& folder, const FileSystemPaths& manifestPaths, FileIndex& index) {
@@ -169,7 +179,7 @@ void pruneUnknownFiles(const std::wstring& folder, const FileSystemPaths& manife
         const std::wstring rel = f.substr(prefix);
         // A link or junction is listed as a file; one on the way to a manifest file stays.
         if (manifestPaths.containsFile(rel) || manifestPaths.containsFolder(rel) || isLauncherPath(f) ||
-            isProtectedName(lowerName(f))) {
+            isProtectedName(lowerName(f)) || keptListPath(rel)) {
             continue;
         }
         removeInside(folder, resolvedRoot, f);
@@ -177,7 +187,8 @@ void pruneUnknownFiles(const std::wstring& folder, const FileSystemPaths& manife
     // Children come after their parents in the walk, so the walk back removes them first. A
     // folder on the way to a manifest file holds that file.
     for (auto it = dirs.rbegin(); it != dirs.rend(); ++it) {
-        if (it->size() <= prefix || !manifestPaths.containsFolder(it->substr(prefix)))
+        if (it->size() <= prefix ||
+            (!manifestPaths.containsFolder(it->substr(prefix)) && !keptListPath(it->substr(prefix))))
             removeInside(folder, resolvedRoot, *it);
     }
 }

@@ -21,6 +21,7 @@ struct DownloadJob {
     std::int32_t chunkCount = 1; // chunk jobs: chunkIndex and the ones after it, in one request
     bool fromStore = false;      // a whole file assembled from the manifest's chunk store
     std::string heldSha = {};    // the digest of the version the player holds, when known
+    std::int64_t heldSize = 0;   // and its size
 };
 
 // What the update does with one manifest file. The check decides it, reading only; nothing is

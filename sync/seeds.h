@@ -4,6 +4,7 @@
 // whichever file of the install holds them.
 #pragma once
 
+#include "net/chunk_store.h"
 #include "store/cdc.h"
 #include "store/handle.h"
 
@@ -25,6 +26,9 @@ public:
     // the part file, or from the target once that is in place.
     void fetched(const std::string& sha, const std::wstring& partPath, const std::wstring& target,
                  std::int64_t offset);
+    // Notes the chunks of file from a list of them in order (sizes and digests), as a cut would
+    // find them, without reading it; cut() then passes it by.
+    bool list(const std::wstring& file, const std::vector<StoredChunk>& chunks);
     // Whether a seed may hold the chunk (a place is known; its read may still fail).
     bool holds(const std::string& sha) const;
 

@@ -45,6 +45,23 @@ void ChunkSeeds::note(const std::string& sha, std::size_t source, std::int64_t o
     places_.emplace(k, Place{source, offset});
 }
 
+bool ChunkSeeds::list(const std::wstring& file, const std::vector<StoredChunk>& chunks) {
+    std::size_t source;
+    {
+        std::lock_guard guard(lock_);
+        const auto [it, added] = known_.try_emplace(file, sources_.size());
+        if (!added) return true;
+        sources_.push_back({file});
+        source = it->second;
+    }
+    std::int64_t offset = 0;
+    for (const StoredChunk& c : chunks) {
+        note(c.sha256, source, offset);
+        offset += c.size;
+    }
+    return true;
+}
+
 bool ChunkSeeds::holds(const std::string& sha) const {
     std::lock_guard guard(lock_);
     return places_.contains(key(sha));

@@ -23,6 +23,9 @@ inline constexpr const wchar_t* manifestCopyName = L".launcher-manifest";
 // Patches fetched and not yet applied, named "<old sha256>-<new sha256>"; emptied once an update
 // ends in order.
 inline constexpr const wchar_t* patchFolderName = L".launcher-patches";
+// The chunk lists of files made from the chunk store, named by the files' digests, kept while
+// the install holds those versions.
+inline constexpr const wchar_t* chunkListFolderName = L".launcher-chunks";
 
 struct InstallRecord {
     std::int64_t size = 0;

@@ -9,6 +9,7 @@
 #include "sync/download.h"
 #include "sync/folder_guard.h"
 #include "sync/game_folder.h"
+#include "sync/kept_lists.h"
 #include "sync/reuse.h"
 #include "sync/seeds.h"
 #include "sync/state.h"
@@ -221,17 +222,20 @@ std::vector<std::string> droppedFiles(const SyncRun& run) {
     return dropped;
 }
 
-// A file the store holds patches for learns which version the player holds, where the check
-// found it as its record says: a patch from that version may then make it.
+// A file from the store learns which version the player holds, where the check found it as
+// its record says: a patch from that version may then make it, and that version's kept chunk
+// list spares cutting it.
 void noteHeldVersions(const SyncRun& run, std::vector<DownloadJob>& jobs) {
     for (DownloadJob& job : jobs) {
-        if (!job.fromStore || job.file->patches.empty()) continue;
+        if (!job.fromStore) continue;
         const FileCheckResult& seen =
             run.results[static_cast<std::size_t>(job.file - run.manifest.files.data())];
         const auto record = run.state.files.find(job.file->path);
         if (seen.found && record != run.state.files.end() && record->second.size == seen.size &&
-            record->second.mtime == seen.mtime)
+            record->second.mtime == seen.mtime) {
             job.heldSha = record->second.sha;
+            job.heldSize = record->second.size;
+        }
     }
 }
 
@@ -242,7 +246,15 @@ void seedFromDropped(SyncRun& run, const std::vector<DownloadJob>& fetch) {
     std::vector<std::wstring> files;
     for (const std::string& path : droppedFiles(run)) {
         std::wstring full;
-        if (!resolveManifestPath(run.folder, path, full).failed) files.push_back(std::move(full));
+        if (resolveManifestPath(run.folder, path, full).failed) continue;
+        // One its record vouches for is a seed by its kept chunk list, if it has one.
+        std::int64_t size = 0, mtime = 0;
+        const auto record = run.state.files.find(path);
+        if (record != run.state.files.end() && run.index.find(full, &size, &mtime) &&
+            record->second.size == size && record->second.mtime == mtime &&
+            seedFromKeptList(run.seeds, run.folder, full, record->second.sha, size, run.manifest.chunking))
+            continue;
+        files.push_back(std::move(full));
     }
     run.seeds.cut(files, run.manifest.chunking);
 }
@@ -328,6 +340,10 @@ FileError closeRun(SyncRun& run) {
     // An unchanged install keeps its state file as it is: a re-check writes nothing.
     if (!stateStandsAsIs(run.manifest, run.results, run.state)) {
         const InstallState now = newState(run.folder, run.manifest, run.results, run.targets);
+        std::set<std::string> held;
+        for (const auto& [path, record] : now.files)
+            held.insert(record.sha);
+        pruneKeptLists(run.folder, held);
         if (now != run.state) {
             FileError e = replaceFileDurably(joinPath(run.folder, stateFileName), serializeInstallState(now));
             if (e.failed) return e;

@@ -5,6 +5,7 @@
 #include "net/manifest_path.h"
 #include "sync/download.h"
 #include "sync/folder_guard.h"
+#include "sync/kept_lists.h"
 #include "sync/progress.h"
 #include "sync/seeds.h"
 #include "sync/sources.h"
@@ -196,9 +197,12 @@ FileError runDownloads(const std::wstring& folder, const Manifest& manifest,
     std::vector<std::wstring> oldCopies;
     for (const DownloadJob& job : jobs) {
         std::wstring target;
-        // An old copy a patch leads from is cut only if the patch fails.
+        // An old copy a patch leads from is cut only if the patch fails; one whose chunk list
+        // was kept is not cut at all.
         if (job.fromStore && !hasPatchFromHeld(job) &&
-            !resolveManifestPath(folder, job.file->path, target).failed)
+            !resolveManifestPath(folder, job.file->path, target).failed &&
+            (job.heldSha.empty() ||
+             !seedFromKeptList(run.seeds, folder, target, job.heldSha, job.heldSize, manifest.chunking)))
             oldCopies.push_back(std::move(target));
     }
     if (!oldCopies.empty()) run.seeds.cut(oldCopies, manifest.chunking);

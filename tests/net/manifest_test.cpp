@@ -231,6 +231,7 @@ const std::string unsafePaths[] = {
     ".launcher-state.json.tmp",
     ".Launcher-Shared",
     ".launcher-manifest",
+    ".launcher-chunks/0123",
     // 8.3 short names, which may name any other file, the launcher's own among them.
     "LAUNCH~1.JSO",
     "progra~1/x",

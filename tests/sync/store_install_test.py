@@ -13,10 +13,12 @@ while a launcher from before the store installs the same output from the files t
 a build published into the store only installs with nothing at its base URL but the launcher.
 Then a third build with patches from the second: a player of the second applies them, one of
 the first takes chunks, and broken, wrong and hostile patches, each logged, give way to chunks,
-as a patch fetched by an interrupted run is applied without being fetched again. Last, a file
+as a patch fetched by an interrupted run is applied without being fetched again, and a kept
+chunk list that lies costs a check, never a wrong file. Last, a file
 larger than the pieces old copies are cut in on several threads, shifted: only its new chunks.
 
 store_install_test.py NATIVE_TOOL LAUNCHER SERVER_DIR OLD_LAUNCHER"""
+import gzip
 import hashlib
 import os
 import pwd
@@ -143,7 +145,10 @@ def holds(game, files):
     for folder, _, names in os.walk(game):
         found |= {os.path.relpath(os.path.join(folder, n), game).replace(os.sep, "/") for n in names}
     found.discard(".launcher-shared")  # a folder that held a part file before the first install
-    assert found == set(files) | OWN, found ^ (set(files) | OWN)
+    # The chunk lists kept of the files made from the store, and of those alone.
+    lists = {name for name in found if name.startswith(".launcher-chunks/")}
+    assert {name.split("/")[1] for name in lists} <= {hashlib.sha256(d).hexdigest() for d in files.values()}, lists
+    assert found - lists == set(files) | OWN, (found - lists) ^ (set(files) | OWN)
     for path, data in files.items():
         with open(os.path.join(game, path), "rb") as f:
             assert f.read() == data, path
@@ -197,7 +202,13 @@ def patches(work, game, second):
         "/storetest/m.json.sha256", "/storetest/m.json.d/" + os.listdir(os.path.join(WWW, "m.json.d"))[0]], served
 
     # A player of the first build holds versions no patch leads from (but for small/07.txt, the
-    # same in both): chunks.
+    # same in both): chunks. The kept chunk list of one old copy lies (two chunks swapped): the
+    # file made by it fails, and its chunks are checked one by one.
+    kept = os.path.join(work, "first", ".launcher-chunks", hashlib.sha256(open(os.path.join(WWW, "b1", "data", "blob.pak"), "rb").read()).hexdigest())
+    lines = gzip.decompress(open(kept, "rb").read()).splitlines(keepends=True)
+    lines[1], lines[2] = lines[2], lines[1]
+    with open(kept, "wb") as f:
+        f.write(gzip.compress(b"".join(lines)))
     code, output, served = run(LAUNCHER, os.path.join(work, "first"), "chunks")
     assert code == 0, output
     holds(os.path.join(work, "first"), third)
