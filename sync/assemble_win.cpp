@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -203,9 +204,11 @@ FileError listChunks(const Manifest& manifest, const ManifestFile& f, const std:
 
 // One pass over the file in order: each chunk a seed holds is written where it goes, and every
 // byte, written now or before, is hashed on another thread as it passes, so that the file is
-// made and checked whole in one read. Seeds are read unchecked here, as the whole file is
-// checked: whole is false when the pass did not make the file the manifest lists (a seed
-// replaced since it was cut, or unreadable), and the seeded chunks are then checked one by one.
+// made and checked whole in one read. Neighbours that lie side by side where they come from
+// too are read with one call and written with another. Seeds are read unchecked here, as the
+// whole file is checked: whole is false when the pass did not make the file the manifest lists
+// (a seed replaced since it was cut, or unreadable), and the seeded chunks are then checked one
+// by one.
 FileError writeInOrder(Assembly& a, std::int64_t& unchecked, bool& whole) {
     std::vector<std::pair<std::int64_t, std::size_t>> order;
     for (std::size_t k = 0; k < a.wanted.size(); ++k) {
@@ -217,29 +220,56 @@ FileError writeInOrder(Assembly& a, std::int64_t& unchecked, bool& whole) {
     HashBehind digest(a.file.size);
     BackgroundFlush flush(a.part);
     whole = true;
+    struct Run {
+        HANDLE from = nullptr;
+        std::int64_t source = 0, at = 0;
+        std::size_t start = 0, size = 0; // where its bytes lie in the block
+        bool writes = false;             // from a seed, so written to the part file
+    } run;
+    const auto endRun = [&]() -> FileError {
+        if (run.size == 0) return {};
+        char* const bytes = digest.block().data() + run.start;
+        const std::size_t size = std::exchange(run.size, 0);
+        if (!readAt(run.from, run.source, bytes, size)) {
+            whole = false; // a seed's chunks not written are checked, and fetched, after
+            return {};
+        }
+        if (!run.writes) return {};
+        if (const std::uint32_t code = writeAll(a.part, bytes, size, a.partPath, run.at))
+            return pathFailure("write", a.partPath, code);
+        flush.wrote(size);
+        a.progress.fetch_add(static_cast<std::int64_t>(size));
+        a.counted += static_cast<std::int64_t>(size);
+        unchecked += static_cast<std::int64_t>(size);
+        return {};
+    };
     for (const auto& [at, k] : order) {
         if (cancelRequested.load()) return cancelledFailure();
         Wanted& w = a.wanted[k];
         const auto size = static_cast<std::size_t>(w.chunk.size);
-        if (digest.block().size() + size > HashBehind::blockSize) digest.handOver();
-        std::vector<char>& block = digest.block();
-        const std::size_t start = block.size();
-        block.resize(start + size);
-        char* const bytes = block.data() + start;
-        if (w.written) {
-            whole = whole && readAt(a.part, at, bytes, size);
-        } else if (w.seeded && reader.read(w.chunk.sha256, w.chunk.size, bytes, false)) {
-            if (const std::uint32_t code = writeAll(a.part, bytes, size, a.partPath, at))
-                return pathFailure("write", a.partPath, code);
-            flush.wrote(size);
-            a.progress.fetch_add(w.chunk.size);
-            a.counted += w.chunk.size;
-            unchecked += w.chunk.size;
-        } else {
+        HANDLE from = a.part;
+        std::int64_t source = at;
+        if (!w.written && (!w.seeded || !reader.locate(w.chunk.sha256, from, source))) {
             w.seeded = false; // fetched after all
             whole = false;
+            continue;
         }
+        if (!digest.block().empty() && digest.block().size() + size > HashBehind::blockSize) {
+            if (FileError e = endRun(); e.failed) return e;
+            digest.handOver();
+        }
+        const bool writes = !w.written;
+        if (run.size > 0 && (from != run.from || writes != run.writes ||
+                             source != run.source + static_cast<std::int64_t>(run.size) ||
+                             at != run.at + static_cast<std::int64_t>(run.size))) {
+            if (FileError e = endRun(); e.failed) return e;
+        }
+        std::vector<char>& block = digest.block();
+        if (run.size == 0) run = {from, source, at, block.size(), 0, writes};
+        block.resize(block.size() + size);
+        run.size += size;
     }
+    if (FileError e = endRun(); e.failed) return e;
     whole = digest.finishHex() == a.file.sha256 && whole;
     return {};
 }

@@ -37,9 +37,9 @@ public:
     class Reader {
     public:
         explicit Reader(const ChunkSeeds& seeds) : seeds_(seeds) {}
-        // The chunk's size bytes, checked against its digest unless the caller checks what it
-        // makes of them; false when no seed holds them (or, unchecked, none could be read).
-        bool read(const std::string& sha, std::int64_t size, char* bytes, bool checked);
+        // Where a seed holds the chunk, for a read whose result the caller checks: the first of
+        // its places whose file opens; false when there is none.
+        bool locate(const std::string& sha, HANDLE& file, std::int64_t& offset);
 
     private:
         HANDLE open(std::size_t source);

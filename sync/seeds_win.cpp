@@ -180,15 +180,12 @@ HANDLE ChunkSeeds::Reader::open(std::size_t source) {
     return open_.emplace(source, std::move(file)).first->second.get();
 }
 
-bool ChunkSeeds::Reader::read(const std::string& sha, std::int64_t size, char* bytes, bool checked) {
+bool ChunkSeeds::Reader::locate(const std::string& sha, HANDLE& file, std::int64_t& offset) {
     for (const Place& place : seeds_.placesOf(sha)) {
-        const HANDLE file = open(place.source);
+        file = open(place.source);
         if (file == INVALID_HANDLE_VALUE) continue;
-        if (!readAt(file, place.offset, bytes, static_cast<std::size_t>(size))) continue;
-        if (!checked) return true;
-        Sha256 digest;
-        digest.update(bytes, static_cast<std::size_t>(size));
-        if (digest.finishHex() == sha) return true;
+        offset = place.offset;
+        return true;
     }
     return false;
 }
