@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <set>
 
 namespace {
@@ -77,14 +78,6 @@ bool readFile(const JsonValue& entry, ManifestFile& file) {
         indexed && indexed->kind != JsonValue::Null) {
         ok = ok && indexed->kind == JsonValue::Bool;
         file.indexed = indexed->boolValue;
-    }
-    if (const JsonValue* patches = findMember(entry, "patches");
-        patches && patches->kind != JsonValue::Null) {
-        ok = ok && patches->kind == JsonValue::Array && patches->items.size() <= maxPatchesPerFile;
-        for (const JsonValue& from : patches->items) {
-            ok = ok && from.kind == JsonValue::String && isSha256Text(from.text);
-            file.patches.push_back(from.text);
-        }
     }
     return ok;
 }
@@ -261,10 +254,29 @@ std::string serializeManifest(const Manifest& m) {
             if (!f.rolling.empty()) json += ",\"rolling\":\"" + rollingText(f.rolling) + '"';
         }
         if (f.indexed) json += ",\"indexed\":true";
-        for (std::size_t k = 0; k < f.patches.size(); ++k)
-            json +=
-                (k ? ",\"" : ",\"patches\":[\"") + f.patches[k] + (k + 1 == f.patches.size() ? "\"]" : "\"");
         json += '}';
     }
     return json + "\n]}\n";
+}
+
+bool applyPatchList(std::string_view list, Manifest& manifest) {
+    constexpr std::size_t line = 64 + 1 + 64 + 1;
+    if (list.size() % line != 0 || static_cast<std::int64_t>(list.size()) > maxPatchListBytes) return false;
+    std::map<std::string_view, std::vector<std::string_view>> from; // new digest: old ones
+    for (std::size_t at = 0; at < list.size(); at += line) {
+        const std::string_view oldSha = list.substr(at, 64), newSha = list.substr(at + 65, 64);
+        if (list[at + 64] != '-' || list[at + line - 1] != '\n' || !isSha256Text(oldSha) || !isSha256Text(newSha))
+            return false;
+        from[newSha].push_back(oldSha);
+    }
+    for (ManifestFile& f : manifest.files) {
+        const auto it = from.find(f.sha256);
+        if (it == from.end()) continue;
+        for (const std::string_view oldSha : it->second) {
+            if (f.patches.size() < maxPatchesPerFile &&
+                std::find(f.patches.begin(), f.patches.end(), oldSha) == f.patches.end())
+                f.patches.emplace_back(oldSha);
+        }
+    }
+    return true;
 }

@@ -24,7 +24,8 @@ struct ManifestFile {
     // file is one chunk, the store's object named by sha256.
     bool indexed = false;
     // The digests of earlier versions of the file that the store holds a patch from, each
-    // d/<that digest>-<sha256>; at most maxPatchesPerFile.
+    // d/<that digest>-<sha256>; at most maxPatchesPerFile. Never in the manifest itself: they
+    // come from the patch list (applyPatchList) only players of the builds they lead from fetch.
     std::vector<std::string> patches = {};
 };
 
@@ -46,9 +47,17 @@ struct Manifest {
     std::string store;
     Chunking chunking; // how the publisher cut the files, which the launcher cuts old copies by
     // Beside the manifest lie "<manifest>.sha256", the digest of the current manifest, and
-    // "<manifest>.d/<old sha256>-<new sha256>", patches from earlier manifests.
+    // "<manifest>.d/<old sha256>-<new sha256>", patches from earlier manifests, each with the
+    // list of the file patches from the versions that manifest lists in the same name + ".patches".
     bool manifestPatches = false;
 };
+
+// A patch list: lines "<old sha256>-<new sha256>", each a patch d/<old>-<new> of the store. Every
+// file whose digest is a line's new one gets its old one in patches (at most maxPatchesPerFile).
+// The list is not signed, and needs not be: what a patch makes is checked by the file's digest,
+// so a false line costs a request. False, leaving manifest alone, for anything but such lines.
+bool applyPatchList(std::string_view list, Manifest& manifest);
+inline constexpr std::int64_t maxPatchListBytes = std::int64_t{16} << 20;
 
 // The store's URL for a server of the build's files (baseUrl or a mirror): a relative store
 // taken from that server's URL, an absolute one as it is.

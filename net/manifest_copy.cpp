@@ -41,6 +41,7 @@ std::string serializeManifestCopy(const ManifestCopy& copy) {
     putField(out, "last-modified", copy.lastModified);
     putField(out, "signature", copy.signature);
     putField(out, "body", copy.body);
+    putField(out, "patches", copy.patches);
     return out;
 }
 
@@ -51,7 +52,8 @@ bool parseManifestCopy(std::string_view text, ManifestCopy& copy) {
     if (!takeField(text, "url", read.url) || !takeField(text, "etag", read.etag) ||
         !takeField(text, "last-modified", read.lastModified) ||
         !takeField(text, "signature", read.signature) || !takeField(text, "body", read.body) ||
-        !text.empty()) {
+        // Copies kept before patch lists end with the body.
+        (!text.empty() && !takeField(text, "patches", read.patches)) || !text.empty()) {
         return false;
     }
     copy = std::move(read);

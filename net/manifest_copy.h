@@ -11,6 +11,9 @@ struct ManifestCopy {
     std::string lastModified;
     std::string signature; // the signature file's text as fetched; empty when none was checked
     std::string body;      // the manifest's exact bytes, as signed
+    // The patch list fetched with it (applyPatchList's text): a player stopped before the update
+    // ends still finds its patches when the copy is all it fetches next time.
+    std::string patches;
 
     bool operator==(const ManifestCopy&) const = default;
 };

@@ -103,7 +103,9 @@ FileError useCopy(const ManifestCopy& copy, const std::vector<EcPoint>& trustedK
             e.failed)
             return e;
     }
-    return parseManifest(copy.body, manifest);
+    if (FileError e = parseManifest(copy.body, manifest); e.failed) return e;
+    applyPatchList(copy.patches, manifest);
+    return {};
 }
 
 std::string digestOf(std::string_view bytes) {
@@ -114,10 +116,27 @@ std::string digestOf(std::string_view bytes) {
 
 enum class Pointed { Nothing, Unchanged, Patched };
 
+// The patch list that lies beside a manifest patch: gzipped lines, or nothing.
+std::string fetchPatchList(const std::string& name) {
+    HttpRequest request;
+    std::string gzipped, list;
+    FileError readFailure;
+    if (request.get(name + ".patches", L"", manifestTimeoutMs).failed || request.status != 200 ||
+        readBody(request, maxPatchListBytes, gzipped, readFailure) != BodyProblem::None ||
+        gunzip(gzipped, maxPatchListBytes, list) != GunzipResult::Ok) {
+        return {};
+    }
+    Manifest none;
+    return applyPatchList(list, none) ? list : std::string();
+}
+
 // Where the kept copy says the publisher writes patches between manifests: the manifest's
 // digest, asked for first, then a patch from the copy to the manifest it names, checked
 // against that digest. Anything missing or wrong leaves the manifest to be fetched whole.
-Pointed followPointer(const std::string& url, std::int64_t now, const ManifestCopy& kept, std::string& body) {
+// Where that patch is published, so is the list of file patches for players of the copy's build,
+// fetched even when the manifest patch itself turns out broken.
+Pointed followPointer(const std::string& url, std::int64_t now, const ManifestCopy& kept, std::string& body,
+                      std::string& list) {
     if (kept.url != url || url.find('?') != std::string::npos ||
         kept.body.find("\"manifestPatches\":true") == std::string::npos)
         return Pointed::Nothing;
@@ -135,12 +154,14 @@ Pointed followPointer(const std::string& url, std::int64_t now, const ManifestCo
     if (!isSha256Text(text)) return Pointed::Nothing;
     if (text == was) return Pointed::Unchanged;
     // Named by both digests, a patch never changes: caches may keep it.
+    const std::string name = url + ".d/" + was + "-" + text;
     std::string patch;
-    if (request.get(url + ".d/" + was + "-" + text, L"", manifestTimeoutMs).failed || request.status != 200 ||
-        readBody(request, maxManifestBytes, patch, readFailure) != BodyProblem::None)
-        return Pointed::Nothing;
+    if (request.get(name, L"", manifestTimeoutMs).failed || request.status != 200) return Pointed::Nothing;
+    const BodyProblem read = readBody(request, maxManifestBytes, patch, readFailure);
+    request.close();
+    list = fetchPatchList(name);
     PatchHeader header;
-    if (!readPatchHeader(patch, header) || header.newSize > maxManifestBytes ||
+    if (read != BodyProblem::None || !readPatchHeader(patch, header) || header.newSize > maxManifestBytes ||
         header.oldSize != static_cast<std::int64_t>(kept.body.size()))
         return Pointed::Nothing;
     body.clear();
@@ -159,13 +180,14 @@ Pointed followPointer(const std::string& url, std::int64_t now, const ManifestCo
 // A manifest body as fetched (or made by a patch from the kept copy): its signature checked when
 // keys are trusted, parsed, and kept with its validators.
 FileError takeFetched(const std::string& url, std::int64_t now, std::string body, std::string etag,
-                      std::string lastModified, const std::vector<EcPoint>& trustedKeys, Manifest& manifest,
-                      ManifestCopy* kept) {
-    ManifestCopy fetched{url, std::move(etag), std::move(lastModified), {}, {}};
+                      std::string lastModified, std::string list, const std::vector<EcPoint>& trustedKeys,
+                      Manifest& manifest, ManifestCopy* kept) {
+    ManifestCopy fetched{url, std::move(etag), std::move(lastModified), {}, {}, std::move(list)};
     if (!trustedKeys.empty()) {
         if (FileError e = checkSignature(url, now, body, trustedKeys, fetched.signature); e.failed) return e;
     }
     if (FileError e = parseManifest(body, manifest); e.failed) return e;
+    applyPatchList(fetched.patches, manifest);
     if (kept) {
         fetched.body = std::move(body);
         *kept = std::move(fetched);
@@ -179,13 +201,13 @@ FileError fetchManifest(const std::string& url, Manifest& manifest, const std::v
                         ManifestCopy* kept) {
     using namespace std::chrono;
     const std::int64_t now = duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
-    std::string patched;
-    switch (kept ? followPointer(url, now, *kept, patched) : Pointed::Nothing) {
+    std::string patched, list;
+    switch (kept ? followPointer(url, now, *kept, patched, list) : Pointed::Nothing) {
     case Pointed::Unchanged:
         if (!useCopy(*kept, trustedKeys, manifest).failed) return {};
         break;
     case Pointed::Patched:
-        return takeFetched(url, now, std::move(patched), {}, {}, trustedKeys, manifest, kept);
+        return takeFetched(url, now, std::move(patched), {}, {}, std::move(list), trustedKeys, manifest, kept);
     case Pointed::Nothing: // what a patch that failed made is thrown away
         break;
     }
@@ -212,6 +234,6 @@ FileError fetchManifest(const std::string& url, Manifest& manifest, const std::v
     std::string etag = request.header(WINHTTP_QUERY_ETAG),
                 lastModified = request.header(WINHTTP_QUERY_LAST_MODIFIED);
     request.close();
-    return takeFetched(url, now, std::move(body), std::move(etag), std::move(lastModified), trustedKeys,
-                       manifest, kept);
+    return takeFetched(url, now, std::move(body), std::move(etag), std::move(lastModified), std::move(list),
+                       trustedKeys, manifest, kept);
 }

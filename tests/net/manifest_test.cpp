@@ -308,14 +308,12 @@ TEST(Manifest, CacheBustingQuery) {
 TEST(Manifest, AChunkStoreIsNamedWithItsChunkingAndFoundBesideEveryServer) {
     const std::string head =
         R"({"baseUrl":"https://a.example/game/1.4","mirrors":["https://b.example/m/1.4/"],)"
-        R"("exe":"x.exe","files":[{"path":"x.exe","size":1,"indexed":true,"patches":[")" +
-        std::string(64, 'a') + R"("]}])";
+        R"("exe":"x.exe","files":[{"path":"x.exe","size":1,"indexed":true}])";
     Manifest m;
     ASSERT_FALSE(parseManifest(head + R"(,"store":"../store","chunking":[16384,65536,262144]})", m).failed);
     EXPECT_EQ(m.store, "../store/");
     EXPECT_EQ(m.chunking, (Chunking{16384, 65536, 262144}));
     EXPECT_TRUE(m.files[0].indexed);
-    EXPECT_EQ(m.files[0].patches, std::vector<std::string>{std::string(64, 'a')});
     EXPECT_EQ(storeUrlFor(m, m.baseUrl), "https://a.example/game/store/");
     EXPECT_EQ(storeUrlFor(m, m.mirrors[0]), "https://b.example/m/store/");
     Manifest again;
@@ -333,20 +331,46 @@ TEST(Manifest, AChunkStoreIsNamedWithItsChunkingAndFoundBesideEveryServer) {
             R"(,"store":"http://c.example/s/","chunking":[64,64,64]})", // in the clear beside https
             R"(,"store":"/store/","chunking":[64,64,64]})",             // from the server's root
             R"(,"store":"../store/","chunking":[64,64,64],"files":[{"indexed":1}]})",
-            R"(,"store":"../store/","chunking":[64,64,64],"files":[{"path":"x.exe","size":1,"patches":["ab"]}]})",
-            R"(,"store":"../store/","chunking":[64,64,64],"files":[{"path":"x.exe","size":1,"patches":"ab"}]})",
         }) {
         EXPECT_EQ(parseManifest(head + bad, m).message, "manifest is not valid: unexpected value") << bad;
     }
 }
 
+TEST(Manifest, APatchListNamesOldVersionsOfTheFilesItLeadsTo) {
+    const std::string a(64, 'a'), b(64, 'b'), c(64, 'c'), d(64, 'd');
+    Manifest m;
+    for (const std::string& sha : {b, b, c}) {
+        m.files.emplace_back();
+        m.files.back().sha256 = sha;
+    }
+    ASSERT_TRUE(applyPatchList(a + "-" + b + "\n" + d + "-" + b + "\n" + a + "-" + b + "\n" + a + "-" + d + "\n", m));
+    EXPECT_EQ(m.files[0].patches, (std::vector<std::string>{a, d}));
+    EXPECT_EQ(m.files[1].patches, m.files[0].patches);
+    EXPECT_TRUE(m.files[2].patches.empty());
+
+    std::string many;
+    for (int i = 0; i < 20; ++i)
+        many += std::string(62, 'e') + (i < 10 ? "0" : "1") + std::to_string(i % 10) + "-" + c + "\n";
+    ASSERT_TRUE(applyPatchList(many, m));
+    EXPECT_EQ(m.files[2].patches.size(), maxPatchesPerFile);
+
+    for (const std::string& bad : {a + "-" + b, a + " " + b + "\n", a + "-" + b.substr(1) + "A\n", a + "-" + b + "\r\n"}) {
+        Manifest untouched = m;
+        EXPECT_FALSE(applyPatchList(bad, untouched)) << bad;
+        EXPECT_EQ(untouched.files[0].patches, m.files[0].patches);
+    }
+}
+
 TEST(ManifestCopy, KeepsAnyBytesExactlyAndRefusesAnythingElse) {
     const ManifestCopy copy{"https://h/m.json", "W/\"5f-1\"", "Tue, 08 Dec 2026 10:00:00 GMT",
-                            "ecdsa-p256:00\n", std::string("{\"a\":1}\n\0\xff 3\n", 13)};
+                            "ecdsa-p256:00\n", std::string("{\"a\":1}\n\0\xff 3\n", 13), "a-b\n"};
     const std::string text = serializeManifestCopy(copy);
     ManifestCopy read;
     ASSERT_TRUE(parseManifestCopy(text, read));
     EXPECT_EQ(read, copy);
+    // A copy kept before patch lists: the same without its list.
+    ASSERT_TRUE(parseManifestCopy(text.substr(0, text.find("patches 4")), read));
+    EXPECT_EQ(read.patches, "");
     for (const std::size_t cut : {std::size_t{0}, std::size_t{10}, text.size() - 1})
         EXPECT_FALSE(parseManifestCopy(text.substr(0, cut), read)) << cut;
     EXPECT_FALSE(parseManifestCopy(text + "x", read));

@@ -197,9 +197,13 @@ def patches(work, game, second):
     asked = [line for line in served if "/store/" in line]
     assert all("/store/d/" in line for line in asked), asked  # neither an index nor a chunk
     assert len(asked) == len(changed) and sent(served, "/store/d/") < 3000, asked
-    # The manifest too: its digest, then a patch from the kept copy, never the whole of it.
+    # The manifest too: its digest, then a patch from the kept copy, never the whole of it, and
+    # the list of file patches beside it. The manifest names none: players of builds the patches
+    # do not lead from fetch nothing for them.
+    manifest_patch = "/storetest/m.json.d/" + min(os.listdir(os.path.join(WWW, "m.json.d")))
     assert [line.split()[1].split("?")[0] for line in served if "/store/" not in line] == [
-        "/storetest/m.json.sha256", "/storetest/m.json.d/" + os.listdir(os.path.join(WWW, "m.json.d"))[0]], served
+        "/storetest/m.json.sha256", manifest_patch, manifest_patch + ".patches"], served
+    assert b"patches" not in open(os.path.join(WWW, "m.json"), "rb").read()
 
     # A player of the first build holds versions no patch leads from (but for small/07.txt, the
     # same in both): chunks. The kept chunk list of one old copy lies (two chunks swapped): the
@@ -239,10 +243,10 @@ def patches(work, game, second):
     spoiled("data/small/07.txt", lambda p, n: craft(p, varint(n << 1 | 1) + b"w" * n))
     spoiled("data/blob.pak", lambda p, n: craft(p, varint(n << 1) + varint(2 * 500000)))
     spoiled("data/level2.pak", lambda p, n: craft(p, varint((n + 1) << 1 | 1) + b"w" * (n + 1)))
-    for name in os.listdir(os.path.join(WWW, "m.json.d")):  # a broken manifest patch: the whole one
-        with open(os.path.join(WWW, "m.json.d", name), "r+b") as f:
-            f.seek(-8, os.SEEK_END)
-            f.write(b"broken!!")
+    # A broken manifest patch: the whole manifest, and still the file patches its list names.
+    with open(WWW + manifest_patch[len("/storetest"):], "r+b") as f:
+        f.seek(-8, os.SEEK_END)
+        f.write(b"broken!!")
     start = os.path.getsize(LOG) if os.path.exists(LOG) else 0
     code, output, served = run(LAUNCHER, players["broken-patches"], "broken-patches")
     assert code == 0, output

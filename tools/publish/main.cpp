@@ -176,10 +176,7 @@ int main(int argc, char** argv) {
         if (const FileError e = signManifestFile(output, key); e.failed) return failed(e);
     }
     if (o.digestBeside) {
-        std::vector<std::filesystem::path> manifests;
-        for (const auto& [manifest, folder] : o.patchFrom)
-            manifests.push_back(manifest);
-        if (const FileError e = writeManifestPatches(output, json, manifests); e.failed) return failed(e);
+        if (const FileError e = writeManifestPatches(output, json, totals.previous); e.failed) return failed(e);
     }
     if (!storeOnly.empty()) {
         if (const FileError e = writeStoreOnlyUpload(o.buildDir, launcher, storeOnly); e.failed)

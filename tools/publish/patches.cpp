@@ -102,7 +102,7 @@ FileError publishPatches(std::vector<PreviousBuild>& previous, const fs::path& n
 }
 
 FileError writeManifestPatches(const fs::path& manifest, const std::string& bytes,
-                               const std::vector<fs::path>& previous) {
+                               const std::vector<PatchReport>& previous) {
     const std::string now = digestOf(bytes);
     fs::path folder = manifest;
     folder += ".d";
@@ -110,15 +110,24 @@ FileError writeManifestPatches(const fs::path& manifest, const std::string& byte
     fs::create_directories(folder, ec);
     if (ec) return plainFailure("cannot make " + folder.string() + ": " + ec.message());
     const std::size_t whole = gzipBytes(bytes).size();
-    for (const fs::path& file : previous) {
-        const MappedFile before(file);
-        if (!before.ok()) return plainFailure("cannot read " + file.string());
+    const auto write = [](const fs::path& target, const std::string& data) {
+        std::ofstream out(target, std::ios::binary);
+        return out << data ? FileError{} : plainFailure("cannot write " + target.string());
+    };
+    for (const PatchReport& build : previous) {
+        const MappedFile before(build.manifest);
+        if (!before.ok()) return plainFailure("cannot read " + build.manifest.string());
         const std::string was = digestOf(before.bytes());
         const std::string patch = makePatch(before.bytes(), bytes, was, now, 9);
-        if (was == now || patch.size() >= whole) continue;
+        // The file patches are found only through the manifest patch, which is then worth its bytes.
+        if (was == now || (patch.size() >= whole && build.list.empty())) continue;
         const fs::path target = folder / (was + "-" + now);
-        if (std::ofstream out(target, std::ios::binary); !(out << patch))
-            return plainFailure("cannot write " + target.string());
+        if (!build.list.empty()) {
+            fs::path list = target;
+            list += ".patches";
+            if (FileError e = write(list, gzipBytes(build.list)); e.failed) return e;
+        }
+        if (FileError e = write(target, patch); e.failed) return e;
     }
     // Written last: a launcher that reads it finds the manifest and its patches in place.
     fs::path pointer = manifest;

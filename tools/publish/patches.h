@@ -1,6 +1,6 @@
 // Patches from earlier builds: for every file that changed since a previous build, the new
 // bytes as a binary patch from that build's version, published in the store as
-// d/<old sha256>-<new sha256> and listed in the file's entry, when it costs a player of that
+// d/<old sha256>-<new sha256> and listed beside the manifest patch from that build, when it costs a player of that
 // build less than the chunks it would fetch otherwise.
 #pragma once
 
@@ -17,6 +17,7 @@
 #include <vector>
 
 class StoreWriter;
+struct PatchReport;
 
 struct PreviousBuild {
     std::filesystem::path manifest, folder;
@@ -39,7 +40,8 @@ FileError publishPatches(std::vector<PreviousBuild>& previous, const std::filesy
                          int lane);
 
 // Beside the manifest file: a patch from each previous manifest's bytes to these, in
-// "<manifest>.d/<old sha256>-<new sha256>" (when smaller than the manifest compressed), and then
-// "<manifest>.sha256", the digest of these bytes, which launchers ask for first.
+// "<manifest>.d/<old sha256>-<new sha256>" (when smaller than the manifest compressed, or when
+// that build's players have file patches), its patch list gzipped in the same name + ".patches",
+// and then "<manifest>.sha256", the digest of these bytes, which launchers ask for first.
 FileError writeManifestPatches(const std::filesystem::path& manifest, const std::string& bytes,
-                               const std::vector<std::filesystem::path>& previous);
+                               const std::vector<PatchReport>& previous);

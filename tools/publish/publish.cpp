@@ -175,8 +175,18 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
         if (FileError failed = store->close(); failed.failed) return failed;
         if (totals) {
             *totals = store->totals();
-            for (const PreviousBuild& p : previous)
-                totals->previous.push_back({p.manifest, p.patches, p.withPatches, p.chunksAlone});
+            for (const PreviousBuild& p : previous) {
+                std::set<std::string> lines;
+                for (const ManifestFile& f : files) {
+                    for (const std::string& from : f.patches) {
+                        if (p.digests.contains(from)) lines.insert(from + "-" + f.sha256 + "\n");
+                    }
+                }
+                std::string list;
+                for (const std::string& line : lines)
+                    list += line;
+                totals->previous.push_back({p.manifest, p.patches, p.withPatches, p.chunksAlone, std::move(list)});
+            }
         }
     }
     Manifest manifest;
