@@ -11,11 +11,10 @@
 #include "store/files.h"
 #include "store/paths.h"
 #include "store/sha256.h"
+#include "sync/assembly.h"
 #include "sync/download.h"
 #include "sync/kept_lists.h"
 #include "sync/rate_limit.h"
-#include "sync/seeds.h"
-#include "sync/write_behind.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -33,32 +32,6 @@ FileError staleChunk(std::string text) {
     e.stale = true; // asked for again past caches, then from another server
     return e;
 }
-
-// One distinct chunk the file needs, with every offset it goes to.
-struct Wanted {
-    StoredChunk chunk;
-    std::vector<std::int64_t> offsets;
-    bool written = false; // at every offset, checked
-    bool seeded = false;  // to be taken from a seed as the file is written in order
-};
-
-struct Assembly {
-    const ManifestFile& file;
-    HANDLE part;
-    const std::wstring& partPath;
-    std::atomic<std::int64_t>& progress; // the phase's bytes done, which each chunk written adds to
-    ChunkSeeds& seeds;
-    const std::wstring& target;
-    std::vector<Wanted> wanted; // in the order of first use
-    std::map<std::string, std::size_t> bySha;
-    std::int64_t counted = 0; // what this attempt added to progress
-
-    void done(const Wanted& w) {
-        const auto bytes = w.chunk.size * static_cast<std::int64_t>(w.offsets.size());
-        progress.fetch_add(bytes);
-        counted += bytes;
-    }
-};
 
 std::wstring headersFor(const FetchFrom& from, const std::string& range) {
     std::wstring headers(range.begin(), range.end());
@@ -91,10 +64,15 @@ FileError getBody(const std::string& url, const std::wstring& headers, std::int3
     return {};
 }
 
-FileError writeChunk(Assembly& a, Wanted& w, const std::string& bytes) {
+// A checked chunk, wherever it goes: through the pass when that has reached it, else straight
+// into the part file (to be read back when the pass gets there).
+FileError placeChunk(Assembly& a, OrderedPass* pass, Wanted& w, const std::string& bytes) {
     for (const std::int64_t at : w.offsets) {
-        if (const std::uint32_t code = writeAll(a.part, bytes.data(), bytes.size(), a.partPath, at))
+        if (pass && at == pass->next()) {
+            if (FileError e = pass->add(bytes.size(), bytes.data()); e.failed) return e;
+        } else if (const std::uint32_t code = writeAll(a.part, bytes.data(), bytes.size(), a.partPath, at)) {
             return pathFailure("write", a.partPath, code);
+        }
     }
     w.written = true;
     a.done(w);
@@ -111,33 +89,45 @@ void takeHeld(Assembly& a, std::int64_t held) {
     }
 }
 
-// Decodes and checks each chunk of one stored run and writes it wherever it goes.
-FileError useStored(Assembly& a, const std::vector<std::size_t>& run, std::string_view stored,
-                    std::int64_t start) {
+// Decodes and checks each chunk of one stored run and places it wherever it goes. Once the run's
+// bytes are on disk, other files may take its chunks from there.
+FileError useStored(Assembly& a, OrderedPass* pass, const std::vector<std::size_t>& run,
+                    std::string_view stored, std::int64_t start) {
     std::string bytes;
+    std::vector<const Wanted*> arrived;
+    FileError failure;
     for (const std::size_t k : run) {
         Wanted& w = a.wanted[k];
         // An index may name any place: one outside what came is a bad answer, not a read past it.
         const std::int64_t at = w.chunk.offset - start;
-        if (at < 0 || at + w.chunk.length > static_cast<std::int64_t>(stored.size()))
-            return staleChunk("store chunk " + w.chunk.sha256 + " lies outside its object");
+        if (at < 0 || at + w.chunk.length > static_cast<std::int64_t>(stored.size())) {
+            failure = staleChunk("store chunk " + w.chunk.sha256 + " lies outside its object");
+            break;
+        }
         const std::string_view form =
             stored.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(w.chunk.length));
-        if (!decodeChunk(form, w.chunk.size, bytes))
-            return staleChunk("store chunk " + w.chunk.sha256 + " is corrupt");
+        if (!decodeChunk(form, w.chunk.size, bytes)) {
+            failure = staleChunk("store chunk " + w.chunk.sha256 + " is corrupt");
+            break;
+        }
         Sha256 digest;
         digest.update(bytes.data(), bytes.size());
-        if (digest.finishHex() != w.chunk.sha256)
-            return staleChunk("store chunk " + w.chunk.sha256 + " failed its checksum");
-        if (FileError e = writeChunk(a, w, bytes); e.failed) return e;
-        a.seeds.fetched(w.chunk.sha256, a.partPath, a.target, w.offsets.front());
+        if (digest.finishHex() != w.chunk.sha256) {
+            failure = staleChunk("store chunk " + w.chunk.sha256 + " failed its checksum");
+            break;
+        }
+        if (failure = placeChunk(a, pass, w, bytes); failure.failed) break;
+        arrived.push_back(&w);
     }
-    return {};
+    if (FileError e = pass ? pass->end() : FileError{}; e.failed) return e;
+    for (const Wanted* w : arrived)
+        a.seeds.fetched(w->chunk.sha256, a.partPath, a.target, w->offsets.front());
+    return failure;
 }
 
 // Fetches every chunk not written yet: a chunk of its own whole, chunks of a pack by ranges
 // that take neighbours together.
-FileError fetchMissing(Assembly& a, const std::string& store, const FetchFrom& from) {
+FileError fetchMissing(Assembly& a, const std::string& store, const FetchFrom& from, OrderedPass* pass) {
     std::map<std::string, std::vector<std::size_t>> byObject;
     for (std::size_t k = 0; k < a.wanted.size(); ++k) {
         if (!a.wanted[k].written && !a.wanted[k].seeded) byObject[a.wanted[k].chunk.object].push_back(k);
@@ -174,7 +164,7 @@ FileError fetchMissing(Assembly& a, const std::string& store, const FetchFrom& f
             if (single) {
                 a.wanted[chunks[first]].chunk.length = static_cast<std::int64_t>(body.size());
             }
-            if (FileError e = useStored(a, run, body, head.offset); e.failed) return e;
+            if (FileError e = useStored(a, pass, run, body, head.offset); e.failed) return e;
             first = last + 1;
         }
     }
@@ -200,93 +190,6 @@ FileError listChunks(const Manifest& manifest, const ManifestFile& f, const std:
         return e;
     }
     return {};
-}
-
-// One pass over the file in order: each chunk a seed holds is written where it goes, and every
-// byte, written now or before, is hashed on another thread as it passes, so that the file is
-// made and checked whole in one read. Neighbours that lie side by side where they come from
-// too are read with one call and written with another. Seeds are read unchecked here, as the
-// whole file is checked: whole is false when the pass did not make the file the manifest lists
-// (a seed replaced since it was cut, or unreadable), and the seeded chunks are then checked one
-// by one.
-FileError writeInOrder(Assembly& a, std::int64_t& unchecked, bool& whole) {
-    std::vector<std::pair<std::int64_t, std::size_t>> order;
-    for (std::size_t k = 0; k < a.wanted.size(); ++k) {
-        for (const std::int64_t at : a.wanted[k].offsets)
-            order.emplace_back(at, k);
-    }
-    std::sort(order.begin(), order.end());
-    ChunkSeeds::Reader reader(a.seeds);
-    HashBehind digest(a.file.size);
-    BackgroundFlush flush(a.part);
-    whole = true;
-    struct Run {
-        HANDLE from = nullptr;
-        std::int64_t source = 0, at = 0;
-        std::size_t start = 0, size = 0; // where its bytes lie in the block
-        bool writes = false;             // from a seed, so written to the part file
-    } run;
-    const auto endRun = [&]() -> FileError {
-        if (run.size == 0) return {};
-        char* const bytes = digest.block().data() + run.start;
-        const std::size_t size = std::exchange(run.size, 0);
-        if (!readAt(run.from, run.source, bytes, size)) {
-            whole = false; // a seed's chunks not written are checked, and fetched, after
-            return {};
-        }
-        if (!run.writes) return {};
-        if (const std::uint32_t code = writeAll(a.part, bytes, size, a.partPath, run.at))
-            return pathFailure("write", a.partPath, code);
-        flush.wrote(size);
-        a.progress.fetch_add(static_cast<std::int64_t>(size));
-        a.counted += static_cast<std::int64_t>(size);
-        unchecked += static_cast<std::int64_t>(size);
-        return {};
-    };
-    for (const auto& [at, k] : order) {
-        if (cancelRequested.load()) return cancelledFailure();
-        Wanted& w = a.wanted[k];
-        const auto size = static_cast<std::size_t>(w.chunk.size);
-        HANDLE from = a.part;
-        std::int64_t source = at;
-        if (!w.written && (!w.seeded || !reader.locate(w.chunk.sha256, from, source))) {
-            w.seeded = false; // fetched after all
-            whole = false;
-            continue;
-        }
-        if (!digest.block().empty() && digest.block().size() + size > HashBehind::blockSize) {
-            if (FileError e = endRun(); e.failed) return e;
-            digest.handOver();
-        }
-        const bool writes = !w.written;
-        if (run.size > 0 && (from != run.from || writes != run.writes ||
-                             source != run.source + static_cast<std::int64_t>(run.size) ||
-                             at != run.at + static_cast<std::int64_t>(run.size))) {
-            if (FileError e = endRun(); e.failed) return e;
-        }
-        std::vector<char>& block = digest.block();
-        if (run.size == 0) run = {from, source, at, block.size(), 0, writes};
-        block.resize(block.size() + size);
-        run.size += size;
-    }
-    if (FileError e = endRun(); e.failed) return e;
-    whole = digest.finishHex() == a.file.sha256 && whole;
-    return {};
-}
-
-// After a pass that did not make the file: each chunk a seed wrote is kept where it checks,
-// and fetched where it does not.
-void checkSeeded(Assembly& a, std::int64_t unchecked) {
-    a.progress.fetch_sub(unchecked);
-    a.counted -= unchecked;
-    for (Wanted& w : a.wanted) {
-        if (w.written || !w.seeded) continue;
-        w.seeded = false;
-        w.written = std::all_of(w.offsets.begin(), w.offsets.end(), [&](std::int64_t at) {
-            return verifyRange(a.part, at, w.chunk.size, w.chunk.sha256);
-        });
-        if (w.written) a.done(w);
-    }
 }
 
 bool hashWhole(HANDLE part, std::int64_t size, const std::string& expected, TransferBuffer& transfer) {
@@ -343,18 +246,22 @@ FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest
         w.seeded = !w.written && seeds.holds(w.chunk.sha256);
     // What no seed holds comes first, so that one pass in order then writes the rest and checks
     // the whole file.
-    FileError failure = fetchMissing(a, store, from);
-    std::int64_t unchecked = 0;
-    bool whole = false;
-    if (!failure.failed) failure = writeInOrder(a, unchecked, whole);
-    if (!failure.failed && !whole) {
-        // A chunk a seed failed to give is fetched, or the index did not describe the file.
-        checkSeeded(a, unchecked);
-        if (failure = fetchMissing(a, store, from);
-            !failure.failed && !hashWhole(part.get(), f.size, f.sha256, buffer)) {
-            part.reset();
-            removePath(partPath); // every chunk passed, so the index itself was wrong
-            failure = staleChunk("assembled file failed its checksum");
+    FileError failure;
+    {
+        // A file fetched in order is made and hashed as it comes: nothing is read back.
+        OrderedPass pass(a);
+        bool whole = false;
+        failure = fetchMissing(a, store, from, &pass);
+        if (!failure.failed) failure = writeInOrder(a, pass, whole);
+        if (!failure.failed && !whole) {
+            // A chunk a seed failed to give is fetched, or the index did not describe the file.
+            checkSeeded(a, pass.unchecked());
+            if (failure = fetchMissing(a, store, from, nullptr);
+                !failure.failed && !hashWhole(part.get(), f.size, f.sha256, buffer)) {
+                part.reset();
+                removePath(partPath); // every chunk passed, so the index itself was wrong
+                failure = staleChunk("assembled file failed its checksum");
+            }
         }
     }
     // The next attempt counts again what it finds written.
