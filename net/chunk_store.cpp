@@ -101,28 +101,36 @@ std::string encodeChunk(std::string_view bytes, int level) {
     return out;
 }
 
-bool decodeChunk(std::string_view stored, std::int64_t size, std::string& out) {
+bool decodeChunk(std::string_view stored, std::int64_t size, std::string& scratch, std::string_view& out) {
     if (stored.empty() || size < 0) return false;
     const char coding = stored[0];
     stored.remove_prefix(1);
     if (coding == 'r') {
         if (static_cast<std::int64_t>(stored.size()) != size) return false;
-        out.assign(stored);
+        out = stored;
         return true;
     }
     if (coding != 'z') return false;
     // One byte more than the chunk's size: a stream that fills it unpacks past the size.
-    out.assign(static_cast<std::size_t>(size) + 1, '\0');
+    scratch.assign(static_cast<std::size_t>(size) + 1, '\0');
     Inflater inflater(-MAX_WBITS); // raw deflate
     if (!inflater.ok()) return false;
     z_stream& z = inflater.stream();
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stored.data()));
     z.avail_in = static_cast<uInt>(stored.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
+    z.next_out = reinterpret_cast<Bytef*>(scratch.data());
+    z.avail_out = static_cast<uInt>(scratch.size());
     const int result = inflate(&z, Z_FINISH);
     if (result != Z_STREAM_END || z.avail_in != 0 || static_cast<std::int64_t>(z.total_out) != size)
         return false;
-    out.resize(static_cast<std::size_t>(size));
+    scratch.resize(static_cast<std::size_t>(size));
+    out = scratch;
+    return true;
+}
+
+bool decodeChunk(std::string_view stored, std::int64_t size, std::string& out) {
+    std::string_view bytes;
+    if (!decodeChunk(stored, size, out, bytes)) return false;
+    if (bytes.data() != out.data()) out.assign(bytes);
     return true;
 }

@@ -45,3 +45,5 @@ std::string encodeChunk(std::string_view bytes, int level);
 // The bytes of a stored chunk into out, sized to exactly size: false when the stored form is
 // not one, or does not unpack to exactly size bytes (never unpacking more).
 bool decodeChunk(std::string_view stored, std::int64_t size, std::string& out);
+// The same without copying a chunk stored as it is: out views stored, or scratch when unpacked.
+bool decodeChunk(std::string_view stored, std::int64_t size, std::string& scratch, std::string_view& out);

@@ -6,6 +6,7 @@
 #include "net/chunk_store.h"
 #include "net/manifest.h"
 #include "store/file_error.h"
+#include "sync/download.h"
 #include "sync/seeds.h"
 #include "sync/write_behind.h"
 
@@ -78,6 +79,21 @@ private:
     std::int64_t next_ = 0, unchecked_ = 0;
     bool ok_ = true;
 };
+
+// A store answer's body is held whole: an index lists at most a file's chunks, and a range
+// request asks for at most this many stored bytes (or one chunk, when that is larger).
+inline constexpr std::int64_t maxRangeStored = std::int64_t{8} << 20;
+
+// A bad answer of the store, asked for again past caches, then from another server.
+FileError staleChunk(std::string text);
+std::wstring headersFor(const FetchFrom& from, const std::string& range);
+// GET url; the body when the status is the one expected, at most maxBytes of it (exactBytes,
+// when not negative): a longer or a shorter one is a stale answer.
+FileError getBody(const std::string& url, const std::wstring& headers, std::int32_t status,
+                  std::int64_t maxBytes, std::string& body, std::int64_t exactBytes = -1);
+// Fetches every chunk not written and not left to a seed, each placed through the pass (when
+// given) or where it goes.
+FileError fetchMissing(Assembly& a, const std::string& store, const FetchFrom& from, OrderedPass* pass);
 
 // Goes on with the pass from where the fetched chunks left it to the end of the file.
 FileError writeInOrder(Assembly& a, OrderedPass& pass, bool& whole);
