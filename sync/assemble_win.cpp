@@ -2,8 +2,9 @@
 // file holds already (an interrupted run) are kept, those no seed holds are fetched, each once,
 // neighbours in one range request, and then one pass in order takes the rest from the seeds
 // (the old copy, the other files the update replaces or drops, chunks fetched for other files)
-// while it hashes the whole file. Every chunk is checked before it is written and the file once
-// complete.
+// while it hashes the whole file. The file is checked whole before it is placed; a chunk that
+// pass takes (fetched in order, or from a seed) is checked by that alone, and one by one only
+// when the file fails, so that each byte is hashed once. Other chunks are checked as they come.
 #include "base/session_status.h"
 #include "net/chunk_store.h"
 #include "net/gzip.h"
@@ -120,9 +121,10 @@ FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest
         }
         if (!failure.failed && !whole) {
             // A chunk a seed failed to give is fetched, or the index did not describe the file.
-            checkSeeded(a, pass.unchecked());
-            if (failure = fetchMissing(a, store, from, nullptr);
-                !failure.failed && !hashWhole(part.get(), f.size, f.sha256, buffer)) {
+            if (!checkUnchecked(a, pass.unchecked())) {
+                failure = staleChunk("a store chunk failed its checksum");
+            } else if (failure = fetchMissing(a, store, from, nullptr);
+                       !failure.failed && !hashWhole(part.get(), f.size, f.sha256, buffer)) {
                 part.reset();
                 removePath(partPath); // every chunk passed, so the index itself was wrong
                 failure = staleChunk("assembled file failed its checksum");

@@ -22,8 +22,9 @@
 struct Wanted {
     StoredChunk chunk;
     std::vector<std::int64_t> offsets;
-    bool written = false; // at every offset, checked
-    bool seeded = false;  // to be taken from a seed as the file is written in order
+    bool written = false;   // at every offset, checked unless unchecked
+    bool unchecked = false; // fetched into the pass, checked by the whole file's digest alone
+    bool seeded = false;    // to be taken from a seed as the file is written in order
 };
 
 struct Assembly {
@@ -97,6 +98,7 @@ FileError fetchMissing(Assembly& a, const std::string& store, const FetchFrom& f
 
 // Goes on with the pass from where the fetched chunks left it to the end of the file.
 FileError writeInOrder(Assembly& a, OrderedPass& pass, bool& whole);
-// After a pass that did not make the file: each chunk a seed wrote is kept where it checks,
-// and left to be fetched where it does not.
-void checkSeeded(Assembly& a, std::int64_t unchecked);
+// After a pass that did not make the file: each chunk a seed wrote is kept where it checks, and
+// left to be fetched where it does not. False when a chunk fetched unchecked fails: the store's
+// answer was bad, and is asked for again past caches, then from another server.
+bool checkUnchecked(Assembly& a, std::int64_t unchecked);

@@ -1,7 +1,7 @@
 // The pass over a file from the store in file order, which makes and hashes it in one go: what
 // was fetched in order went through it as it came, and the rest is taken here from the seeds or
-// read back from the part file. Seeds are read unchecked, as the whole file is checked; when it
-// fails, the seeded chunks are checked one by one.
+// read back from the part file. Fetched chunks that pass through it, and seeds, are taken
+// unchecked, as the whole file is checked; when it fails, they are checked one by one.
 #include "base/session_status.h"
 #include "store/files.h"
 #include "store/sha256.h"
@@ -92,15 +92,28 @@ FileError writeInOrder(Assembly& a, OrderedPass& pass, bool& whole) {
     return pass.finish(whole);
 }
 
-void checkSeeded(Assembly& a, std::int64_t unchecked) {
+bool checkUnchecked(Assembly& a, std::int64_t unchecked) {
     a.progress.fetch_sub(unchecked);
     a.counted -= unchecked;
+    const auto checks = [&](const Wanted& w) {
+        return std::all_of(w.offsets.begin(), w.offsets.end(),
+                           [&](std::int64_t at) { return verifyRange(a.part, at, w.chunk.size, w.chunk.sha256); });
+    };
+    bool fetchedRight = true;
     for (Wanted& w : a.wanted) {
-        if (w.written || !w.seeded) continue;
-        w.seeded = false;
-        w.written = std::all_of(w.offsets.begin(), w.offsets.end(), [&](std::int64_t at) {
-            return verifyRange(a.part, at, w.chunk.size, w.chunk.sha256);
-        });
-        if (w.written) a.done(w);
+        if (w.written && w.unchecked) {
+            w.unchecked = false;
+            if (checks(w)) continue;
+            w.written = false;
+            const auto bytes = w.chunk.size * static_cast<std::int64_t>(w.offsets.size());
+            a.progress.fetch_sub(bytes);
+            a.counted -= bytes;
+            fetchedRight = false;
+        } else if (!w.written && w.seeded) {
+            w.seeded = false;
+            w.written = checks(w);
+            if (w.written) a.done(w);
+        }
     }
+    return fetchedRight;
 }
