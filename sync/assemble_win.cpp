@@ -101,8 +101,27 @@ FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest
         at += c.size;
     }
     takeHeld(a, std::min(held, f.size));
-    for (Wanted& w : a.wanted)
-        w.seeded = !w.written && seeds.holds(w.chunk.sha256);
+    // A chunk this file fetches is claimed until it arrives, so that another file that needs it
+    // waits for it instead of fetching it too.
+    struct Claims {
+        ChunkSeeds& seeds;
+        std::vector<std::string> shas;
+        ~Claims() { seeds.release(shas); }
+    } claims{seeds, {}};
+    for (Wanted& w : a.wanted) {
+        if (w.written) continue;
+        switch (seeds.claim(w.chunk.sha256)) {
+        case ChunkSeeds::Claim::Held:
+            w.seeded = true;
+            break;
+        case ChunkSeeds::Claim::Awaited:
+            w.seeded = w.awaited = true;
+            break;
+        case ChunkSeeds::Claim::Mine:
+            claims.shas.push_back(w.chunk.sha256);
+            break;
+        }
+    }
     // What no seed holds comes first, so that one pass in order then writes the rest and checks
     // the whole file.
     FileError failure;
@@ -114,6 +133,8 @@ FileError assembleFromStore(const std::wstring& folder, const Manifest& manifest
         const bool oneChunk =
             a.wanted.size() == 1 && a.wanted[0].offsets.size() == 1 && a.wanted[0].chunk.sha256 == f.sha256;
         failure = fetchMissing(a, store, from, oneChunk ? nullptr : &pass);
+        // Released before this file waits for any chunk of another's, so that none waits in turn.
+        seeds.release(std::exchange(claims.shas, {}));
         if (!failure.failed && oneChunk && a.wanted[0].written) {
             whole = true;
         } else if (!failure.failed) {

@@ -25,6 +25,7 @@ struct Wanted {
     bool written = false;   // at every offset, checked unless unchecked
     bool unchecked = false; // fetched into the pass, checked by the whole file's digest alone
     bool seeded = false;    // to be taken from a seed as the file is written in order
+    bool awaited = false;   // seeded once another file has fetched it
 };
 
 struct Assembly {

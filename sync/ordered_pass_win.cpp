@@ -81,6 +81,7 @@ FileError writeInOrder(Assembly& a, OrderedPass& pass, bool& whole) {
         HANDLE from = a.part;
         std::int64_t source = at;
         FileError e;
+        if (!w.written && w.awaited) a.seeds.await(w.chunk.sha256);
         if (w.written || (w.seeded && reader.locate(w.chunk.sha256, from, source))) {
             e = pass.add(size, nullptr, from, source);
         } else {

@@ -10,11 +10,13 @@
 
 #include <windows.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class ChunkSeeds {
@@ -31,6 +33,15 @@ public:
     bool list(const std::wstring& file, const std::vector<StoredChunk>& chunks);
     // Whether a seed may hold the chunk (a place is known; its read may still fail).
     bool holds(const std::string& sha) const;
+
+    // A chunk no seed holds is fetched by one file at a time: the first to ask claims it, and a
+    // file that asks while it is claimed waits for it (after fetching its own) rather than
+    // fetching it again. A claim ends when the chunk is noted as fetched, or released.
+    enum class Claim { Held, Mine, Awaited };
+    Claim claim(const std::string& sha);
+    void release(const std::vector<std::string>& shas);
+    // Until the chunk is no longer claimed (or the run is cancelled).
+    void await(const std::string& sha) const;
 
     // Reads what the seeds hold of one assembly's chunks, each handle open only as long as the
     // reader: a file waiting to be replaced is held no longer than one file's assembly.
@@ -70,4 +81,6 @@ private:
     // A chunk at a few places at most: one that fails its check (a file replaced since) may
     // still be held elsewhere. Keyed by the digest's first 64 bits; every read is checked whole.
     std::unordered_multimap<std::uint64_t, Place> places_;
+    std::unordered_set<std::uint64_t> claimed_;
+    mutable std::condition_variable unclaimed_;
 };

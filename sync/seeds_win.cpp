@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -65,6 +66,30 @@ bool ChunkSeeds::list(const std::wstring& file, const std::vector<StoredChunk>& 
 bool ChunkSeeds::holds(const std::string& sha) const {
     std::lock_guard guard(lock_);
     return places_.contains(key(sha));
+}
+
+ChunkSeeds::Claim ChunkSeeds::claim(const std::string& sha) {
+    const std::uint64_t k = key(sha);
+    std::lock_guard guard(lock_);
+    if (places_.contains(k)) return Claim::Held;
+    return claimed_.insert(k).second ? Claim::Mine : Claim::Awaited;
+}
+
+void ChunkSeeds::release(const std::vector<std::string>& shas) {
+    std::size_t ended = 0;
+    {
+        std::lock_guard guard(lock_);
+        for (const std::string& sha : shas)
+            ended += claimed_.erase(key(sha));
+    }
+    if (ended) unclaimed_.notify_all();
+}
+
+void ChunkSeeds::await(const std::string& sha) const {
+    const std::uint64_t k = key(sha);
+    std::unique_lock guard(lock_);
+    while (claimed_.contains(k) && !cancelRequested.load())
+        unclaimed_.wait_for(guard, std::chrono::milliseconds(100));
 }
 
 std::vector<ChunkSeeds::Place> ChunkSeeds::placesOf(const std::string& sha) const {
@@ -167,6 +192,13 @@ void ChunkSeeds::fetched(const std::string& sha, const std::wstring& partPath, c
         source = it->second;
     }
     note(sha, source, offset);
+    // Noted first, so that a file woken by the claim's end finds it.
+    std::size_t ended = 0;
+    {
+        std::lock_guard guard(lock_);
+        ended = claimed_.erase(key(sha));
+    }
+    if (ended) unclaimed_.notify_all();
 }
 
 HANDLE ChunkSeeds::Reader::open(std::size_t source) {

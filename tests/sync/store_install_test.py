@@ -272,16 +272,22 @@ def patches(work, game, second):
 
 def large_file(work):
     """The old copy of a file over 64 MiB is cut in pieces that overlap: shifted by an insertion,
-    the file costs the chunks the insertion made, none where two pieces meet."""
+    the file costs the chunks the insertion made, none where two pieces meet. Files that share
+    most of their chunks, installed by several workers at once, fetch each chunk once."""
     rng = random.Random(9)  # not the first build's stream: none of its chunks, spoiled above
-    first = {"Vellumark Online.exe": b"MZ game", "data/large.pak": rng.randbytes((64 << 20) + (3 << 20))}
+    first = {"Vellumark Online.exe": b"MZ large", "data/large.pak": rng.randbytes((64 << 20) + (3 << 20))}
+    common = rng.randbytes(300000)
+    for i in range(12):
+        first["data/shared/%02d.pak" % i] = common + rng.randbytes(30000)
     second = dict(first)
     second["data/large.pak"] = first["data/large.pak"][:1000] + b"inserted" + first["data/large.pak"][1000:]
     write(os.path.join(WWW, "large1"), first)
-    publish("large1")
+    stored = publish("large1")
     game = os.path.join(work, "large")
     code, output, served = run(LAUNCHER, game, "install")
     assert code == 0, output
+    chunks = sent(served, "/storetest/store/c/") + sent(served, "/storetest/store/p/")
+    assert chunks <= stored, (chunks, stored)
     write(os.path.join(WWW, "large2"), second)
     stored = publish("large2")
     code, output, served = run(LAUNCHER, game, "update")
