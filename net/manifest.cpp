@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <map>
 #include <set>
 
@@ -279,4 +280,28 @@ bool applyPatchList(std::string_view list, Manifest& manifest) {
         }
     }
     return true;
+}
+
+std::string resolvePatchList(std::string_view list, const Manifest& before, const Manifest& after) {
+    std::map<std::string_view, std::string_view> was; // path: digest
+    for (const ManifestFile& f : before.files)
+        was.emplace(f.path, f.sha256);
+    std::string resolved;
+    std::int64_t index = -1;
+    while (!list.empty()) {
+        const std::size_t end = list.find('\n');
+        if (end == std::string_view::npos) return {};
+        std::int64_t gap = 0;
+        const auto [at, ec] = std::from_chars(list.data(), list.data() + end, gap);
+        if (ec != std::errc() || at != list.data() + end || gap < 1 ||
+            gap > static_cast<std::int64_t>(after.files.size()) - 1 - index)
+            return {};
+        index += gap;
+        list.remove_prefix(end + 1);
+        const ManifestFile& f = after.files[static_cast<std::size_t>(index)];
+        if (const auto it = was.find(f.path); it != was.end() && it->second != f.sha256 && !it->second.empty() &&
+            !f.sha256.empty())
+            resolved.append(it->second).append("-").append(f.sha256).append("\n");
+    }
+    return resolved;
 }

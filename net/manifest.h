@@ -52,10 +52,15 @@ struct Manifest {
     bool manifestPatches = false;
 };
 
-// A patch list: lines "<old sha256>-<new sha256>", each a patch d/<old>-<new> of the store. Every
-// file whose digest is a line's new one gets its old one in patches (at most maxPatchesPerFile).
-// The list is not signed, and needs not be: what a patch makes is checked by the file's digest,
-// so a false line costs a request. False, leaving manifest alone, for anything but such lines.
+// The patch list published beside a manifest patch names the files of the new manifest (after)
+// that have a patch from their version in the old one (before), at the same path: a line for
+// each, the gap from the one before (from -1), so that it costs about a byte a patch. Resolved,
+// it is lines "<old sha256>-<new sha256>", each a patch d/<old>-<new> of the store; empty for a
+// list that is not one. Neither is signed, and needs not be: what a patch makes is checked by the
+// file's digest, so a false line costs a request.
+std::string resolvePatchList(std::string_view list, const Manifest& before, const Manifest& after);
+// Every file whose digest is a resolved line's new one gets its old one in patches (at most
+// maxPatchesPerFile). False, leaving manifest alone, for anything but such lines.
 bool applyPatchList(std::string_view list, Manifest& manifest);
 inline constexpr std::int64_t maxPatchListBytes = std::int64_t{16} << 20;
 

@@ -116,7 +116,7 @@ std::string digestOf(std::string_view bytes) {
 
 enum class Pointed { Nothing, Unchanged, Patched };
 
-// The patch list that lies beside a manifest patch: gzipped lines, or nothing.
+// The patch list that lies beside a manifest patch, as it came (unzipped), or nothing.
 std::string fetchPatchList(const std::string& name) {
     HttpRequest request;
     std::string gzipped, list;
@@ -126,8 +126,7 @@ std::string fetchPatchList(const std::string& name) {
         gunzip(gzipped, maxPatchListBytes, list) != GunzipResult::Ok) {
         return {};
     }
-    Manifest none;
-    return applyPatchList(list, none) ? list : std::string();
+    return list;
 }
 
 // Where the kept copy says the publisher writes patches between manifests: the manifest's
@@ -182,12 +181,17 @@ Pointed followPointer(const std::string& url, std::int64_t now, const ManifestCo
 FileError takeFetched(const std::string& url, std::int64_t now, std::string body, std::string etag,
                       std::string lastModified, std::string list, const std::vector<EcPoint>& trustedKeys,
                       Manifest& manifest, ManifestCopy* kept) {
-    ManifestCopy fetched{url, std::move(etag), std::move(lastModified), {}, {}, std::move(list)};
+    ManifestCopy fetched{url, std::move(etag), std::move(lastModified), {}, {}, {}};
     if (!trustedKeys.empty()) {
         if (FileError e = checkSignature(url, now, body, trustedKeys, fetched.signature); e.failed) return e;
     }
     if (FileError e = parseManifest(body, manifest); e.failed) return e;
-    applyPatchList(fetched.patches, manifest);
+    // The list names files by their place in this manifest, and their old versions by the copy
+    // the patch led from; kept resolved, it outlives that copy.
+    if (Manifest before; !list.empty() && kept && !parseManifest(kept->body, before).failed) {
+        fetched.patches = resolvePatchList(list, before, manifest);
+        applyPatchList(fetched.patches, manifest);
+    }
     if (kept) {
         fetched.body = std::move(body);
         *kept = std::move(fetched);

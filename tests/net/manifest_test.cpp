@@ -361,6 +361,20 @@ TEST(Manifest, APatchListNamesOldVersionsOfTheFilesItLeadsTo) {
     }
 }
 
+TEST(Manifest, APatchListIsResolvedByTheOldVersionsAtTheSamePaths) {
+    const std::string a(64, 'a'), b(64, 'b'), c(64, 'c');
+    Manifest before, after;
+    for (const auto& [path, old, now] : {std::tuple{"one", a, b}, {"same", c, c}, {"two", b, c}, {"new", "", a}}) {
+        if (!old.empty()) before.files.push_back({path, 1, old, {}});
+        after.files.push_back({path, 1, now, {}});
+    }
+    // Gaps 1, 2, 1: the files at 0, 2 and 3; the one at 3 is new, so has no old version.
+    EXPECT_EQ(resolvePatchList("1\n2\n1\n", before, after), a + "-" + b + "\n" + b + "-" + c + "\n");
+    EXPECT_EQ(resolvePatchList("2\n", before, after), ""); // unchanged
+    for (const char* bad : {"1", "0\n", "1\n0\n", "5\n", "3\n2\n", "-1\n", "x\n", "1 \n", "+1\n"})
+        EXPECT_EQ(resolvePatchList(bad, before, after), "") << bad;
+}
+
 TEST(ManifestCopy, KeepsAnyBytesExactlyAndRefusesAnythingElse) {
     const ManifestCopy copy{"https://h/m.json", "W/\"5f-1\"", "Tue, 08 Dec 2026 10:00:00 GMT",
                             "ecdsa-p256:00\n", std::string("{\"a\":1}\n\0\xff 3\n", 13), "a-b\n"};

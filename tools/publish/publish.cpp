@@ -176,15 +176,18 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
         if (totals) {
             *totals = store->totals();
             for (const PreviousBuild& p : previous) {
-                std::set<std::string> lines;
-                for (const ManifestFile& f : files) {
-                    for (const std::string& from : f.patches) {
-                        if (p.digests.contains(from)) lines.insert(from + "-" + f.sha256 + "\n");
-                    }
-                }
+                // The files with a patch from that build's version at their path, each as the gap
+                // from the one before in the manifest's order.
                 std::string list;
-                for (const std::string& line : lines)
-                    list += line;
+                std::size_t last = static_cast<std::size_t>(-1);
+                for (std::size_t i = 0; i < files.size(); ++i) {
+                    const auto old = p.files.find(files[i].path);
+                    if (old == p.files.end() || std::find(files[i].patches.begin(), files[i].patches.end(),
+                                                          old->second.sha256) == files[i].patches.end())
+                        continue;
+                    list += std::to_string(i - last) + "\n";
+                    last = i;
+                }
                 totals->previous.push_back({p.manifest, p.patches, p.withPatches, p.chunksAlone, std::move(list)});
             }
         }

@@ -23,7 +23,7 @@
 struct PatchReport {
     std::filesystem::path manifest;
     std::int64_t patches = 0, withPatches = 0, chunksAlone = 0;
-    std::string list; // its patch list: a line for each patch from a version it holds
+    std::string list; // its patch list (resolvePatchList's): the files with a patch from it
 };
 
 struct StoreTotals {
