@@ -266,7 +266,8 @@ bool applyPatchList(std::string_view list, Manifest& manifest) {
     std::map<std::string_view, std::vector<std::string_view>> from; // new digest: old ones
     for (std::size_t at = 0; at < list.size(); at += line) {
         const std::string_view oldSha = list.substr(at, 64), newSha = list.substr(at + 65, 64);
-        if (list[at + 64] != '-' || list[at + line - 1] != '\n' || !isSha256Text(oldSha) || !isSha256Text(newSha))
+        if (list[at + 64] != '-' || list[at + line - 1] != '\n' || !isSha256Text(oldSha) ||
+            !isSha256Text(newSha))
             return false;
         from[newSha].push_back(oldSha);
     }
@@ -299,8 +300,8 @@ std::string resolvePatchList(std::string_view list, const Manifest& before, cons
         index += gap;
         list.remove_prefix(end + 1);
         const ManifestFile& f = after.files[static_cast<std::size_t>(index)];
-        if (const auto it = was.find(f.path); it != was.end() && it->second != f.sha256 && !it->second.empty() &&
-            !f.sha256.empty())
+        if (const auto it = was.find(f.path);
+            it != was.end() && it->second != f.sha256 && !it->second.empty() && !f.sha256.empty())
             resolved.append(it->second).append("-").append(f.sha256).append("\n");
     }
     return resolved;

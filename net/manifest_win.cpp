@@ -211,7 +211,8 @@ FileError fetchManifest(const std::string& url, Manifest& manifest, const std::v
         if (!useCopy(*kept, trustedKeys, manifest).failed) return {};
         break;
     case Pointed::Patched:
-        return takeFetched(url, now, std::move(patched), {}, {}, std::move(list), trustedKeys, manifest, kept);
+        return takeFetched(url, now, std::move(patched), {}, {}, std::move(list), trustedKeys, manifest,
+                           kept);
     case Pointed::Nothing: // what a patch that failed made is thrown away
         break;
     }

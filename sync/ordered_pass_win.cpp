@@ -97,8 +97,9 @@ bool checkUnchecked(Assembly& a, std::int64_t unchecked) {
     a.progress.fetch_sub(unchecked);
     a.counted -= unchecked;
     const auto checks = [&](const Wanted& w) {
-        return std::all_of(w.offsets.begin(), w.offsets.end(),
-                           [&](std::int64_t at) { return verifyRange(a.part, at, w.chunk.size, w.chunk.sha256); });
+        return std::all_of(w.offsets.begin(), w.offsets.end(), [&](std::int64_t at) {
+            return verifyRange(a.part, at, w.chunk.size, w.chunk.sha256);
+        });
     };
     bool fetchedRight = true;
     for (Wanted& w : a.wanted) {

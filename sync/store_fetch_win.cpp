@@ -59,9 +59,9 @@ namespace {
 struct Request {
     std::string url;
     std::wstring headers;
-    bool single = false;          // one chunk, the whole object; else a range of a pack
+    bool single = false;              // one chunk, the whole object; else a range of a pack
     std::int64_t start = 0, most = 0; // the object's offset of the first byte; the most asked for
-    std::vector<std::size_t> run; // the wanted chunks it brings, in the object's order
+    std::vector<std::size_t> run;     // the wanted chunks it brings, in the object's order
 };
 
 // The bodies of a file's requests, taken in order while the next ones are fetched on threads of
@@ -113,7 +113,8 @@ private:
             std::size_t i = 0;
             {
                 std::unique_lock guard(lock_);
-                wake_.wait(guard, [&] { return stop_ || next_ >= requests_.size() || next_ < taken_ + lanes; });
+                wake_.wait(guard,
+                           [&] { return stop_ || next_ >= requests_.size() || next_ < taken_ + lanes; });
                 if (stop_ || next_ >= requests_.size()) return;
                 i = next_++;
                 if (!spares_.empty()) {
@@ -225,7 +226,10 @@ FileError fetchMissing(Assembly& a, const std::string& store, const FetchFrom& f
                 std::snprintf(range, sizeof range, "Range: bytes=%lld-%lld\r\n",
                               static_cast<long long>(head.offset), static_cast<long long>(end - 1));
             // A chunk object is as long as its stored form, which is at most its size and a byte.
-            requests.push_back({store + object, headersFor(from, range), single, head.offset,
+            requests.push_back({store + object,
+                                headersFor(from, range),
+                                single,
+                                head.offset,
                                 single ? head.size + 1 : end - head.offset,
                                 {chunks.begin() + static_cast<std::ptrdiff_t>(first),
                                  chunks.begin() + static_cast<std::ptrdiff_t>(last) + 1}});

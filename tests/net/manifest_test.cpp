@@ -323,15 +323,14 @@ TEST(Manifest, AChunkStoreIsNamedWithItsChunkingAndFoundBesideEveryServer) {
 
     ASSERT_FALSE(parseManifest(head + R"(,"store":"https://c.example/s/","chunking":[64,64,64]})", m).failed);
     EXPECT_EQ(storeUrlFor(m, m.mirrors[0]), "https://c.example/s/");
-    for (
-        const char* bad : {
-            R"(,"store":"../store/"})",                                 // no chunking
-            R"(,"store":"../store/","chunking":[16384,60000,262144]})", // an average not a power of two
-            R"(,"store":"../store/","chunking":[16384,65536]})",        // two numbers
-            R"(,"store":"http://c.example/s/","chunking":[64,64,64]})", // in the clear beside https
-            R"(,"store":"/store/","chunking":[64,64,64]})",             // from the server's root
-            R"(,"store":"../store/","chunking":[64,64,64],"files":[{"indexed":1}]})",
-        }) {
+    for (const char* bad : {
+             R"(,"store":"../store/"})",                                 // no chunking
+             R"(,"store":"../store/","chunking":[16384,60000,262144]})", // an average not a power of two
+             R"(,"store":"../store/","chunking":[16384,65536]})",        // two numbers
+             R"(,"store":"http://c.example/s/","chunking":[64,64,64]})", // in the clear beside https
+             R"(,"store":"/store/","chunking":[64,64,64]})",             // from the server's root
+             R"(,"store":"../store/","chunking":[64,64,64],"files":[{"indexed":1}]})",
+         }) {
         EXPECT_EQ(parseManifest(head + bad, m).message, "manifest is not valid: unexpected value") << bad;
     }
 }
@@ -343,7 +342,8 @@ TEST(Manifest, APatchListNamesOldVersionsOfTheFilesItLeadsTo) {
         m.files.emplace_back();
         m.files.back().sha256 = sha;
     }
-    ASSERT_TRUE(applyPatchList(a + "-" + b + "\n" + d + "-" + b + "\n" + a + "-" + b + "\n" + a + "-" + d + "\n", m));
+    ASSERT_TRUE(
+        applyPatchList(a + "-" + b + "\n" + d + "-" + b + "\n" + a + "-" + b + "\n" + a + "-" + d + "\n", m));
     EXPECT_EQ(m.files[0].patches, (std::vector<std::string>{a, d}));
     EXPECT_EQ(m.files[1].patches, m.files[0].patches);
     EXPECT_TRUE(m.files[2].patches.empty());
@@ -354,7 +354,8 @@ TEST(Manifest, APatchListNamesOldVersionsOfTheFilesItLeadsTo) {
     ASSERT_TRUE(applyPatchList(many, m));
     EXPECT_EQ(m.files[2].patches.size(), maxPatchesPerFile);
 
-    for (const std::string& bad : {a + "-" + b, a + " " + b + "\n", a + "-" + b.substr(1) + "A\n", a + "-" + b + "\r\n"}) {
+    for (const std::string& bad :
+         {a + "-" + b, a + " " + b + "\n", a + "-" + b.substr(1) + "A\n", a + "-" + b + "\r\n"}) {
         Manifest untouched = m;
         EXPECT_FALSE(applyPatchList(bad, untouched)) << bad;
         EXPECT_EQ(untouched.files[0].patches, m.files[0].patches);
@@ -364,7 +365,8 @@ TEST(Manifest, APatchListNamesOldVersionsOfTheFilesItLeadsTo) {
 TEST(Manifest, APatchListIsResolvedByTheOldVersionsAtTheSamePaths) {
     const std::string a(64, 'a'), b(64, 'b'), c(64, 'c');
     Manifest before, after;
-    for (const auto& [path, old, now] : {std::tuple{"one", a, b}, {"same", c, c}, {"two", b, c}, {"new", "", a}}) {
+    for (const auto& [path, old, now] :
+         {std::tuple{"one", a, b}, {"same", c, c}, {"two", b, c}, {"new", "", a}}) {
         if (!old.empty()) before.files.push_back({path, 1, old, {}});
         after.files.push_back({path, 1, now, {}});
     }
@@ -376,8 +378,12 @@ TEST(Manifest, APatchListIsResolvedByTheOldVersionsAtTheSamePaths) {
 }
 
 TEST(ManifestCopy, KeepsAnyBytesExactlyAndRefusesAnythingElse) {
-    const ManifestCopy copy{"https://h/m.json", "W/\"5f-1\"", "Tue, 08 Dec 2026 10:00:00 GMT",
-                            "ecdsa-p256:00\n", std::string("{\"a\":1}\n\0\xff 3\n", 13), "a-b\n"};
+    const ManifestCopy copy{"https://h/m.json",
+                            "W/\"5f-1\"",
+                            "Tue, 08 Dec 2026 10:00:00 GMT",
+                            "ecdsa-p256:00\n",
+                            std::string("{\"a\":1}\n\0\xff 3\n", 13),
+                            "a-b\n"};
     const std::string text = serializeManifestCopy(copy);
     ManifestCopy read;
     ASSERT_TRUE(parseManifestCopy(text, read));

@@ -11,8 +11,9 @@ then the next one into one store, and the launcher under Wine
      and fails naming the file when the mirror's are bad too;
 while a launcher from before the store installs the same output from the files themselves, and
 a build published into the store only installs with nothing at its base URL but the launcher.
-Then a third build with patches from the second: a player of the second applies them, one of
-the first takes chunks, and broken, wrong and hostile patches, each logged, give way to chunks,
+Then a third build with patches from the second: a player of the second applies them (also
+when a run stopped after the manifest came, from the list kept with its copy), one of the first
+takes chunks, and broken, wrong and hostile patches, each logged, give way to chunks,
 as a patch fetched by an interrupted run is applied without being fetched again, and a kept
 chunk list that lies costs a check, never a wrong file. Last, a file
 larger than the pieces old copies are cut in on several threads, shifted: only its new chunks.
@@ -216,6 +217,18 @@ def patches(work, game, second):
     assert [line.split()[1].split("?")[0] for line in served if "/store/" not in line] == [
         "/storetest/m.json.sha256", manifest_patch, manifest_patch + ".patches"], served
     assert b"patches" not in open(os.path.join(WWW, "m.json"), "rb").read()
+
+    # A run stopped once the manifest came keeps the patch list with its copy: the next run finds
+    # the manifest unchanged, fetches neither it nor the list again, and still takes the patches.
+    stopped = os.path.join(work, "stopped")
+    shutil.copytree(os.path.join(work, "mirrored"), stopped)
+    shutil.copy(os.path.join(players["patched"], ".launcher-manifest"), stopped)
+    code, output, served = run(LAUNCHER, stopped, "stopped")
+    assert code == 0, output
+    holds(stopped, third)
+    asked = [line.split()[1].split("?")[0] for line in served]
+    assert asked[0] == "/storetest/m.json.sha256" and all("/store/d/" in path for path in asked[1:]), asked
+    assert len(asked) == len(changed) + 1, asked
 
     # A player of the first build holds versions no patch leads from (but for small/07.txt, the
     # same in both): chunks. The kept chunk list of one old copy lies (two chunks swapped): the

@@ -176,7 +176,8 @@ int main(int argc, char** argv) {
         if (const FileError e = signManifestFile(output, key); e.failed) return failed(e);
     }
     if (o.digestBeside) {
-        if (const FileError e = writeManifestPatches(output, json, totals.previous); e.failed) return failed(e);
+        if (const FileError e = writeManifestPatches(output, json, totals.previous); e.failed)
+            return failed(e);
     }
     if (!storeOnly.empty()) {
         if (const FileError e = writeStoreOnlyUpload(o.buildDir, launcher, storeOnly); e.failed)

@@ -1,7 +1,7 @@
 // Patches from earlier builds: for every file that changed since a previous build, the new
 // bytes as a binary patch from that build's version, published in the store as
-// d/<old sha256>-<new sha256> and listed beside the manifest patch from that build, when it costs a player of that
-// build less than the chunks it would fetch otherwise.
+// d/<old sha256>-<new sha256> and listed beside the manifest patch from that build, when it
+// costs a player of that build less than the chunks it would fetch otherwise.
 #pragma once
 
 #include "net/chunk_store.h"

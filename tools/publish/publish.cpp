@@ -188,7 +188,8 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
                     list += std::to_string(i - last) + "\n";
                     last = i;
                 }
-                totals->previous.push_back({p.manifest, p.patches, p.withPatches, p.chunksAlone, std::move(list)});
+                totals->previous.push_back(
+                    {p.manifest, p.patches, p.withPatches, p.chunksAlone, std::move(list)});
             }
         }
     }
