@@ -1,4 +1,5 @@
 #include "net/chunk_store.h"
+#include "net/solid.h"
 
 #include "store/hex.h"
 
@@ -133,4 +134,70 @@ bool decodeChunk(std::string_view stored, std::int64_t size, std::string& out) {
     if (!decodeChunk(stored, size, out, bytes)) return false;
     if (bytes.data() != out.data()) out.assign(bytes);
     return true;
+}
+
+// Solid lists (net/solid.h) share the index's fields.
+
+namespace {
+
+constexpr std::string_view solidHeader = "vellumark solid 1\n";
+
+bool takeLine(std::string_view& text, std::string_view& line) {
+    const std::size_t end = text.find('\n');
+    if (end == std::string_view::npos) return false;
+    line = text.substr(0, end);
+    text.remove_prefix(end + 1);
+    return true;
+}
+
+} // namespace
+
+std::int64_t SolidObject::rawSize() const {
+    std::int64_t total = 0;
+    for (const StoredChunk& c : chunks)
+        total += c.size;
+    return total;
+}
+
+std::string serializeSolidList(const std::vector<SolidObject>& objects) {
+    std::string out(solidHeader);
+    for (const SolidObject& o : objects) {
+        out += o.object + ' ' + std::to_string(o.length) + ' ' + std::to_string(o.chunks.size()) + '\n';
+        for (const StoredChunk& c : o.chunks)
+            out += c.sha256 + ' ' + std::to_string(c.size) + '\n';
+    }
+    return out;
+}
+
+FileError parseSolidList(std::string_view text, std::int64_t maxChunk, std::vector<SolidObject>& objects) {
+    const FileError bad = plainFailure("solid list is not valid");
+    if (!text.starts_with(solidHeader)) return bad;
+    text.remove_prefix(solidHeader.size());
+    std::vector<SolidObject> read;
+    std::string_view line, word;
+    while (!text.empty()) {
+        SolidObject o;
+        std::int64_t count = 0;
+        if (!takeLine(text, line) || !takeWord(line, word) || word.size() != 66 || !word.starts_with("s/") ||
+            !isSha256Text(word.substr(2)) || !takeNumber(line, o.length) || !takeNumber(line, count) ||
+            !line.empty() || o.length < 1 || count < 1 || count > maxSolidRaw)
+            return bad;
+        o.object = word;
+        std::int64_t raw = 0;
+        for (std::int64_t i = 0; i < count; ++i) {
+            StoredChunk c;
+            if (!takeLine(text, line) || !takeWord(line, word) || !isSha256Text(word) ||
+                !takeNumber(line, c.size) || !line.empty() || c.size < 1 || c.size > maxChunk)
+                return bad;
+            c.sha256 = word;
+            raw += c.size;
+            if (raw > maxSolidRaw) return bad;
+            o.chunks.push_back(std::move(c));
+        }
+        // A frame never needs more than a few bytes beyond what it holds.
+        if (o.length > raw + 1024) return bad;
+        read.push_back(std::move(o));
+    }
+    objects = std::move(read);
+    return {};
 }

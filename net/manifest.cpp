@@ -149,6 +149,10 @@ bool readStore(const JsonValue& root, Manifest& m) {
         if (!intValue(chunking->items[i], values[i])) return false;
     }
     m.chunking = {values[0], values[1], values[2]};
+    if (!getText(root, "solid", m.solid)) return false;
+    if (!m.solid.empty() &&
+        !(m.solid.size() == 66 && m.solid.starts_with("l/") && isSha256Text(m.solid.substr(2))))
+        return false;
     return validChunking(m.chunking, maxChunkSize);
 }
 
@@ -236,6 +240,7 @@ std::string serializeManifest(const Manifest& m) {
     if (!m.store.empty()) {
         json += ",\"store\":" + jsonString(m.store) + ",\"chunking\":[" + jsonInt(m.chunking.min) + ',' +
                 jsonInt(m.chunking.avg) + ',' + jsonInt(m.chunking.max) + ']';
+        if (!m.solid.empty()) json += ",\"solid\":" + jsonString(m.solid);
     }
     // Launchers look for this very text in the copy they keep, without parsing it.
     if (m.manifestPatches) json += ",\"manifestPatches\":true";

@@ -46,6 +46,8 @@ struct Manifest {
     // ignore it and fetch the files themselves.
     std::string store;
     Chunking chunking; // how the publisher cut the files, which the launcher cuts old copies by
+    // The store's list of the build's solid objects ("l/<sha256>", net/solid.h), or empty.
+    std::string solid;
     // Beside the manifest lie "<manifest>.sha256", the digest of the current manifest, and
     // "<manifest>.d/<old sha256>-<new sha256>", patches from earlier manifests, each with the
     // list of the file patches from the versions that manifest lists in the same name + ".patches".

@@ -86,13 +86,15 @@ void closeJournal(const std::wstring& folder, const std::vector<std::string>& pa
         if (!resolveManifestPath(root, path, local).failed)
             removeInside(root, resolvedRoot, partPathOf(local));
     }
-    // Patches left by an interrupted run are used or of no more use now.
-    const std::wstring patches = joinPath(root, patchFolderName);
-    std::vector<std::wstring> kept;
-    listTree(patches, &kept, nullptr);
-    for (const std::wstring& file : kept)
-        removePath(file);
-    RemoveDirectoryW(extendedPath(patches).c_str());
+    // Patches and solid objects left by an interrupted run are used or of no more use now.
+    for (const wchar_t* name : {patchFolderName, solidFolderName}) {
+        const std::wstring left = joinPath(root, name);
+        std::vector<std::wstring> kept;
+        listTree(left, &kept, nullptr);
+        for (const std::wstring& file : kept)
+            removePath(file);
+        RemoveDirectoryW(extendedPath(left).c_str());
+    }
     removePath(joinPath(root, journalFileName));
 }
 

@@ -23,6 +23,8 @@ inline constexpr const wchar_t* manifestCopyName = L".launcher-manifest";
 // Patches fetched and not yet applied, named "<old sha256>-<new sha256>"; emptied once an update
 // ends in order.
 inline constexpr const wchar_t* patchFolderName = L".launcher-patches";
+// Solid objects fetched and unpacked, named by their digests; emptied once an update ends in order.
+inline constexpr const wchar_t* solidFolderName = L".launcher-solid";
 // The chunk lists of files made from the chunk store, named by the files' digests, kept while
 // the install holds those versions.
 inline constexpr const wchar_t* chunkListFolderName = L".launcher-chunks";

@@ -12,6 +12,7 @@
 #include "sync/kept_lists.h"
 #include "sync/reuse.h"
 #include "sync/seeds.h"
+#include "sync/solid.h"
 #include "sync/state.h"
 
 #include <algorithm>
@@ -285,6 +286,7 @@ FileError carryOut(SyncRun& run, const std::vector<LocalReuse>& reuses) {
     if (!fetch.empty()) {
         noteHeldVersions(run, fetch);
         seedFromDropped(run, fetch);
+        seedFromSolid(run.folder, run.manifest, fetch, run.status, run.seeds);
         FileError e = runDownloadPhase(run.folder, run.manifest, fetch, total, run.targets, run.status,
                                        run.retryPause, run.seeds);
         if (e.failed) return e;

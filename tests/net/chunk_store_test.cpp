@@ -1,4 +1,5 @@
 #include "net/chunk_store.h"
+#include "net/solid.h"
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,62 @@ TEST(ChunkStore, AnIndexListsItsFileExactly) {
     }
     EXPECT_TRUE(parseIndex(text, 149, 1000, read).failed); // the sizes must add up to the file
     EXPECT_TRUE(parseIndex(text, 151, 1000, read).failed);
+}
+
+TEST(SolidObjects, UnpackToTheirListedSizeExactlyOrNotAtAll) {
+    std::string raw;
+    for (int i = 0; i < 4000; ++i)
+        raw += "chunk " + std::to_string(i % 97) + ";";
+    const std::string stored = compressSolid(raw, 9);
+    ASSERT_FALSE(stored.empty());
+    EXPECT_LT(stored.size() * 4, raw.size());
+    std::string out;
+    ASSERT_TRUE(decompressSolid(stored, static_cast<std::int64_t>(raw.size()), out));
+    EXPECT_EQ(out, raw);
+    const auto size = static_cast<std::int64_t>(raw.size());
+    const struct {
+        const char* name;
+        std::string stored;
+        std::int64_t size;
+    } refused[] = {
+        {"short of its listed size", stored, size + 1},
+        {"past its listed size", stored, size - 1},
+        {"truncated", stored.substr(0, stored.size() - 3), size},
+        {"trailing bytes", stored + stored, size},
+        {"not a frame", std::string(100, 'x'), size},
+        {"over the largest object", compressSolid(std::string(maxSolidRaw + 1, 'a'), 1), maxSolidRaw + 1},
+    };
+    for (const auto& r : refused)
+        EXPECT_FALSE(decompressSolid(r.stored, r.size, out)) << r.name;
+}
+
+TEST(SolidObjects, AListNamesEachObjectAndItsChunks) {
+    const std::string b(64, 'b');
+    const std::vector<SolidObject> objects{{"s/" + sha, 120, {{sha, 100, {}, 0, 0}, {b, 50, {}, 0, 0}}},
+                                           {"s/" + b, 9, {{b, 50, {}, 0, 0}}}};
+    const std::string text = serializeSolidList(objects);
+    std::vector<SolidObject> read;
+    ASSERT_FALSE(parseSolidList(text, 1000, read).failed);
+    EXPECT_EQ(read, objects);
+    EXPECT_EQ(read[0].rawSize(), 150);
+    const std::string header = "vellumark solid 1\n";
+    for (const std::string& bad : {
+             text.substr(1),                                              // no header
+             header + "s/" + sha + " 120 2\n" + sha + " 100\n",           // fewer chunks than named
+             header + "c/" + sha + " 120 1\n" + sha + " 100\n",           // not a solid object
+             header + "s/" + sha + " 2000 1\n" + sha + " 100\n",          // stored far past its size
+             header + "s/" + sha + " 120 1\n" + sha + " 1001\n",          // over the largest chunk
+             header + "s/" + sha + " 120 1\n" + sha + " 100",             // no line feed
+             header + "s/" + sha + " 0120 1\n" + sha + " 100\n",          // two spellings of a number
+             header + "s/" + sha + " 120 1\n" + sha.substr(1) + "A 100\n" // not a digest
+         }) {
+        EXPECT_TRUE(parseSolidList(bad, 1000, read).failed) << bad;
+    }
+    // Objects that add up past what a launcher unpacks at once.
+    std::string large = header + "s/" + sha + " 100 20\n";
+    for (int i = 0; i < 20; ++i)
+        large += sha + " " + std::to_string(maxSolidRaw / 16) + "\n";
+    EXPECT_TRUE(parseSolidList(large, maxSolidRaw, read).failed);
 }
 
 } // namespace

@@ -310,8 +310,13 @@ TEST(Manifest, AChunkStoreIsNamedWithItsChunkingAndFoundBesideEveryServer) {
         R"({"baseUrl":"https://a.example/game/1.4","mirrors":["https://b.example/m/1.4/"],)"
         R"("exe":"x.exe","files":[{"path":"x.exe","size":1,"indexed":true}])";
     Manifest m;
-    ASSERT_FALSE(parseManifest(head + R"(,"store":"../store","chunking":[16384,65536,262144]})", m).failed);
+    const std::string solid = "l/" + std::string(64, 'e');
+    ASSERT_FALSE(parseManifest(head + R"(,"store":"../store","chunking":[16384,65536,262144],"solid":")" +
+                                   solid + "\"}",
+                               m)
+                     .failed);
     EXPECT_EQ(m.store, "../store/");
+    EXPECT_EQ(m.solid, solid);
     EXPECT_EQ(m.chunking, (Chunking{16384, 65536, 262144}));
     EXPECT_TRUE(m.files[0].indexed);
     EXPECT_EQ(storeUrlFor(m, m.baseUrl), "https://a.example/game/store/");
@@ -330,6 +335,7 @@ TEST(Manifest, AChunkStoreIsNamedWithItsChunkingAndFoundBesideEveryServer) {
              R"(,"store":"http://c.example/s/","chunking":[64,64,64]})", // in the clear beside https
              R"(,"store":"/store/","chunking":[64,64,64]})",             // from the server's root
              R"(,"store":"../store/","chunking":[64,64,64],"files":[{"indexed":1}]})",
+             R"(,"store":"../store/","chunking":[64,64,64],"solid":"../l/x"})", // a solid list elsewhere
          }) {
         EXPECT_EQ(parseManifest(head + bad, m).message, "manifest is not valid: unexpected value") << bad;
     }

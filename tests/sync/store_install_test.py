@@ -106,7 +106,7 @@ def varint(n):
     return out + bytes([n])
 
 
-def publish(build, mirror=None, store_only=None, patch_from=None):
+def publish(build, mirror=None, store_only=None, patch_from=None, solid=True):
     base = store_only or build
     args = [NATIVE, os.path.join(WWW, build), "--base-url", "%s/storetest/%s/" % (URL, base), "--exe",
             "Vellumark Online.exe", "--store", os.path.join(WWW, "store"), "--store-url", "../store/",
@@ -115,6 +115,8 @@ def publish(build, mirror=None, store_only=None, patch_from=None):
         args += ["--mirror", "%s/storetest/mirror/%s/" % (URL, build)]
     if patch_from:
         args += ["--patch-from", patch_from[0], os.path.join(WWW, patch_from[1])]
+    if not solid:
+        args += ["--solid-level", "0"]
     if store_only:  # with a threshold that would give the larger files chunk lists
         args += ["--store-only", os.path.join(WWW, store_only), "--chunk-threshold", "100000"]
     result = subprocess.run(args, stdin=subprocess.DEVNULL, capture_output=True, text=True)
@@ -283,6 +285,59 @@ def patches(work, game, second):
         assert re.search(re.escape(path) + r": the patch from its old copy failed \(.*" + why, lines), (path, lines)
 
 
+def solid_objects(work):
+    """A fresh install takes the chunks that compress from the build's solid objects, no chunk of
+    theirs alone, in fewer bytes than those chunks (icons that repeat one another); an interrupted
+    one keeps what it unpacked; a corrupt object gives way to chunks."""
+    rng = random.Random(11)
+    template = words(rng, 600)
+    second = {"Vellumark Online.exe": b"MZ solid", "data/blob.pak": rng.randbytes(300000)}
+    for i in range(40):
+        second["data/icons/%02d.svg" % i] = template[:3000 + 40 * i] + words(rng, 30) + template[3000 + 40 * i:]
+    write(os.path.join(WWW, "s1"), second)
+    publish("s1")
+    game = os.path.join(work, "solid")
+    code, output, served = run(LAUNCHER, game, "install")
+    assert code == 0, output
+    holds(game, second)  # nothing unpacked is left either
+    icons = [hashlib.sha256(d).hexdigest() for p, d in second.items() if p.startswith("data/icons/")]
+    assert not any(sha in line for line in served for sha in icons), served
+    alone = sum(os.path.getsize(os.path.join(WWW, "store", "c", sha)) for sha in icons)
+    assert 0 < sent(served, "/storetest/store/s/") < alone / 4, (sent(served, "/storetest/store/s/"), alone)
+
+    # Stopped by a pack that is not there: the next run unpacks nothing again.
+    pack = os.path.join(WWW, "store", gzip.decompress(open(os.path.join(WWW, "store", "i", hashlib.sha256(
+        second["data/blob.pak"]).hexdigest()), "rb").read()).split()[5].decode())
+    os.rename(pack, pack + ".away")
+    stopped = os.path.join(work, "solid-stopped")
+    code, output, served = run(LAUNCHER, stopped, "stopped")
+    os.rename(pack + ".away", pack)
+    assert code != 0 and "data/blob.pak" in output, output
+    assert os.listdir(os.path.join(stopped, ".launcher-solid")), os.listdir(stopped)
+    code, output, served = run(LAUNCHER, stopped, "resume")
+    assert code == 0, output
+    holds(stopped, second)
+    assert sent(served, "/storetest/store/s/") == 0, served
+
+    # A byte changed in an object: its frame fails its check, and the chunks come one by one.
+    objects = os.path.join(WWW, "store", "s")
+    for name in os.listdir(objects):
+        shutil.copy(os.path.join(objects, name), os.path.join(work, name))
+        with open(os.path.join(objects, name), "r+b") as f:
+            f.seek(os.path.getsize(f.name) // 2)
+            byte = f.read(1)
+            f.seek(-1, 1)
+            f.write(bytes([byte[0] ^ 0x01]))
+    start = os.path.getsize(LOG)
+    code, output, served = run(LAUNCHER, os.path.join(work, "solid-spoiled"), "install")
+    for name in os.listdir(objects):
+        shutil.copy(os.path.join(work, name), os.path.join(objects, name))
+    assert code == 0, output
+    holds(os.path.join(work, "solid-spoiled"), second)
+    assert "solid object left: " in logged(start), logged(start)
+    assert any(icons[3] in line for line in served), served
+
+
 def large_file(work):
     """The old copy of a file over 64 MiB is cut in pieces that overlap: shifted by an insertion,
     the file costs the chunks the insertion made, none where two pieces meet. Files that share
@@ -350,6 +405,8 @@ def main():
         full = sent(served_fresh, "/storetest/store/")
         assert sent(served_resumed, "/storetest/store/") <= full - 120000, (sent(served_resumed, "/storetest/"), full)
 
+        solid_objects(work)
+
         # The store only: the base URL serves the launcher alone.
         publish("b2", store_only="b2only")
         assert os.listdir(os.path.join(WWW, "b2only")) == ["Vellumark Launcher.exe"]
@@ -361,7 +418,7 @@ def main():
         # Broken chunks: asked for again past caches, then taken from the mirror.
         shutil.copytree(os.path.join(WWW, "b2"), os.path.join(WWW, "mirror", "b2"))
         shutil.copytree(os.path.join(WWW, "store"), os.path.join(WWW, "mirror", "store"))
-        publish("b2", mirror=True)
+        publish("b2", mirror=True, solid=False)  # the chunks themselves, not the solid objects
         objects = [hashlib.sha256(second["data/small/%02d.txt" % i]).hexdigest() for i in (4, 5, 6)]
         spoil(os.path.join(WWW, "store"), objects)
         code, output, served = run(LAUNCHER, os.path.join(work, "mirrored"), "install")

@@ -1,7 +1,8 @@
 // vellumark-publish BUILD_DIR --base-url URL --exe "Vellumark Online.exe" [--version TEXT]
 //     [--chunk-size BYTES] [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]
 //     [--sign PRIVATE_KEY_FILE] [--sequence N] [--mirror URL]...
-//     [--store DIR --store-url URL [--chunking MIN,AVG,MAX] [--level 1-9] [--store-only DIR]
+//     [--store DIR --store-url URL [--chunking MIN,AVG,MAX] [--level 1-9] [--solid-level 0-19]
+//      [--store-only DIR]
 //      [--patch-from MANIFEST BUILD_DIR]...]
 // vellumark-publish keygen PRIVATE_KEY_FILE
 // vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE
@@ -20,15 +21,16 @@
 namespace {
 
 int usage(const std::string& problem) {
-    std::cerr << "vellumark-publish: " << problem << "\n"
-              << "usage: vellumark-publish BUILD_DIR --base-url URL --exe NAME [--version TEXT] "
-                 "[--chunk-size BYTES]\n"
-                 "       [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]\n"
-                 "       [--sign PRIVATE_KEY_FILE] [--sequence N] [--mirror URL]...\n"
-                 "       [--store DIR --store-url URL [--chunking MIN,AVG,MAX] [--level 1-9]\n"
-                 "        [--store-only DIR [--launcher NAME]] [--patch-from MANIFEST BUILD_DIR]...]\n"
-                 "       vellumark-publish keygen PRIVATE_KEY_FILE\n"
-                 "       vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE\n";
+    std::cerr
+        << "vellumark-publish: " << problem << "\n"
+        << "usage: vellumark-publish BUILD_DIR --base-url URL --exe NAME [--version TEXT] "
+           "[--chunk-size BYTES]\n"
+           "       [--chunk-threshold BYTES] [-o manifest.json] [--previous OLD_MANIFEST]\n"
+           "       [--sign PRIVATE_KEY_FILE] [--sequence N] [--mirror URL]...\n"
+           "       [--store DIR --store-url URL [--chunking MIN,AVG,MAX] [--level 1-9] [--solid-level 0-19]\n"
+           "        [--store-only DIR [--launcher NAME]] [--patch-from MANIFEST BUILD_DIR]...]\n"
+           "       vellumark-publish keygen PRIVATE_KEY_FILE\n"
+           "       vellumark-publish sign MANIFEST_FILE PRIVATE_KEY_FILE\n";
     return 2;
 }
 
@@ -112,6 +114,11 @@ int main(int argc, char** argv) {
             std::int64_t n = 0;
             if (!value(text) || !readNumber(text, n) || n > 9) return usage("--level needs 1 to 9");
             o.level = static_cast<int>(n);
+        } else if (a == "--solid-level") {
+            std::int64_t n = 0;
+            if (!value(text) || !readNumber(text, n, 0) || n > 19)
+                return usage("--solid-level needs 0 to 19");
+            o.solidLevel = static_cast<int>(n);
         } else if (a == "--patch-from") {
             std::string folder;
             if (!value(text) || !value(folder))
@@ -160,6 +167,10 @@ int main(int argc, char** argv) {
     if (!o.storeDir.empty()) {
         std::cerr << "store: " << totals.chunks << " chunks, " << totals.newChunks << " new ("
                   << totals.newBytes << " bytes, stored in " << totals.storedBytes << ")\n";
+        if (totals.solid.objects)
+            std::cerr << "solid: " << totals.solid.objects << " objects, " << totals.solid.raw << " bytes in "
+                      << totals.solid.stored << " (their chunks alone: " << totals.solid.chunksStored
+                      << ")\n";
         for (const PatchReport& p : totals.previous) {
             std::cerr << "players of " << p.manifest.string() << " fetch " << p.withPatches
                       << " bytes of files (" << p.patches << " patches; " << p.chunksAlone

@@ -2,6 +2,7 @@
 
 #include "tools/publish/patches.h"
 #include "tools/publish/signing.h"
+#include "tools/publish/solid_writer.h"
 #include "tools/publish/store_writer.h"
 
 #include "store/rolling.h"
@@ -37,6 +38,31 @@ struct Entry {
 std::string manifestPath(const fs::path& relative) {
     const std::u8string text = relative.generic_u8string();
     return std::string(text.begin(), text.end());
+}
+
+// A file's chunks that compressed alone (those stored raw compress no better together), with
+// their offsets.
+std::vector<SolidSource> compressedChunks(std::size_t file, const std::vector<StoredChunk>& chunks) {
+    std::vector<SolidSource> out;
+    std::int64_t at = 0;
+    for (const StoredChunk& c : chunks) {
+        if (c.length <= c.size) out.push_back({file, at, c.sha256, c.size, c.length});
+        at += c.size;
+    }
+    return out;
+}
+
+// Every chunk once, in the order the build first uses it.
+std::vector<SolidSource> firstUses(std::vector<std::vector<SolidSource>>& files) {
+    std::vector<SolidSource> out;
+    std::set<std::string> seen;
+    for (std::vector<SolidSource>& chunks : files) {
+        for (SolidSource& c : chunks) {
+            if (seen.insert(c.sha256).second) out.push_back(std::move(c));
+        }
+        chunks = {};
+    }
+    return out;
 }
 
 FileError hashFile(const Entry& e, const PublishOptions& o, ManifestFile& out, StoreWriter::File* store,
@@ -135,6 +161,11 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
             return failed;
     }
     std::vector<ManifestFile> files(entries.size());
+    const bool solid = store && o.solidLevel > 0;
+    std::string solidList;
+    SolidTotals solidTotals;
+    std::vector<std::vector<SolidSource>> compressed(solid ? entries.size()
+                                                           : 0); // each file's chunks that compressed
     std::atomic<std::size_t> next{0};
     std::mutex lock; // the first failure and the progress lines
     FileError firstFailure;
@@ -150,9 +181,11 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
                 std::optional<StoreWriter::File> cut;
                 if (store) cut.emplace(*store, number);
                 std::vector<StoredChunk> chunks;
-                failed = hashFile(e, o, f, cut ? &*cut : nullptr, previous.empty() ? nullptr : &chunks);
+                failed =
+                    hashFile(e, o, f, cut ? &*cut : nullptr, previous.empty() && !solid ? nullptr : &chunks);
                 if (!failed.failed && !previous.empty())
                     failed = publishPatches(previous, e.file, f, chunks, *store, number);
+                if (solid) compressed[i] = compressedChunks(i, chunks);
             }
             std::lock_guard guard(lock);
             if (failed.failed) {
@@ -173,8 +206,18 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
     if (firstFailure.failed) return firstFailure;
     if (store) {
         if (FileError failed = store->close(); failed.failed) return failed;
+        if (solid) {
+            std::vector<fs::path> paths;
+            for (const Entry& e : entries)
+                paths.push_back(e.file);
+            if (FileError failed = writeSolidObjects(*store, paths, firstUses(compressed), o.solidLevel,
+                                                     lanes, solidList, solidTotals);
+                failed.failed)
+                return failed;
+        }
         if (totals) {
             *totals = store->totals();
+            totals->solid = solidTotals;
             for (const PreviousBuild& p : previous) {
                 // The files with a patch from that build's version at their path, each as the gap
                 // from the one before in the manifest's order.
@@ -204,6 +247,7 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
         manifest.store = o.storeUrl;
         manifest.chunking = o.chunking;
         manifest.manifestPatches = o.digestBeside;
+        manifest.solid = solidList;
     }
     manifest.files = std::move(files);
     std::string json = serializeManifest(manifest);

@@ -37,7 +37,7 @@ FileError StoreWriter::open(const fs::path& folder, const Chunking& chunking, in
     level_ = level;
     packs_.resize(static_cast<std::size_t>(lanes));
     std::error_code ec;
-    for (const char* sub : {"c", "p", "i", "d"}) {
+    for (const char* sub : {"c", "p", "i", "d", "s", "l"}) {
         fs::create_directories(folder / sub, ec);
         if (ec) return plainFailure("cannot make " + (folder / sub).string() + ": " + ec.message());
     }

@@ -26,12 +26,19 @@ struct PatchReport {
     std::string list; // its patch list (resolvePatchList's): the files with a patch from it
 };
 
+// The solid objects a build wrote (tools/publish/solid_writer.h).
+struct SolidTotals {
+    std::int64_t objects = 0, raw = 0, stored = 0; // of the objects written
+    std::int64_t chunksStored = 0;                 // what their chunks take stored one by one
+};
+
 struct StoreTotals {
     std::int64_t chunks = 0;      // chunks of the build's files, repeats included
     std::int64_t newChunks = 0;   // chunks stored by this build
     std::int64_t newBytes = 0;    // their bytes
     std::int64_t storedBytes = 0; // what storing them took
     std::vector<PatchReport> previous;
+    SolidTotals solid;
 };
 
 class StoreWriter {

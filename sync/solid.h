@@ -1,0 +1,19 @@
+// A fresh install (or one that replaces nearly every byte) takes the build's chunks from its
+// solid objects (net/solid.h) rather than one by one: before the files are assembled, each object
+// is fetched, unpacked and kept in a file of its own under the game folder, which then serves as
+// a seed. Anything that goes wrong only leaves chunks to be fetched as before.
+#pragma once
+
+#include "base/session_status.h"
+#include "net/manifest.h"
+#include "sync/download.h"
+#include "sync/seeds.h"
+
+#include <string>
+#include <vector>
+
+// Fetches what the update needs of the manifest's solid objects, when it fetches from the store
+// at least nine tenths of the build's bytes, and notes their chunks in seeds. An object unpacked
+// by an interrupted run is taken as it is (every chunk a seed gives is checked).
+void seedFromSolid(const std::wstring& folder, const Manifest& manifest, const std::vector<DownloadJob>& jobs,
+                   SessionStatus& status, ChunkSeeds& seeds);

@@ -1,0 +1,28 @@
+// The solid objects of a build (net/solid.h), written into its store once every file is stored:
+// the chunks that compressed, in the order the build first uses them, read again from the build
+// and compressed in runs on several threads.
+#pragma once
+
+#include "net/solid.h"
+#include "store/file_error.h"
+#include "tools/publish/store_writer.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// A chunk of the build, where it first lies, with what storing it alone took.
+struct SolidSource {
+    std::size_t file = 0; // into the build's files
+    std::int64_t offset = 0;
+    std::string sha256;
+    std::int64_t size = 0, stored = 0;
+};
+
+// Writes each run of chunks (in order, none twice) as a solid object when that saves a tenth of
+// storing its chunks alone, then their list; list gets its name, "l/<sha256>", or stays empty
+// when no run saved.
+FileError writeSolidObjects(StoreWriter& store, const std::vector<std::filesystem::path>& files,
+                            const std::vector<SolidSource>& chunks, int level, int lanes, std::string& list,
+                            SolidTotals& totals);
