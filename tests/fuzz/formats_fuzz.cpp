@@ -5,6 +5,7 @@
 #include "net/manifest.h"
 #include "net/manifest_copy.h"
 #include "net/signature.h"
+#include "net/solid.h"
 #include "store/unicode_case.h"
 #include "sync/state.h"
 #include "tests/fuzz/require.h"
@@ -62,6 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(total == 1 << 20);
     }
     if (std::string out; decodeChunk(bytes, 4096, out)) require(out.size() == 4096);
+    // A solid list reads back as its text; a frame never unpacks past its listed size.
+    if (std::vector<SolidObject> objects; !parseSolidList(bytes, 1 << 16, objects).failed) {
+        for (const SolidObject& o : objects)
+            require(o.rawSize() <= maxSolidRaw && o.length <= o.rawSize() + 1024);
+        require(serializeSolidList(objects) == bytes);
+    }
+    if (std::string out; decompressSolid(bytes, 4096, out)) require(out.size() == 4096);
 
     // A kept manifest copy reads back as the bytes it came from.
     if (ManifestCopy copy; parseManifestCopy(bytes, copy)) require(serializeManifestCopy(copy) == bytes);
