@@ -9,6 +9,9 @@ then the next one into one store, and the launcher under Wine
   3. resumes from a part file an interrupted run left, without fetching what it holds;
   4. takes a corrupt, a truncated and an oversized chunk again from the mirror, past caches,
      and fails naming the file when the mirror's are bad too;
+  5. installs a build of icons that repeat one another from its solid objects, in fewer bytes
+     than their chunks, resumes without fetching what an interrupted run unpacked, and takes
+     the chunks one by one when an object fails its check;
 while a launcher from before the store installs the same output from the files themselves, and
 a build published into the store only installs with nothing at its base URL but the launcher.
 Then a third build with patches from the second: a player of the second applies them (also
