@@ -6,14 +6,14 @@
 
 #include "base/session_status.h"
 #include "net/manifest.h"
-#include "sync/download.h"
 #include "sync/seeds.h"
 
+#include <cstdint>
 #include <string>
-#include <vector>
 
-// Fetches what the update needs of the manifest's solid objects, when it fetches from the store
-// at least nine tenths of the build's bytes, and notes their chunks in seeds. An object unpacked
-// by an interrupted run is taken as it is (every chunk a seed gives is checked).
-void seedFromSolid(const std::wstring& folder, const Manifest& manifest, const std::vector<DownloadJob>& jobs,
+// Fetches what the update needs of the manifest's solid objects, when fresh, the bytes of the
+// files it makes from the store with no old copy to take chunks or a patch from, are at least
+// nine tenths of the build's, and notes their chunks in seeds. An object unpacked by an
+// interrupted run is taken as it is (every chunk a seed gives is checked).
+void seedFromSolid(const std::wstring& folder, const Manifest& manifest, std::int64_t fresh,
                    SessionStatus& status, ChunkSeeds& seeds);

@@ -45,23 +45,22 @@ bool unpack(const std::string& store, const std::wstring& headers, const SolidOb
 
 } // namespace
 
-void seedFromSolid(const std::wstring& folder, const Manifest& manifest, const std::vector<DownloadJob>& jobs,
+void seedFromSolid(const std::wstring& folder, const Manifest& manifest, std::int64_t fresh,
                    SessionStatus& status, ChunkSeeds& seeds) {
     if (manifest.solid.empty()) return;
-    std::int64_t build = 0, fetched = 0;
+    std::int64_t build = 0;
     for (const ManifestFile& f : manifest.files)
         build += f.size;
-    for (const DownloadJob& j : jobs) {
-        if (j.fromStore) fetched += j.file->size;
-    }
-    if (fetched * 10 < build * 9) return;
+    if (fresh * 10 < build * 9) return;
 
     const std::string store = storeUrlFor(manifest, manifest.baseUrl);
     const std::wstring headers = headersFor(FetchFrom{manifest.baseUrl, false}, "");
     std::string packed, text;
     std::vector<SolidObject> objects;
-    // A list names each chunk in under 90 bytes, and a chunk is at least the minimum size.
-    const std::int64_t most = 64 + (build / manifest.chunking.min + 1) * 160;
+    // A list names each chunk in under 90 bytes, and a chunk is at least the minimum size or
+    // the whole of a smaller file.
+    const std::int64_t most =
+        64 + (build / manifest.chunking.min + static_cast<std::int64_t>(manifest.files.size()) + 1) * 160;
     if (FileError e = getBody(store + manifest.solid, headers, 200, most, packed); e.failed) {
         appendLog("solid objects left: " + e.message);
         return;

@@ -260,6 +260,19 @@ void seedFromDropped(SyncRun& run, const std::vector<DownloadJob>& fetch) {
     run.seeds.cut(files, run.manifest.chunking);
 }
 
+// The bytes of the files made from the store that the player holds no copy of (a part file
+// this launcher left counts as none: what it holds is kept all the same).
+std::int64_t freshStoreBytes(const SyncRun& run, const std::vector<DownloadJob>& fetch) {
+    std::int64_t fresh = 0;
+    std::set<const ManifestFile*> counted;
+    for (const DownloadJob& job : fetch) {
+        const FileCheckResult& seen =
+            run.results[static_cast<std::size_t>(job.file - run.manifest.files.data())];
+        if (job.fromStore && !seen.found && counted.insert(job.file).second) fresh += job.file->size;
+    }
+    return fresh;
+}
+
 // The plan carried out: reuse, then the writes within files, then the downloads, then the
 // rebuilt files placed.
 FileError carryOut(SyncRun& run, const std::vector<LocalReuse>& reuses) {
@@ -286,7 +299,7 @@ FileError carryOut(SyncRun& run, const std::vector<LocalReuse>& reuses) {
     if (!fetch.empty()) {
         noteHeldVersions(run, fetch);
         seedFromDropped(run, fetch);
-        seedFromSolid(run.folder, run.manifest, fetch, run.status, run.seeds);
+        seedFromSolid(run.folder, run.manifest, freshStoreBytes(run, fetch), run.status, run.seeds);
         FileError e = runDownloadPhase(run.folder, run.manifest, fetch, total, run.targets, run.status,
                                        run.retryPause, run.seeds);
         if (e.failed) return e;

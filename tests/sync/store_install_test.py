@@ -291,7 +291,8 @@ def patches(work, game, second):
 def solid_objects(work):
     """A fresh install takes the chunks that compress from the build's solid objects, no chunk of
     theirs alone, in fewer bytes than those chunks (icons that repeat one another); an interrupted
-    one keeps what it unpacked; a corrupt object gives way to chunks."""
+    one keeps what it unpacked; a corrupt object gives way to chunks. An update, even of every
+    file, takes none."""
     rng = random.Random(11)
     template = words(rng, 600)
     second = {"Vellumark Online.exe": b"MZ solid", "data/blob.pak": rng.randbytes(300000)}
@@ -339,6 +340,15 @@ def solid_objects(work):
     holds(os.path.join(work, "solid-spoiled"), second)
     assert "solid object left: " in logged(start), logged(start)
     assert any(icons[3] in line for line in served), served
+
+    # Every file changed, each with an old copy to take chunks from: no object.
+    third = {p: d[:len(d) // 2] + b"changed" + d[len(d) // 2:] for p, d in second.items()}
+    write(os.path.join(WWW, "s2"), third)
+    publish("s2")
+    code, output, served = run(LAUNCHER, game, "update")
+    assert code == 0, output
+    holds(game, third)
+    assert not any("/storetest/store/s/" in line or "/storetest/store/l/" in line for line in served), served
 
 
 def large_file(work):
