@@ -294,10 +294,11 @@ def solid_objects(work):
     one keeps what it unpacked; a corrupt object gives way to chunks. An update, even of every
     file, takes none."""
     rng = random.Random(11)
-    template = words(rng, 600)
+    template = words(rng, 40)
     second = {"Vellumark Online.exe": b"MZ solid", "data/blob.pak": rng.randbytes(300000)}
-    for i in range(40):
-        second["data/icons/%02d.svg" % i] = template[:3000 + 40 * i] + words(rng, 30) + template[3000 + 40 * i:]
+    # More files than chunks of the smallest size would fill the build: a list longer than that.
+    for i in range(300):
+        second["data/icons/%03d.svg" % i] = template[:i % 150] + words(rng, 3) + template[i % 150:]
     write(os.path.join(WWW, "s1"), second)
     publish("s1")
     game = os.path.join(work, "solid")
