@@ -161,20 +161,29 @@ std::int64_t SolidObject::rawSize() const {
 
 std::string serializeSolidList(const std::vector<SolidObject>& objects) {
     std::string out(solidHeader);
+    std::int64_t last = -1;
     for (const SolidObject& o : objects) {
         out += o.object + ' ' + std::to_string(o.length) + ' ' + std::to_string(o.chunks.size()) + '\n';
-        for (const StoredChunk& c : o.chunks)
-            out += c.sha256 + ' ' + std::to_string(c.size) + '\n';
+        for (std::size_t i = 0; i < o.chunks.size(); ++i) {
+            if (i < o.files.size() && o.files[i] > last) {
+                out += 'f' + std::to_string(o.files[i] - last) + '\n';
+                last = o.files[i];
+            } else {
+                out += o.chunks[i].sha256 + ' ' + std::to_string(o.chunks[i].size) + '\n';
+            }
+        }
     }
     return out;
 }
 
-FileError parseSolidList(std::string_view text, std::int64_t maxChunk, std::vector<SolidObject>& objects) {
+FileError parseSolidList(std::string_view text, std::int64_t maxChunk, const std::vector<ManifestFile>& files,
+                         std::vector<SolidObject>& objects) {
     const FileError bad = plainFailure("solid list is not valid");
     if (!text.starts_with(solidHeader)) return bad;
     text.remove_prefix(solidHeader.size());
     std::vector<SolidObject> read;
     std::string_view line, word;
+    std::int64_t last = -1;
     while (!text.empty()) {
         SolidObject o;
         std::int64_t count = 0;
@@ -186,10 +195,26 @@ FileError parseSolidList(std::string_view text, std::int64_t maxChunk, std::vect
         std::int64_t raw = 0;
         for (std::int64_t i = 0; i < count; ++i) {
             StoredChunk c;
-            if (!takeLine(text, line) || !takeWord(line, word) || !isSha256Text(word) ||
-                !takeNumber(line, c.size) || !line.empty() || c.size < 1 || c.size > maxChunk)
-                return bad;
-            c.sha256 = word;
+            std::int64_t file = -1;
+            if (!takeLine(text, line)) return bad;
+            if (line.starts_with('f')) {
+                line.remove_prefix(1);
+                std::int64_t gap = 0;
+                if (!takeNumber(line, gap) || !line.empty() || gap < 1 ||
+                    gap >= static_cast<std::int64_t>(files.size()) - last)
+                    return bad;
+                file = last += gap;
+                const ManifestFile& f = files[static_cast<std::size_t>(file)];
+                c.sha256 = f.sha256;
+                c.size = f.size;
+                if (c.size < 1 || c.size > maxChunk || !isSha256Text(c.sha256)) return bad;
+            } else {
+                if (!takeWord(line, word) || !isSha256Text(word) || !takeNumber(line, c.size) ||
+                    !line.empty() || c.size < 1 || c.size > maxChunk)
+                    return bad;
+                c.sha256 = word;
+            }
+            o.files.push_back(file);
             raw += c.size;
             if (raw > maxSolidRaw) return bad;
             o.chunks.push_back(std::move(c));

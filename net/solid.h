@@ -8,6 +8,7 @@
 #pragma once
 
 #include "net/chunk_store.h"
+#include "net/manifest.h"
 #include "store/file_error.h"
 
 #include <cstdint>
@@ -19,6 +20,9 @@ struct SolidObject {
     std::string object;              // "s/<sha256>"
     std::int64_t length = 0;         // its stored bytes
     std::vector<StoredChunk> chunks; // sha256 and size of each, end to end (no object or offset)
+    // For each chunk, the place in the manifest of the file it is the whole of, or -1: such a
+    // chunk is listed by that place alone, as its digest and size are the file's.
+    std::vector<std::int64_t> files;
 
     std::int64_t rawSize() const;
     bool operator==(const SolidObject&) const = default;
@@ -28,11 +32,15 @@ struct SolidObject {
 inline constexpr std::int64_t maxSolidRaw = std::int64_t{16} << 20;
 
 // "vellumark solid 1", then for each object the line "<object> <length> <chunks>" and a line
-// "<sha256> <size>" for each of its chunks.
+// for each of its chunks: "<sha256> <size>", or "f<gap>" for the whole of a file, the gap from
+// the last such file's place in the manifest (from -1), so that a build of many small files
+// costs a few bytes a file beside its manifest.
 std::string serializeSolidList(const std::vector<SolidObject>& objects);
 // Refuses anything else: objects not named as above, stored in more than their raw size allows,
-// holding more than maxSolidRaw or a chunk of more than maxChunk bytes.
-FileError parseSolidList(std::string_view text, std::int64_t maxChunk, std::vector<SolidObject>& objects);
+// holding more than maxSolidRaw or a chunk of more than maxChunk bytes, files not among files in
+// the manifest's order.
+FileError parseSolidList(std::string_view text, std::int64_t maxChunk, const std::vector<ManifestFile>& files,
+                         std::vector<SolidObject>& objects);
 
 // One zstd frame of raw at level, naming its size.
 std::string compressSolid(std::string_view raw, int level);

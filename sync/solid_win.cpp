@@ -66,7 +66,7 @@ void seedFromSolid(const std::wstring& folder, const Manifest& manifest, std::in
         return;
     }
     if (gunzip(packed, most, text) != GunzipResult::Ok ||
-        parseSolidList(text, manifest.chunking.max, objects).failed) {
+        parseSolidList(text, manifest.chunking.max, manifest.files, objects).failed) {
         appendLog("solid objects left: " + manifest.solid + " is not a solid list");
         return;
     }

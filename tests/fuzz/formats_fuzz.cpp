@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (std::string out; decodeChunk(bytes, 4096, out)) require(out.size() == 4096);
     // A solid list reads back as its text; a frame never unpacks past its listed size.
-    if (std::vector<SolidObject> objects; !parseSolidList(bytes, 1 << 16, objects).failed) {
+    if (std::vector<SolidObject> objects; !parseSolidList(bytes, 1 << 16, {}, objects).failed) {
         for (const SolidObject& o : objects)
             require(o.rawSize() <= maxSolidRaw && o.length <= o.rawSize() + 1024);
         require(serializeSolidList(objects) == bytes);

@@ -100,32 +100,41 @@ TEST(SolidObjects, UnpackToTheirListedSizeExactlyOrNotAtAll) {
 }
 
 TEST(SolidObjects, AListNamesEachObjectAndItsChunks) {
-    const std::string b(64, 'b');
-    const std::vector<SolidObject> objects{{"s/" + sha, 120, {{sha, 100, {}, 0, 0}, {b, 50, {}, 0, 0}}},
-                                           {"s/" + b, 9, {{b, 50, {}, 0, 0}}}};
+    const std::string b(64, 'b'), c(64, 'c');
+    // Files of one chunk are listed by their place in the manifest.
+    std::vector<ManifestFile> files(4);
+    files[1].sha256 = c, files[1].size = 30, files[3].sha256 = b, files[3].size = 50;
+    const std::vector<SolidObject> objects{
+        {"s/" + sha, 140, {{sha, 100, {}, 0, 0}, {b, 50, {}, 0, 0}}, {-1, 3}},
+        {"s/" + b, 9, {{c, 30, {}, 0, 0}, {b, 50, {}, 0, 0}}, {1, -1}}}; // the second chunk b: a repeat
     const std::string text = serializeSolidList(objects);
+    EXPECT_NE(text.find("\nf4\n"), std::string::npos) << text;
     std::vector<SolidObject> read;
-    ASSERT_FALSE(parseSolidList(text, 1000, read).failed);
-    EXPECT_EQ(read, objects);
+    ASSERT_FALSE(parseSolidList(text, 1000, files, read).failed) << text;
+    EXPECT_EQ(read[0], objects[0]);
+    EXPECT_EQ(read[1].chunks, objects[1].chunks);
     EXPECT_EQ(read[0].rawSize(), 150);
     const std::string header = "vellumark solid 1\n";
     for (const std::string& bad : {
-             text.substr(1),                                              // no header
-             header + "s/" + sha + " 120 2\n" + sha + " 100\n",           // fewer chunks than named
-             header + "c/" + sha + " 120 1\n" + sha + " 100\n",           // not a solid object
-             header + "s/" + sha + " 2000 1\n" + sha + " 100\n",          // stored far past its size
-             header + "s/" + sha + " 120 1\n" + sha + " 1001\n",          // over the largest chunk
-             header + "s/" + sha + " 120 1\n" + sha + " 100",             // no line feed
-             header + "s/" + sha + " 0120 1\n" + sha + " 100\n",          // two spellings of a number
-             header + "s/" + sha + " 120 1\n" + sha.substr(1) + "A 100\n" // not a digest
+             text.substr(1),                                               // no header
+             header + "s/" + sha + " 120 2\n" + sha + " 100\n",            // fewer chunks than named
+             header + "c/" + sha + " 120 1\n" + sha + " 100\n",            // not a solid object
+             header + "s/" + sha + " 2000 1\n" + sha + " 100\n",           // stored far past its size
+             header + "s/" + sha + " 120 1\n" + sha + " 1001\n",           // over the largest chunk
+             header + "s/" + sha + " 120 1\n" + sha + " 100",              // no line feed
+             header + "s/" + sha + " 0120 1\n" + sha + " 100\n",           // two spellings of a number
+             header + "s/" + sha + " 120 1\n" + sha.substr(1) + "A 100\n", // not a digest
+             header + "s/" + sha + " 120 1\nf5\n",                         // past the manifest's files
+             header + "s/" + sha + " 120 2\nf2\nf0\n",                     // a file named twice
+             header + "s/" + sha + " 120 1\nf1\n",                         // a file of no bytes
          }) {
-        EXPECT_TRUE(parseSolidList(bad, 1000, read).failed) << bad;
+        EXPECT_TRUE(parseSolidList(bad, 1000, files, read).failed) << bad;
     }
     // Objects that add up past what a launcher unpacks at once.
     std::string large = header + "s/" + sha + " 100 20\n";
     for (int i = 0; i < 20; ++i)
         large += sha + " " + std::to_string(maxSolidRaw / 16) + "\n";
-    EXPECT_TRUE(parseSolidList(large, maxSolidRaw, read).failed);
+    EXPECT_TRUE(parseSolidList(large, maxSolidRaw, files, read).failed);
 }
 
 } // namespace

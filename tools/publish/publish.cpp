@@ -46,7 +46,7 @@ std::vector<SolidSource> compressedChunks(std::size_t file, const std::vector<St
     std::vector<SolidSource> out;
     std::int64_t at = 0;
     for (const StoredChunk& c : chunks) {
-        if (c.length <= c.size) out.push_back({file, at, c.sha256, c.size, c.length});
+        if (c.length <= c.size) out.push_back({file, at, c.sha256, c.size, c.length, chunks.size() == 1});
         at += c.size;
     }
     return out;

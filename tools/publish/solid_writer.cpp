@@ -78,8 +78,11 @@ FileError writeSolidObjects(StoreWriter& store, const std::vector<fs::path>& fil
                 hash->update(packed.data(), packed.size());
                 run.object.object = "s/" + hash->finishHex();
                 run.object.length = static_cast<std::int64_t>(packed.size());
-                for (std::size_t i = run.begin; i < run.end; ++i)
+                for (std::size_t i = run.begin; i < run.end; ++i) {
                     run.object.chunks.push_back({chunks[i].sha256, chunks[i].size, {}, 0, 0});
+                    run.object.files.push_back(chunks[i].whole ? static_cast<std::int64_t>(chunks[i].file)
+                                                               : -1);
+                }
                 run.kept = true;
                 failed = store.put(run.object.object, packed, number);
             }

@@ -18,6 +18,7 @@ struct SolidSource {
     std::int64_t offset = 0;
     std::string sha256;
     std::int64_t size = 0, stored = 0;
+    bool whole = false; // the whole of its file
 };
 
 // Writes each run of chunks (in order, none twice) as a solid object when that saves a tenth of
