@@ -166,7 +166,7 @@ std::string serializeSolidList(const std::vector<SolidObject>& objects) {
         out += o.object + ' ' + std::to_string(o.length) + ' ' + std::to_string(o.chunks.size()) + '\n';
         for (std::size_t i = 0; i < o.chunks.size(); ++i) {
             if (i < o.files.size() && o.files[i] > last) {
-                out += 'f' + std::to_string(o.files[i] - last) + '\n';
+                out += '+' + std::to_string(o.files[i] - last) + '\n';
                 last = o.files[i];
             } else {
                 out += o.chunks[i].sha256 + ' ' + std::to_string(o.chunks[i].size) + '\n';
@@ -197,7 +197,7 @@ FileError parseSolidList(std::string_view text, std::int64_t maxChunk, const std
             StoredChunk c;
             std::int64_t file = -1;
             if (!takeLine(text, line)) return bad;
-            if (line.starts_with('f')) {
+            if (line.starts_with('+')) { // never a digest's first character
                 line.remove_prefix(1);
                 std::int64_t gap = 0;
                 if (!takeNumber(line, gap) || !line.empty() || gap < 1 ||

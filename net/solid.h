@@ -32,7 +32,7 @@ struct SolidObject {
 inline constexpr std::int64_t maxSolidRaw = std::int64_t{16} << 20;
 
 // "vellumark solid 1", then for each object the line "<object> <length> <chunks>" and a line
-// for each of its chunks: "<sha256> <size>", or "f<gap>" for the whole of a file, the gap from
+// for each of its chunks: "<sha256> <size>", or "+<gap>" for the whole of a file, the gap from
 // the last such file's place in the manifest (from -1), so that a build of many small files
 // costs a few bytes a file beside its manifest.
 std::string serializeSolidList(const std::vector<SolidObject>& objects);

@@ -100,15 +100,18 @@ TEST(SolidObjects, UnpackToTheirListedSizeExactlyOrNotAtAll) {
 }
 
 TEST(SolidObjects, AListNamesEachObjectAndItsChunks) {
-    const std::string b(64, 'b'), c(64, 'c');
+    const std::string b(64, 'b'), c(64, 'c'), f(64, 'f');
     // Files of one chunk are listed by their place in the manifest.
     std::vector<ManifestFile> files(4);
     files[1].sha256 = c, files[1].size = 30, files[3].sha256 = b, files[3].size = 50;
     const std::vector<SolidObject> objects{
-        {"s/" + sha, 140, {{sha, 100, {}, 0, 0}, {b, 50, {}, 0, 0}}, {-1, 3}},
+        {"s/" + sha,
+         140,
+         {{f, 100, {}, 0, 0}, {b, 50, {}, 0, 0}},
+         {-1, 3}},                                                       // a digest may start as a file does
         {"s/" + b, 9, {{c, 30, {}, 0, 0}, {b, 50, {}, 0, 0}}, {1, -1}}}; // the second chunk b: a repeat
     const std::string text = serializeSolidList(objects);
-    EXPECT_NE(text.find("\nf4\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n+4\n"), std::string::npos) << text;
     std::vector<SolidObject> read;
     ASSERT_FALSE(parseSolidList(text, 1000, files, read).failed) << text;
     EXPECT_EQ(read[0], objects[0]);
@@ -124,9 +127,9 @@ TEST(SolidObjects, AListNamesEachObjectAndItsChunks) {
              header + "s/" + sha + " 120 1\n" + sha + " 100",              // no line feed
              header + "s/" + sha + " 0120 1\n" + sha + " 100\n",           // two spellings of a number
              header + "s/" + sha + " 120 1\n" + sha.substr(1) + "A 100\n", // not a digest
-             header + "s/" + sha + " 120 1\nf5\n",                         // past the manifest's files
-             header + "s/" + sha + " 120 2\nf2\nf0\n",                     // a file named twice
-             header + "s/" + sha + " 120 1\nf1\n",                         // a file of no bytes
+             header + "s/" + sha + " 120 1\n+5\n",                         // past the manifest's files
+             header + "s/" + sha + " 120 2\n+2\n+0\n",                     // a file named twice
+             header + "s/" + sha + " 120 1\n+1\n",                         // a file of no bytes
          }) {
         EXPECT_TRUE(parseSolidList(bad, 1000, files, read).failed) << bad;
     }
