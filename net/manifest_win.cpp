@@ -171,6 +171,10 @@ Pointed followPointer(const std::string& url, std::int64_t now, const ManifestCo
                      [&](const char* data, std::size_t size) {
                          body.append(data, size);
                          return true;
+                     },
+                     [&](std::string_view& old) {
+                         old = kept.body;
+                         return true;
                      }};
     if (applyPatch(patch, io) != PatchResult::Ok || digestOf(body) != text) return Pointed::Nothing;
     return Pointed::Patched;

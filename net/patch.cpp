@@ -3,7 +3,10 @@
 #include "net/gzip.h"
 #include "store/hex.h"
 
+#include <zstd.h>
+
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -94,6 +97,43 @@ private:
     bool raw_ = false, ended_ = false, ok_ = false;
 };
 
+static_assert(std::int64_t{1} << prefixedWindowLog >= 2 * maxPrefixedFile);
+
+PatchResult applyPrefixed(std::string_view frame, const PatchHeader& header, const PatchIo& io) {
+    if (header.oldSize > maxPrefixedFile || header.newSize > maxPrefixedFile) return PatchResult::Corrupt;
+    // One frame, exactly the body, naming exactly the new size: the decoder then holds no more
+    // than that size and writes no more than the frame names.
+    if (ZSTD_findFrameCompressedSize(frame.data(), frame.size()) != frame.size()) return PatchResult::Corrupt;
+    const unsigned long long named = ZSTD_getFrameContentSize(frame.data(), frame.size());
+    if (named == ZSTD_CONTENTSIZE_UNKNOWN || named == ZSTD_CONTENTSIZE_ERROR) return PatchResult::Corrupt;
+    if (named != static_cast<unsigned long long>(header.newSize))
+        return named > static_cast<unsigned long long>(header.newSize) ? PatchResult::PastSize
+                                                                       : PatchResult::ShortOfSize;
+    std::string_view old;
+    if (!io.wholeOld || !io.wholeOld(old) || std::ssize(old) != header.oldSize)
+        return PatchResult::ReadFailed;
+    std::unique_ptr<ZSTD_DCtx, decltype(&ZSTD_freeDCtx)> context(ZSTD_createDCtx(), ZSTD_freeDCtx);
+    if (!context ||
+        ZSTD_isError(ZSTD_DCtx_setParameter(context.get(), ZSTD_d_windowLogMax, prefixedWindowLog)) ||
+        ZSTD_isError(ZSTD_DCtx_refPrefix(context.get(), old.data(), old.size())))
+        return PatchResult::Corrupt;
+    std::vector<char> piece(static_cast<std::size_t>(std::min<std::int64_t>(header.newSize, 1 << 20)) + 1);
+    ZSTD_inBuffer in{frame.data(), frame.size(), 0};
+    std::int64_t written = 0;
+    for (;;) {
+        ZSTD_outBuffer out{piece.data(), piece.size(), 0};
+        const std::size_t left = ZSTD_decompressStream(context.get(), &out, &in);
+        if (ZSTD_isError(left)) return PatchResult::Corrupt;
+        if (static_cast<std::int64_t>(out.pos) > header.newSize - written) return PatchResult::PastSize;
+        if (out.pos > 0 && !io.write(piece.data(), out.pos)) return PatchResult::WriteFailed;
+        written += static_cast<std::int64_t>(out.pos);
+        if (left == 0) break;
+        if (in.pos == in.size && out.pos < out.size) return PatchResult::Corrupt; // cut short
+    }
+    if (in.pos != in.size) return PatchResult::Corrupt;
+    return written == header.newSize ? PatchResult::Ok : PatchResult::ShortOfSize;
+}
+
 } // namespace
 
 bool readPatchHeader(std::string_view patch, PatchHeader& header) {
@@ -109,6 +149,8 @@ bool readPatchHeader(std::string_view patch, PatchHeader& header) {
 PatchResult applyPatch(std::string_view patch, const PatchIo& io) {
     PatchHeader header;
     if (!readPatchHeader(patch, header)) return PatchResult::Corrupt;
+    if (patch.size() > patchHeaderSize && patch[patchHeaderSize] == 'p')
+        return applyPrefixed(patch.substr(patchHeaderSize + 1), header, io);
     OpStream ops(patch.substr(patchHeaderSize));
     if (!ops.ok()) return PatchResult::Corrupt;
     std::vector<char> copy;

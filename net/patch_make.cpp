@@ -4,9 +4,12 @@
 #include "net/patch.h"
 #include "store/hex.h"
 
+#include <zstd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -140,14 +143,56 @@ void putDigest(std::string& out, const std::string& sha) {
     out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-} // namespace
-
-std::string makePatch(std::string_view oldBytes, std::string_view newBytes, const std::string& oldSha256,
-                      const std::string& newSha256, int level) {
+std::string header(std::string_view oldBytes, std::string_view newBytes, const std::string& oldSha256,
+                   const std::string& newSha256) {
     std::string patch(patchMagic);
     putDigest(patch, oldSha256);
     putDigest(patch, newSha256);
     putLe64(patch, static_cast<std::int64_t>(oldBytes.size()));
     putLe64(patch, static_cast<std::int64_t>(newBytes.size()));
-    return patch + encodeChunk(Differ(oldBytes, newBytes).ops(), level);
+    return patch;
+}
+
+// The new file as one frame whose window reaches over the whole old file, given as its prefix;
+// empty when zstd fails.
+std::string prefixedFrame(std::string_view oldBytes, std::string_view newBytes, int level) {
+    std::unique_ptr<ZSTD_CCtx, decltype(&ZSTD_freeCCtx)> context(ZSTD_createCCtx(), ZSTD_freeCCtx);
+    const std::size_t both = oldBytes.size() + newBytes.size();
+    const int windowLog = std::clamp<int>(both > 1 ? std::bit_width(both - 1) : 0, 10, prefixedWindowLog);
+    std::string out(ZSTD_compressBound(newBytes.size()) + 1, '\0');
+    out[0] = 'p';
+    if (!context || ZSTD_isError(ZSTD_CCtx_setParameter(context.get(), ZSTD_c_compressionLevel, level)) ||
+        ZSTD_isError(ZSTD_CCtx_setParameter(context.get(), ZSTD_c_contentSizeFlag, 1)) ||
+        ZSTD_isError(ZSTD_CCtx_setParameter(context.get(), ZSTD_c_windowLog, windowLog)) ||
+        // Long matches are found by their own table: a level's hash chains lose them in text that
+        // repeats itself, where every offset has many short candidates.
+        ZSTD_isError(ZSTD_CCtx_setParameter(context.get(), ZSTD_c_enableLongDistanceMatching, 1)) ||
+        ZSTD_isError(ZSTD_CCtx_refPrefix(context.get(), oldBytes.data(), oldBytes.size())))
+        return {};
+    const std::size_t n =
+        ZSTD_compress2(context.get(), out.data() + 1, out.size() - 1, newBytes.data(), newBytes.size());
+    if (ZSTD_isError(n)) return {};
+    out.resize(n + 1);
+    return out;
+}
+
+} // namespace
+
+std::string makeCopyPatch(std::string_view oldBytes, std::string_view newBytes, const std::string& oldSha256,
+                          const std::string& newSha256, int level) {
+    return header(oldBytes, newBytes, oldSha256, newSha256) +
+           encodeChunk(Differ(oldBytes, newBytes).ops(), level);
+}
+
+std::string makePatch(std::string_view oldBytes, std::string_view newBytes, const std::string& oldSha256,
+                      const std::string& newSha256, int level) {
+    // Each wins somewhere: a frame finds the short matches of code edited all over, copies cost
+    // less for a few edits in a large file (a frame pays for every block it spans).
+    std::string copies = makeCopyPatch(oldBytes, newBytes, oldSha256, newSha256, 9);
+    if (std::ssize(oldBytes) <= maxPrefixedFile && std::ssize(newBytes) <= maxPrefixedFile) {
+        if (std::string frame = prefixedFrame(oldBytes, newBytes, level);
+            !frame.empty() && frame.size() + patchHeaderSize < copies.size())
+            return header(oldBytes, newBytes, oldSha256, newSha256) + frame;
+    }
+    return copies;
 }

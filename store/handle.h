@@ -54,9 +54,16 @@ struct FindHandleTraits {
     static void close(Type h) { FindClose(h); }
 };
 
+struct ViewTraits {
+    using Type = void*;
+    static Type invalid() { return nullptr; }
+    static void close(Type view) { UnmapViewOfFile(view); }
+};
+
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
+using MappedView = UniqueHandle<ViewTraits>;
 
 // The calling thread's last error, or ERROR_GEN_FAILURE where a failing call left it at 0,
 // so that a failure never reads as success. Call it on the line after the failing call.

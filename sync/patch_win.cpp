@@ -80,6 +80,9 @@ bool apply(const std::string& patch, const ManifestFile& f, HANDLE old, std::int
         digest.handOver();
         return true;
     };
+    // A prefixed patch reads the old copy whole: mapped, never copied, and only when asked for.
+    KernelHandle mapping;
+    MappedView view;
     const PatchIo io{
         [&](std::int64_t offset, char* data, std::size_t size) { return readAt(old, offset, data, size); },
         [&](const char* data, std::size_t size) {
@@ -92,6 +95,13 @@ bool apply(const std::string& patch, const ManifestFile& f, HANDLE old, std::int
                 size -= n;
                 if (block.size() == HashBehind::blockSize && !writeBlock()) return false;
             }
+            return true;
+        },
+        [&](std::string_view& bytes) {
+            mapping.reset(CreateFileMappingW(old, nullptr, PAGE_READONLY, 0, 0, nullptr));
+            if (mapping) view.reset(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+            if (!view) return false;
+            bytes = std::string_view(static_cast<const char*>(view.get()), static_cast<std::size_t>(oldSize));
             return true;
         }};
     if (const PatchResult r = applyPatch(patch, io); r != PatchResult::Ok) {

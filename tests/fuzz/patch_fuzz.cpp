@@ -1,6 +1,7 @@
 // libFuzzer target over binary patches: any bytes applied to an old file stay inside it and
-// within the size the header names, and a patch made from two halves of the input gives the
-// second back from the first.
+// within the size the header names, and a patch made from two halves of the input, in either
+// coding, gives the second back from the first. A prefixed frame is handed the old file whole,
+// so a read outside it is the sanitizer's to catch.
 #include "net/patch.h"
 #include "tests/fuzz/require.h"
 
@@ -25,6 +26,11 @@ PatchResult applyTo(std::string_view patch, const std::string& old, std::string&
                          written.append(data, size);
                          require(named && std::int64_t(written.size()) <= header.newSize);
                          return true;
+                     },
+                     [&](std::string_view& whole) {
+                         require(named && header.oldSize <= maxPrefixedFile);
+                         whole = old;
+                         return true;
                      }};
     const PatchResult r = applyPatch(patch, io);
     require(r != PatchResult::Ok || std::int64_t(written.size()) == header.newSize);
@@ -39,8 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     applyTo(bytes, std::string(1000, 'o'), written);
 
     const std::string old(bytes.substr(0, size / 2)), next(bytes.substr(size / 2));
-    const std::string patch = makePatch(old, next, sha, sha, 1);
-    written.clear();
-    require(applyTo(patch, old, written) == PatchResult::Ok && written == next);
+    for (const std::string& patch :
+         {makePatch(old, next, sha, sha, 1), makeCopyPatch(old, next, sha, sha, 1)}) {
+        written.clear();
+        require(applyTo(patch, old, written) == PatchResult::Ok && written == next);
+    }
     return 0;
 }

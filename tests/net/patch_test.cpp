@@ -40,6 +40,10 @@ PatchResult apply(const std::string& patch, const std::string& old, std::string&
                      [&](const char* data, std::size_t size) {
                          written.append(data, size);
                          return !readPatchHeader(patch, header) || std::ssize(written) <= header.newSize;
+                     },
+                     [&](std::string_view& whole) {
+                         whole = old;
+                         return true;
                      }};
     return applyPatch(patch, io);
 }
@@ -63,23 +67,35 @@ TEST(Patch, TheNewFileComesBackFromItsOldOneAndEditsCostTheirBytes) {
         {"shorter than a block", "abc", "abd", 200},
     };
     for (const auto& c : cases) {
-        const std::string patch = makePatch(c.old, c.next, oldSha, newSha, 9);
-        PatchHeader header;
-        ASSERT_TRUE(readPatchHeader(patch, header)) << c.name;
-        EXPECT_EQ(header.oldSha256, oldSha);
-        EXPECT_EQ(header.newSize, std::ssize(c.next));
-        std::string out;
-        EXPECT_EQ(apply(patch, c.old, out), PatchResult::Ok) << c.name;
-        EXPECT_EQ(out, c.next) << c.name;
-        EXPECT_LE(patch.size(), c.most) << c.name;
+        // Both codings: prefixed for files that fit, copies for any.
+        for (const std::string& patch :
+             {makePatch(c.old, c.next, oldSha, newSha, 9), makeCopyPatch(c.old, c.next, oldSha, newSha, 9)}) {
+            PatchHeader header;
+            ASSERT_TRUE(readPatchHeader(patch, header)) << c.name;
+            EXPECT_EQ(header.oldSha256, oldSha);
+            EXPECT_EQ(header.newSize, std::ssize(c.next));
+            std::string out;
+            EXPECT_EQ(apply(patch, c.old, out), PatchResult::Ok) << c.name << ' ' << patch[patchHeaderSize];
+            EXPECT_EQ(out, c.next) << c.name;
+            EXPECT_LE(patch.size(), c.most) << c.name << ' ' << patch[patchHeaderSize];
+        }
     }
+}
+
+// The patch with the sizes in its header replaced.
+std::string withSizes(std::string patch, std::int64_t oldSize, std::int64_t newSize) {
+    for (int i = 0; i < 8; ++i) {
+        patch[patchHeaderSize - 16 + i] = static_cast<char>(static_cast<std::uint64_t>(oldSize) >> (8 * i));
+        patch[patchHeaderSize - 8 + i] = static_cast<char>(static_cast<std::uint64_t>(newSize) >> (8 * i));
+    }
+    return patch;
 }
 
 // A stream of operations, written by hand, under a header of the given sizes.
 std::string handMade(std::int64_t oldSize, std::int64_t newSize, const std::string& ops,
                      bool deflated = false) {
-    std::string patch = makePatch(std::string(static_cast<std::size_t>(oldSize), 'o'),
-                                  std::string(static_cast<std::size_t>(newSize), 'n'), oldSha, newSha, 9);
+    std::string patch = makeCopyPatch(std::string(static_cast<std::size_t>(oldSize), 'o'),
+                                      std::string(static_cast<std::size_t>(newSize), 'n'), oldSha, newSha, 9);
     patch.resize(patchHeaderSize);
     return patch + (deflated ? encodeChunk(ops, 9) : 'r' + ops);
 }
@@ -91,6 +107,10 @@ TEST(Patch, AHostileOrBrokenPatchIsRefusedWithinTheOldFileAndTheListedSize) {
         repeated += "\x04\x03";
     const std::string deflated = handMade(100, 100, repeated, true);
     ASSERT_EQ(deflated[patchHeaderSize], 'z');
+    // A frame made against 100 bytes more than the old file: its matches reach before it.
+    const std::string wider = noise(100, 4) + old, next = wider.substr(0, 100) + "tail";
+    const std::string prefixed = makePatch(old, next, oldSha, newSha, 9);
+    ASSERT_EQ(prefixed[patchHeaderSize], 'p');
     const struct {
         const char* name;
         std::string patch;
@@ -111,9 +131,20 @@ TEST(Patch, AHostileOrBrokenPatchIsRefusedWithinTheOldFileAndTheListedSize) {
         {"a deflated stream cut short", deflated.substr(0, deflated.size() - 2), PatchResult::Corrupt},
         {"an unknown coding", handMade(100, 0, "").substr(0, patchHeaderSize) + "q", PatchResult::Corrupt},
         {"no header", "vellumark patch 1\n", PatchResult::Corrupt},
+        {"a frame with copies before the old file",
+         withSizes(makePatch(wider, next, oldSha, newSha, 9), 100, std::ssize(next)), PatchResult::Corrupt},
+        {"a frame naming more than the size", withSizes(prefixed, 100, 103), PatchResult::PastSize},
+        {"a frame naming less than the size", withSizes(prefixed, 100, 105), PatchResult::ShortOfSize},
+        {"bytes after the frame", prefixed + "x", PatchResult::Corrupt},
+        {"a frame cut short", prefixed.substr(0, prefixed.size() - 2), PatchResult::Corrupt},
+        {"a frame for a file past the bound", withSizes(prefixed, maxPrefixedFile + 1, 104),
+         PatchResult::Corrupt},
+        {"a frame for another old size", withSizes(prefixed, 99, 104), PatchResult::ReadFailed},
     };
     std::string out;
     EXPECT_EQ(apply(deflated, old, out), PatchResult::Ok);
+    EXPECT_EQ(apply(prefixed, old, out), PatchResult::Ok);
+    EXPECT_EQ(out, next);
     for (const auto& c : cases) {
         EXPECT_EQ(apply(c.patch, old, out), c.expected) << c.name;
         PatchHeader header;

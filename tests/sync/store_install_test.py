@@ -203,6 +203,9 @@ def patches(work, game, second):
     store = os.path.join(WWW, "store", "d")
     made = {p: "%s-%s" % (hashlib.sha256(second[p]).hexdigest(), hashlib.sha256(third[p]).hexdigest()) for p in changed}
     assert all(os.path.exists(os.path.join(store, made[p])) for p in changed), os.listdir(store)
+    # Both codings are applied: a frame against the whole old file (mapped), and copies.
+    codings = {p: open(os.path.join(store, made[p]), "rb").read()[98:99] for p in changed}
+    assert b"p" in codings.values() and set(codings.values()) - {b"p"}, codings
     # The players of the manifest the third build's patches lead from hold it as the mirrored
     # install kept it; the others hold an earlier one, with no patch from it.
     players = {name: os.path.join(work, name) for name in ("patched", "broken-patches", "resumed-patch")}
