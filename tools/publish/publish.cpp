@@ -161,7 +161,7 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
             return failed;
     }
     std::vector<ManifestFile> files(entries.size());
-    const bool solid = store && o.solidLevel > 0;
+    const bool solid = store && o.solidLevel != 0;
     std::string solidList;
     SolidTotals solidTotals;
     std::vector<std::vector<SolidSource>> compressed(solid ? entries.size()
@@ -210,8 +210,10 @@ FileError publishBuild(const PublishOptions& o, std::string& manifestJson,
             std::vector<fs::path> paths;
             for (const Entry& e : entries)
                 paths.push_back(e.file);
-            if (FileError failed = writeSolidObjects(*store, paths, firstUses(compressed), o.solidLevel,
-                                                     lanes, solidList, solidTotals);
+            const std::vector<SolidSource> chunks = firstUses(compressed);
+            if (FileError failed =
+                    writeSolidObjects(*store, paths, chunks, chosenSolidLevel(o.solidLevel, chunks), lanes,
+                                      solidList, solidTotals);
                 failed.failed)
                 return failed;
         }

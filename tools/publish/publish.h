@@ -36,8 +36,9 @@ struct PublishOptions {
     std::string storeUrl;
     Chunking chunking;
     int level = 6; // deflate's
-    // zstd's for the solid objects a fresh install fetches (net/solid.h); 0 writes none.
-    int solidLevel = 9;
+    // zstd's for the solid objects a fresh install fetches (net/solid.h); 0 writes none, and
+    // below 0 one is chosen by the build's size (chosenSolidLevel).
+    int solidLevel = -1;
     // Whether the manifest's digest is written beside it (with a store; the launcher then asks
     // for that first).
     bool digestBeside = false;

@@ -52,6 +52,14 @@ FileError readRun(const std::vector<fs::path>& files, const std::vector<SolidSou
 
 } // namespace
 
+int chosenSolidLevel(int asked, const std::vector<SolidSource>& chunks) {
+    if (asked >= 0) return asked;
+    std::int64_t raw = 0;
+    for (const SolidSource& c : chunks)
+        raw += c.size;
+    return raw <= smallSolidBuild ? 19 : 9;
+}
+
 FileError writeSolidObjects(StoreWriter& store, const std::vector<fs::path>& files,
                             const std::vector<SolidSource>& chunks, int level, int lanes, std::string& list,
                             SolidTotals& totals) {

@@ -21,6 +21,13 @@ struct SolidSource {
     bool whole = false; // the whole of its file
 };
 
+// The level asked for, or when that is below 0, one chosen by the build's size: the highest for
+// a build whose compressible chunks are few (a level-19 object is written at a few MB/s a core,
+// so up to about four seconds), where the manifest's digests are a large share of what a fresh
+// install fetches; 9 above.
+inline constexpr std::int64_t smallSolidBuild = std::int64_t{8} << 20;
+int chosenSolidLevel(int asked, const std::vector<SolidSource>& chunks);
+
 // Writes each run of chunks (in order, none twice) as a solid object when that saves a tenth of
 // storing its chunks alone, then their list; list gets its name, "l/<sha256>", or stays empty
 // when no run saved.
