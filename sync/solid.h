@@ -14,6 +14,8 @@
 // Fetches what the update needs of the manifest's solid objects, when fresh, the bytes of the
 // files it makes from the store with no old copy to take chunks or a patch from, are at least
 // nine tenths of the build's, and notes their chunks in seeds. An object unpacked by an
-// interrupted run is taken as it is (every chunk a seed gives is checked).
+// interrupted run is taken as it is (every chunk a seed gives is checked). Unpacked objects stay
+// until the update ends, so only those that fit in room (bytes; below 0 when the volume does
+// not tell) beside the files still to be written are fetched.
 void seedFromSolid(const std::wstring& folder, const Manifest& manifest, std::int64_t fresh,
-                   SessionStatus& status, ChunkSeeds& seeds);
+                   std::int64_t room, SessionStatus& status, ChunkSeeds& seeds);

@@ -46,7 +46,7 @@ bool unpack(const std::string& store, const std::wstring& headers, const SolidOb
 } // namespace
 
 void seedFromSolid(const std::wstring& folder, const Manifest& manifest, std::int64_t fresh,
-                   SessionStatus& status, ChunkSeeds& seeds) {
+                   std::int64_t room, SessionStatus& status, ChunkSeeds& seeds) {
     if (manifest.solid.empty()) return;
     std::int64_t build = 0;
     for (const ManifestFile& f : manifest.files)
@@ -72,17 +72,28 @@ void seedFromSolid(const std::wstring& folder, const Manifest& manifest, std::in
     }
     std::wstring failedDir;
     if (makeDirs(joinPath(folder, solidFolderName), failedDir) != 0) return;
-    // Objects whose chunks the player holds mostly already are left to the chunks.
+    // Objects whose chunks the player holds mostly already are left to the chunks, and so are
+    // those that would not fit on the disk beside the build.
     std::vector<const SolidObject*> wanted;
-    std::int64_t total = 0;
+    std::int64_t total = 0, unfit = 0;
     for (const SolidObject& o : objects) {
-        std::int64_t held = 0;
+        std::int64_t held = 0, size = -1;
         for (const StoredChunk& c : o.chunks)
             held += seeds.holds(c.sha256) ? c.size : 0;
         if (held * 2 >= o.rawSize()) continue;
+        if (!fileInfo(unpackedPath(folder, o), &size) || size != o.rawSize()) {
+            if (room >= 0 && o.rawSize() > room) {
+                unfit += o.rawSize();
+                continue;
+            }
+            if (room >= 0) room -= o.rawSize();
+        }
         wanted.push_back(&o);
         total += o.length;
     }
+    if (unfit > 0)
+        appendLog("solid objects left: " + std::to_string((unfit + (1 << 20) - 1) >> 20) +
+                  " MB of them would not fit beside the build");
     {
         std::lock_guard guard(status.lock);
         status.phase = SessionPhase::Downloading;

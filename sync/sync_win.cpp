@@ -299,7 +299,10 @@ FileError carryOut(SyncRun& run, const std::vector<LocalReuse>& reuses) {
     if (!fetch.empty()) {
         noteHeldVersions(run, fetch);
         seedFromDropped(run, fetch);
-        seedFromSolid(run.folder, run.manifest, freshStoreBytes(run, fetch), run.status, run.seeds);
+        const std::int64_t free = freeSpace(run.folder);
+        seedFromSolid(run.folder, run.manifest, freshStoreBytes(run, fetch),
+                      free < 0 ? -1 : std::max<std::int64_t>(0, free - bytesToWrite(run.results)), run.status,
+                      run.seeds);
         FileError e = runDownloadPhase(run.folder, run.manifest, fetch, total, run.targets, run.status,
                                        run.retryPause, run.seeds);
         if (e.failed) return e;
