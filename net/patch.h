@@ -53,6 +53,10 @@ const char* patchResultText(PatchResult result);
 // both files allow it, and one of copies.
 std::string makePatch(std::string_view oldBytes, std::string_view newBytes, const std::string& oldSha256,
                       const std::string& newSha256, int level);
+// One zstd frame at level over the whole old file; empty when either file is past
+// maxPrefixedFile.
+std::string makePrefixedPatch(std::string_view oldBytes, std::string_view newBytes,
+                              const std::string& oldSha256, const std::string& newSha256, int level);
 // Copies found at every offset of new by a rolling hash over old, continued past scattered
 // edits; level is deflate's for the stream. Linear in the files, for files of any size.
 std::string makeCopyPatch(std::string_view oldBytes, std::string_view newBytes, const std::string& oldSha256,

@@ -184,15 +184,18 @@ std::string makeCopyPatch(std::string_view oldBytes, std::string_view newBytes, 
            encodeChunk(Differ(oldBytes, newBytes).ops(), level);
 }
 
+std::string makePrefixedPatch(std::string_view oldBytes, std::string_view newBytes,
+                              const std::string& oldSha256, const std::string& newSha256, int level) {
+    if (std::ssize(oldBytes) > maxPrefixedFile || std::ssize(newBytes) > maxPrefixedFile) return {};
+    std::string frame = prefixedFrame(oldBytes, newBytes, level);
+    return frame.empty() ? frame : header(oldBytes, newBytes, oldSha256, newSha256) + frame;
+}
+
 std::string makePatch(std::string_view oldBytes, std::string_view newBytes, const std::string& oldSha256,
                       const std::string& newSha256, int level) {
     // Each wins somewhere: a frame finds the short matches of code edited all over, copies cost
     // less for a few edits in a large file (a frame pays for every block it spans).
     std::string copies = makeCopyPatch(oldBytes, newBytes, oldSha256, newSha256, 9);
-    if (std::ssize(oldBytes) <= maxPrefixedFile && std::ssize(newBytes) <= maxPrefixedFile) {
-        if (std::string frame = prefixedFrame(oldBytes, newBytes, level);
-            !frame.empty() && frame.size() + patchHeaderSize < copies.size())
-            return header(oldBytes, newBytes, oldSha256, newSha256) + frame;
-    }
-    return copies;
+    std::string prefixed = makePrefixedPatch(oldBytes, newBytes, oldSha256, newSha256, level);
+    return !prefixed.empty() && prefixed.size() < copies.size() ? prefixed : copies;
 }

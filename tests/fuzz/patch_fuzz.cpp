@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string old(bytes.substr(0, size / 2)), next(bytes.substr(size / 2));
     for (const std::string& patch :
-         {makePatch(old, next, sha, sha, 1), makeCopyPatch(old, next, sha, sha, 1)}) {
+         {makePrefixedPatch(old, next, sha, sha, 1), makeCopyPatch(old, next, sha, sha, 1)}) {
         written.clear();
         require(applyTo(patch, old, written) == PatchResult::Ok && written == next);
     }

@@ -67,9 +67,12 @@ TEST(Patch, TheNewFileComesBackFromItsOldOneAndEditsCostTheirBytes) {
         {"shorter than a block", "abc", "abd", 200},
     };
     for (const auto& c : cases) {
-        // Both codings: prefixed for files that fit, copies for any.
-        for (const std::string& patch :
-             {makePatch(c.old, c.next, oldSha, newSha, 9), makeCopyPatch(c.old, c.next, oldSha, newSha, 9)}) {
+        // Both codings, and the smaller of the two.
+        const std::string prefixed = makePrefixedPatch(c.old, c.next, oldSha, newSha, 9),
+                          copies = makeCopyPatch(c.old, c.next, oldSha, newSha, 9);
+        EXPECT_EQ(makePatch(c.old, c.next, oldSha, newSha, 9).size(),
+                  std::min(prefixed.size(), copies.size()));
+        for (const std::string& patch : {prefixed, copies}) {
             PatchHeader header;
             ASSERT_TRUE(readPatchHeader(patch, header)) << c.name;
             EXPECT_EQ(header.oldSha256, oldSha);
@@ -109,7 +112,7 @@ TEST(Patch, AHostileOrBrokenPatchIsRefusedWithinTheOldFileAndTheListedSize) {
     ASSERT_EQ(deflated[patchHeaderSize], 'z');
     // A frame made against 100 bytes more than the old file: its matches reach before it.
     const std::string wider = noise(100, 4) + old, next = wider.substr(0, 100) + "tail";
-    const std::string prefixed = makePatch(old, next, oldSha, newSha, 9);
+    const std::string prefixed = makePrefixedPatch(old, next, oldSha, newSha, 9);
     ASSERT_EQ(prefixed[patchHeaderSize], 'p');
     const struct {
         const char* name;
@@ -132,7 +135,8 @@ TEST(Patch, AHostileOrBrokenPatchIsRefusedWithinTheOldFileAndTheListedSize) {
         {"an unknown coding", handMade(100, 0, "").substr(0, patchHeaderSize) + "q", PatchResult::Corrupt},
         {"no header", "vellumark patch 1\n", PatchResult::Corrupt},
         {"a frame with copies before the old file",
-         withSizes(makePatch(wider, next, oldSha, newSha, 9), 100, std::ssize(next)), PatchResult::Corrupt},
+         withSizes(makePrefixedPatch(wider, next, oldSha, newSha, 9), 100, std::ssize(next)),
+         PatchResult::Corrupt},
         {"a frame naming more than the size", withSizes(prefixed, 100, 103), PatchResult::PastSize},
         {"a frame naming less than the size", withSizes(prefixed, 100, 105), PatchResult::ShortOfSize},
         {"bytes after the frame", prefixed + "x", PatchResult::Corrupt},
