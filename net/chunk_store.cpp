@@ -6,8 +6,10 @@
 #include "net/gzip.h"
 
 #include <zlib.h>
+#include <zstd.h>
 
 #include <charconv>
+#include <memory>
 
 namespace {
 
@@ -84,7 +86,26 @@ FileError parseIndex(std::string_view text, std::int64_t fileSize, std::int64_t 
     return {};
 }
 
+namespace {
+
+// Whether zstd's fastest level makes the bytes any smaller: it gives up on bytes that do not
+// compress (media, packed archives) at some 2 GB/s, where deflate labours through them at 100
+// MB/s only to store them as they are.
+bool compresses(std::string_view bytes) {
+    thread_local const std::unique_ptr<ZSTD_CCtx, decltype(&ZSTD_freeCCtx)> context(ZSTD_createCCtx(),
+                                                                                    ZSTD_freeCCtx);
+    thread_local std::string scratch;
+    scratch.resize(ZSTD_compressBound(bytes.size()));
+    if (!context) return true;
+    const std::size_t n =
+        ZSTD_compressCCtx(context.get(), scratch.data(), scratch.size(), bytes.data(), bytes.size(), 1);
+    return ZSTD_isError(n) || n < bytes.size();
+}
+
+} // namespace
+
 std::string encodeChunk(std::string_view bytes, int level) {
+    if (!compresses(bytes)) return 'r' + std::string(bytes);
     std::string out(1 + compressBound(static_cast<uLong>(bytes.size())), '\0');
     z_stream z{};
     bool deflated = false;
