@@ -1,5 +1,6 @@
 #include "net/chunk_store.h"
 #include "net/gzip.h"
+#include "net/patch.h"
 #include "tools/publish/keys.h"
 #include "tools/publish/publish.h"
 #include "tools/publish/signing.h"
@@ -26,6 +27,7 @@ public:
         fs::create_directories(p.parent_path());
         std::ofstream(p, std::ios::binary) << bytes;
     }
+    const fs::path& root() const { return root_; }
     PublishOptions options() const {
         PublishOptions o;
         o.buildDir = root_;
@@ -112,6 +114,43 @@ TEST(Publish, TheStoreHoldsEveryFileAndANextBuildAddsOnlyItsNewChunks) {
     }
     EXPECT_EQ(rebuilt, big);
     fs::remove_all(store);
+}
+
+// Published again (by a newer tool, say), a build keeps the patch the store holds under its name,
+// which is what players fetch and what the report counts.
+TEST(Publish, APatchTheStoreHoldsIsKeptAndCounted) {
+    Build before, after;
+    const fs::path store = before.root() / "store", manifest = after.root().string() + ".json";
+    const std::string old = bytes(300000, 3), next = old.substr(0, 1000) + "inserted" + old.substr(1000);
+    before.add("Vellumark Online.exe", "exe");
+    before.add("data/big.pak", old);
+    after.add("Vellumark Online.exe", "exe");
+    after.add("data/big.pak", next);
+    PublishOptions o = before.options();
+    o.storeDir = store;
+    o.storeUrl = "../store/";
+    std::string json;
+    ASSERT_FALSE(publishBuild(o, json, [](const std::string&) {}).failed);
+    std::ofstream(manifest, std::ios::binary) << json;
+    PublishOptions patched = after.options();
+    patched.storeDir = store;
+    patched.storeUrl = "../store/";
+    patched.patchFrom = {{manifest, before.root()}};
+    const fs::path object = store / "d" / (digest(old) + "-" + digest(next));
+    const std::string stored = makeCopyPatch(old, next, digest(old), digest(next), 0) + "unlike any we make";
+    for (int round = 0; round < 2; ++round) {
+        StoreTotals totals;
+        ASSERT_FALSE(publishBuild(
+                         patched, json, [](const std::string&) {}, &totals)
+                         .failed);
+        ASSERT_EQ(totals.previous.size(), 1u);
+        EXPECT_EQ(totals.previous[0].patches, 1);
+        EXPECT_EQ(totals.previous[0].withPatches, static_cast<std::int64_t>(fs::file_size(object))) << round;
+        std::ofstream(object, std::ios::binary) << stored;
+    }
+    std::ifstream in(object, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), stored);
+    fs::remove(manifest);
 }
 
 TEST(Publish, ManifestIsDeterministicAndDescribesEveryFile) {

@@ -84,17 +84,26 @@ FileError publishPatches(std::vector<PreviousBuild>& previous, const fs::path& n
         if (!next) next.emplace(newFile);
         if (!next->ok()) return plainFailure("cannot read " + file.path);
         const std::int64_t chunksCost = chunkCost(before.bytes(), chunks, store.chunking());
-        const std::string patch = makePatch(before.bytes(), next->bytes(), old.sha256, file.sha256, 9);
+        // A patch published before under the name is kept (names never change what they hold, and
+        // caches may have it), so it is what players fetch; the rest are made.
+        const std::string name = "d/" + old.sha256 + "-" + file.sha256;
+        std::int64_t size = store.sizeOf(name);
+        std::string patch;
+        if (size < 0) {
+            patch = makePatch(before.bytes(), next->bytes(), old.sha256, file.sha256, 9);
+            size = static_cast<std::int64_t>(patch.size());
+        }
         build.chunksAlone += chunksCost;
         const bool listed =
             std::find(file.patches.begin(), file.patches.end(), old.sha256) != file.patches.end();
-        if (static_cast<std::int64_t>(patch.size()) >= chunksCost ||
-            (!listed && file.patches.size() == maxPatchesPerFile)) {
+        if (size >= chunksCost || (!listed && file.patches.size() == maxPatchesPerFile)) {
             build.withPatches += chunksCost;
             continue;
         }
-        if (FileError e = store.put("d/" + old.sha256 + "-" + file.sha256, patch, lane); e.failed) return e;
-        build.withPatches += static_cast<std::int64_t>(patch.size());
+        if (!patch.empty()) {
+            if (FileError e = store.put(name, patch, lane); e.failed) return e;
+        }
+        build.withPatches += size;
         ++build.patches;
         if (!listed) file.patches.push_back(old.sha256);
     }

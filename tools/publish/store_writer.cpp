@@ -190,6 +190,12 @@ FileError StoreWriter::writeObject(const fs::path& name, std::string_view bytes,
     return {};
 }
 
+std::int64_t StoreWriter::sizeOf(const std::string& name) const {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(folder_ / name, ec);
+    return ec ? -1 : static_cast<std::int64_t>(size);
+}
+
 FileError StoreWriter::put(const std::string& name, std::string_view bytes, int lane) {
     std::error_code ec;
     if (fs::exists(folder_ / name, ec)) return {};

@@ -68,6 +68,8 @@ public:
 
     // Writes an object of the store that is named by what it holds (a patch, "d/<old>-<new>"),
     // unless it exists.
+    // The size of an object the folder holds, or -1.
+    std::int64_t sizeOf(const std::string& name) const;
     FileError put(const std::string& name, std::string_view bytes, int lane);
     const Chunking& chunking() const { return chunking_; }
     int level() const { return level_; }
