@@ -5,7 +5,8 @@
 //   (8 bytes each, little-endian), then the body, whose first byte names its coding.
 //   'p': one zstd frame of the new bytes whose matches reach back into the old file, given to
 //   it whole as the frame's prefix. Finds every short match a code edit leaves; both files are
-//   held (mapped) whole, so it is used up to maxPrefixedFile.
+//   held whole (the old one mapped, the new one as the decoder's window, as many at once as
+//   files are fetched), so it is used up to maxPrefixedFile.
 //   'z' or 'r': a stream of operations, each copying a run of the old file or adding literal
 //   bytes, stored as a chunk is (raw deflate, or as it is). An operation is a varint n: a copy
 //   of n >> 1 bytes when n is even, followed by the zigzag varint distance of its start from
@@ -20,9 +21,9 @@
 inline constexpr std::string_view patchMagic = "vellumark patch 1\n";
 inline constexpr std::size_t patchHeaderSize = 18 + 32 + 32 + 16;
 // The largest old or new file a prefixed patch is made for (and applied to).
-inline constexpr std::int64_t maxPrefixedFile = std::int64_t{128} << 20;
+inline constexpr std::int64_t maxPrefixedFile = std::int64_t{32} << 20;
 // The most window such a patch asks for: both files end to end.
-inline constexpr int prefixedWindowLog = 28;
+inline constexpr int prefixedWindowLog = 26;
 
 struct PatchHeader {
     std::string oldSha256, newSha256; // lowercase hex
